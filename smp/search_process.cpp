@@ -10,6 +10,16 @@
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 
+bool beginEngineInstance() {
+    if (!platform::createInstance()) return false;
+    platform::removeDeadInstances();
+    return true;
+}
+
+void endEngineInstance() {
+    platform::removeInstanceObjects(platform::instanceId());
+}
+
 int startSearchProcesses(const char* programPath, int count, pid_t* pids) {
     int started = 0;
     for (int i = 0; i < count; ++i) {

@@ -26,6 +26,14 @@ struct SearchProcess {
 // The loop process 0 runs between its start-up and its end.
 using ControllerLoop = void (*)(SearchProcess& process);
 
+// Front end, before it creates any shared object: names this engine's
+// instance after the front end (and exports the name to the search processes
+// it will start), then removes what engines that no longer run left behind.
+// False when the instance cannot be named.
+bool beginEngineInstance();
+// Front end, at quit: removes every shared object of this instance.
+void endEngineInstance();
+
 // Front end: starts search processes 0 .. count-1 (at most
 // MAX_SEARCH_PROCESSES), each after clearing its numSplitBlock entry. A
 // process that cannot be started is reported with "CreateProcess failed

@@ -67,20 +67,6 @@ TEST_F(LocksTest, TimeOutPrintsTheDiagnosticAndGoesOnWithoutTheLock) {
     EXPECT_GE(waited, std::chrono::milliseconds(190));
 }
 
-TEST_F(LocksTest, AbandonedLockIsReportedAndHeld) {
-    NamedMutex lock;
-    ASSERT_TRUE(lock.create("lock"));
-    Pipe pipe;
-    ChildProcess holder(forkHolder(pipe, "lock"));
-    ASSERT_EQ(pipe.receive(1, 5000), "L");
-    holder.killNow();
-
-    testing::internal::CaptureStdout();
-    lockMutex(lock, 1000);
-    unlockMutex(lock);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n@mutex timeout:  WAIT_ABANDONED\n");
-}
-
 TEST_F(LocksTest, FailedWaitsAreRetriedFiveTimes) {
     NamedMutex never;
     testing::internal::CaptureStdout();

@@ -156,7 +156,7 @@ std::vector<std::string> commandLine() {
     }
     if (std::strcmp(role, "search") == 0) {
         int number = args.size() == 2 ? args[1][0] - '0' : -1;
-        std::setvbuf(stdout, nullptr, _IONBF, 0);  // as the engine's entry point does
+        std::setvbuf(stdout, nullptr, _IONBF, 0); // as the engine's entry point does
         _exit(runSearchProcess(number, TEST_IDENTITY));
     }
     _exit(5);

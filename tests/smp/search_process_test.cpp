@@ -174,6 +174,21 @@ TEST_F(SearchProcessTest, ControllerAndSlavesFromStartToQuit) {
     testing::internal::GetCapturedStdout();
 }
 
+TEST(EngineInstance, FrontEndNamesItsInstanceAndRemovesItAtQuit) {
+    ChildProcess frontEnd(forkChild([] {
+        if (!beginEngineInstance()) return 1;
+        const char* exported = std::getenv(platform::INSTANCE_ENV);
+        if (!exported || std::string(exported) != platform::instanceId()) return 2;
+        if (std::atoi(exported) != getpid()) return 3;
+        NamedEvent e;
+        if (!e.create("handleStartSearchX") || !platform::objectExists("handleStartSearchX"))
+            return 4;
+        endEngineInstance();
+        return platform::objectExists("handleStartSearchX") ? 5 : 0;
+    }));
+    EXPECT_EQ(frontEnd.wait(5000), 0);
+}
+
 TEST(SearchProcessByHand, WithoutAnEngineInstanceItSaysSoAndEnds) {
     Pipe out;
     ChildProcess child(forkChild([&] {

@@ -57,6 +57,9 @@ int searchNode(SearchContext& ctx, unsigned m, Board& B, int d, int a, int b, in
         K = B;
         makeMove(K, NULL_MOVE);
         int v = -searchNode(ctx, NULL_MOVE, K, d - 1 - NULL_MOVE_REDUCTION, -b, -b + 1, s);
+        // An interrupted null-move search proves nothing: pass the sentinel
+        // up rather than taking it for a fail-high.
+        if (v == -SCORE_SPLIT_ABORT || v == -SCORE_TIMEOUT) return -v;
         if (v >= b) return b;
     }
 

@@ -254,7 +254,9 @@ Move searchRoot(SearchContext& ctx, Board& board, RootReport* report) {
         if (post) printThinkingLine(ctx, board, k, v, moves[0]);
 
         // The other moves: a zero window at the best score so far, and the
-        // full window for a move that beats it.
+        // full window for a move that beats it. (With several search
+        // processes these moves are to go to the slaves through the root
+        // block; until the split search exists this process takes them all.)
         int searched = 1;
         for (int i = 1; moves[i] != NO_MOVE; ++i) {
             ++sh.rootMovesDone;

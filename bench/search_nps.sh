@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Nodes per second of the search on the three benchmark middlegame positions,
 # next to what Debian's toga2 and glaurung report for the same positions and
-# the same time ("go movetime", one thread each, 32 MB hash), in one run.
+# the same time ("go movetime", one thread each, 32 MB hash), in one run
+# (Debian packages toga2 and glaurung, installed under /usr/games).
 #   bench/search_nps.sh [build-dir] [milliseconds per position]
 set -euo pipefail
 cd "$(dirname "$0")/.."

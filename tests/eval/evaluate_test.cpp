@@ -264,6 +264,11 @@ TEST_F(Driver, DangerShiftsAsTheAttackersLeave) {
     ASSERT_EQ(t.dangerIndex[1], 13);
     EXPECT_EQ(t.kingDanger.white, -1); // -31 >> 2 >> 1 >> 3
     EXPECT_EQ(t.kingDanger.black, -4); // -31 >> 2 >> 1
+    // A black bishop does not spare white's king the last shift.
+    t = traceOf("b3k3/8/8/8/8/8/8/4K3 w - - 0 1");
+    ASSERT_EQ(t.dangerIndex[0], 13);
+    EXPECT_EQ(t.kingDanger.white, -1);
+    EXPECT_EQ(t.kingDanger.black, -1);
     t = traceOf("4k3/8/8/8/8/8/P7/RK6 w - - 0 1");
     ASSERT_EQ(t.dangerIndex[1], 13);
     EXPECT_EQ(t.kingDanger.black, -8); // white keeps a rook: queen shift only

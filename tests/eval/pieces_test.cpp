@@ -27,9 +27,6 @@ class Pieces : public EvalTest {
     }
 };
 
-Halves knights(const EvalTrace& t) {
-    return t.knights;
-}
 Halves bishops(const EvalTrace& t) {
     return t.bishops;
 }

@@ -98,8 +98,8 @@ int shelterTerm(const Board& board, int c, int& shelterValue) {
     return divide(shelterWeight * shelterValue * (total - 6000), span);
 }
 
-// King danger of the king of colour c from its missing shelter and the
-// attack count the enemy pieces collected; negative, from c's view.
+// The king-danger penalty (zero or negative, from the king's side's view) for
+// an index of missing shelter plus attack count; the table ends at 50.
 int dangerPenalty(int index) {
     if (index < 0) return 0;
     if (index < DANGER_TABLE_SIZE) return kingDangerTable[index] * MAX_TROPISM_PENALTY / 10;

@@ -1,5 +1,6 @@
 // Developer tool: what a GUI never asks, run from the command line.
 //   tarvok-dev perft DEPTH FEN   leaf counts of the legal move tree
+//   tarvok-dev eval FEN          the evaluation term by term, then "eval S"
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +10,11 @@
 #include "board/board.h"
 #include "board/perft.h"
 #include "board/tables.h"
+#include "tools/dev_commands.h"
 
 namespace {
 
-const char* const USAGE = "usage: tarvok-dev perft DEPTH FEN\n";
+const char* const USAGE = "usage: tarvok-dev perft DEPTH FEN\n       tarvok-dev eval FEN\n";
 constexpr int MAX_PERFT_DEPTH = 20;
 
 int usage() {
@@ -80,5 +82,6 @@ int runPerft(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     if (std::strcmp(argv[1], "perft") == 0) return runPerft(argc, argv);
+    if (std::strcmp(argv[1], "eval") == 0) return devEval(argc - 1, argv + 1);
     return usage();
 }

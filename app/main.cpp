@@ -9,15 +9,11 @@
 #include <cstdio>
 
 #include "app/identity.h"
+#include "smp/search_process.h"
 
 namespace {
 
 constexpr int LINE_BUFFER_SIZE = 10000;
-
-int runSearchProcess(int /*number*/) {
-    // The search processes arrive with the shared-memory search.
-    return 0;
-}
 
 int runFrontEnd() {
     std::printf("%s\n\n", engineId);
@@ -45,7 +41,7 @@ int main(int argc, char** argv) {
                          argv[0]);
             return 2;
         }
-        return runSearchProcess(first - '0');
+        return runSearchProcess(first - '0', engineId);
     }
     return runFrontEnd();
 }

@@ -11,8 +11,9 @@
 
 namespace {
 
-bool isDarkSquare(int sq) {
-    return (((sq >> 3) + (sq & 7)) & 1) == 0;
+// 0 or 1 by the colour of the square (a1 and b1 differ, a1 and a2 differ).
+int squareColour(int sq) {
+    return ((sq >> 3) + (sq & 7)) & 1;
 }
 
 // Material that cannot mate: bare kings, a single minor piece, or one bishop
@@ -26,7 +27,7 @@ bool isInsufficientMaterial(const Board& board) {
                 board.pieceBB[BISHOP][1]) != 0;
     case 4: {
         const U64 white = board.pieceBB[BISHOP][0], black = board.pieceBB[BISHOP][1];
-        return white && black && isDarkSquare(msb(white)) == isDarkSquare(msb(black));
+        return white && black && squareColour(msb(white)) == squareColour(msb(black));
     }
     default:
         return false;

@@ -27,6 +27,8 @@ StandaloneSearch::StandaloneSearch(std::uint64_t ttEntries, std::uint64_t evalEn
 }
 
 StandaloneSearch::~StandaloneSearch() {
+    // The move generator must not keep reading tables that go away here.
+    if (orderingTables == &shared_->ordering) orderingTables = nullptr;
     initEvaluation(nullptr);
     context_->tt.detach();
     evalHash_.detach();

@@ -261,6 +261,33 @@ TEST_F(RootTest, ThinkingLinesOfBothProtocols) {
     EXPECT_GE(uciLines, 3) << out;
 }
 
+TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {
+    DrivenClock clock;
+    setPosition(MIDDLEGAME);
+    shared().postThinking = 1;
+    shared().protocol = PROTOCOL_UCI;
+    auto output = [&](int elapsedBefore) {
+        env.clearTables();
+        shared().maxDepth = 2;
+        shared().timer1.setLimit(1 << 30);
+        shared().timer1.start();
+        DrivenClock::advance(elapsedBefore);
+        Board root = board();
+        CaptureStdout();
+        searchRoot(ctx(), root);
+        return GetCapturedStdout();
+    };
+    EXPECT_EQ(output(1000).find("currmove"), std::string::npos);
+    std::string late = output(1001);
+    EXPECT_NE(late.find("info currmovenumber 1 currmove "), std::string::npos) << late;
+    EXPECT_NE(late.find("info currmovenumber 2 currmove "), std::string::npos) << late;
+
+    shared().protocol = PROTOCOL_XBOARD;
+    EXPECT_EQ(output(1001).find("currmove"), std::string::npos);
+    shared().postThinking = 0;
+    EXPECT_EQ(output(1001), "");
+}
+
 // The score field of the first depth-1 thinking line.
 int firstScoreShown(const std::string& out) {
     std::istringstream lines(out);

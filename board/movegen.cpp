@@ -48,6 +48,21 @@ template <int Us> struct Side {
     static U64 shift(U64 b, int by) { return by > 0 ? b << by : b >> -by; }
 };
 
+// Squares a knight, king, rook-direction or bishop-direction mover on `from`
+// reaches (sliders up to and including the first blocker).
+inline U64 pieceTargets(int kind, U64 occupied, int from) {
+    switch (kind) {
+    case KNIGHT:
+        return knightAttacks[from];
+    case KING:
+        return kingAttacks[from];
+    case ROOK:
+        return slideRook(occupied, from);
+    default:
+        return slideBishop(occupied, from);
+    }
+}
+
 // Order score of a capture (victim and attacker by pieceValue, an empty
 // en-passant to-square counting 0): an undefended victim scores by its worth;
 // on a square the side not to move attacks, by what the exchange gains, with
@@ -67,21 +82,7 @@ void addPieceCaptures(const Board& b, Sink& s, U64 pieces, bool quiescence, int 
     const U64 enemy = b.colourBB[Us ^ 1];
     while (pieces) {
         int from = popHighest(pieces);
-        U64 targets;
-        switch (kind) {
-        case KNIGHT:
-            targets = knightAttacks[from];
-            break;
-        case KING:
-            targets = kingAttacks[from];
-            break;
-        case ROOK:
-            targets = slideRook(b.occupied, from);
-            break;
-        default:
-            targets = slideBishop(b.occupied, from);
-            break;
-        }
+        U64 targets = pieceTargets(kind, b.occupied, from);
         targets &= enemy;
         while (targets) {
             int to = popHighest(targets);
@@ -163,21 +164,7 @@ void addPieceQuiets(const Board& b, Sink& s, const QuietScorer& score, U64 piece
     const U64 empty = ~b.occupied;
     while (pieces) {
         int from = popHighest(pieces);
-        U64 targets;
-        switch (kind) {
-        case KNIGHT:
-            targets = knightAttacks[from];
-            break;
-        case KING:
-            targets = kingAttacks[from];
-            break;
-        case ROOK:
-            targets = slideRook(b.occupied, from);
-            break;
-        default:
-            targets = slideBishop(b.occupied, from);
-            break;
-        }
+        U64 targets = pieceTargets(kind, b.occupied, from);
         targets &= empty;
         while (targets) {
             int move = from | popHighest(targets) << 6;

@@ -1,0 +1,373 @@
+// The root driver: mates, the cases without a search, draws by repetition,
+// stopping, determinism, the switches, the thinking lines and the root
+// move re-ordering.
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "search_fixture.h"
+
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+const char* const MIDDLEGAME =
+    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
+
+struct MateCase {
+    const char* fen;
+    std::vector<const char*> moves; // every move that mates in the given number
+    int mateIn;
+};
+
+class RootTest : public SearchTest {};
+
+TEST_F(RootTest, FindsMatesInOneTwoAndThree) {
+    // The mates of two and three moves are from the Win At Chess suite; in
+    // each, no other move mates within the search's reach.
+    const MateCase cases[] = {
+        {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", {"a1a8"}, 1},
+        {"6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1", {"g5f7"}, 1},
+        {"k7/2P5/1K6/8/8/8/8/8 w - - 0 1", {"c7c8Q", "c7c8R"}, 1}, // promotion
+        {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", {"a8a1"}, 1},
+        {"r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4", {"h5f7"}, 1},
+        {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1", {"g3g6"}, 2}, // quiet
+        {"r1bq1r1k/1pp1Np1p/p2p2pQ/4R3/n7/8/PPPP1PPP/R1B3K1 w - - 0 1", {"e5h5"}, 2}, // quiet
+        {"r1bq2rk/pp3pbp/2p1p1pQ/7P/3P4/2PB1N2/PP3PPR/2KR4 w - - 0 1", {"h6h7"}, 2},
+        {"5k2/6pp/p1qN4/1p1p4/3P4/2PKP2Q/PP3r2/3R4 b - - 0 1", {"c6c4"}, 2},
+        {"8/6pp/3q1p2/3n1k2/1P6/3NQ2P/5PP1/6K1 w - - 0 1", {"g2g4"}, 3}, // quiet
+        {"k4r2/1R4pb/1pQp1n1p/3P4/5p1P/3P2P1/r1q1R2K/8 w - - 0 1", {"b7b6"}, 3},
+        {"r3k2r/pbp2pp1/3b1n2/1p6/3P3p/1B2N1Pq/PP1PQP1P/R1B2RK1 b kq - 0 1", {"h3h2"}, 3},
+        {"r4rk1/5ppp/p3q1n1/2p2NQ1/4n3/P3P3/1B3PPP/1R3RK1 w - - 0 1", {"g5h6"}, 3},
+        {"4r3/p4r1p/R1p2pp1/1p1bk3/4pNPP/2P1K3/2P2P2/3R4 w - - 0 1", {"d1d5"}, 3},
+    };
+    for (const MateCase& c : cases) {
+        setPosition(c.fen);
+        env.clearTables();
+        RootReport report;
+        Move m = searchToDepth(2 * c.mateIn + 2, &report);
+        EXPECT_EQ(report.score, SCORE_MATE) << c.fen;
+        bool expected = false;
+        for (const char* t : c.moves) expected |= m == move(t);
+        EXPECT_TRUE(expected) << c.fen << ": " << text(m);
+    }
+}
+
+TEST_F(RootTest, RootsWithoutASearch) {
+    shared().postThinking = 1;
+    struct Case {
+        const char* fen;
+        Move expected;
+    };
+    setPosition("k7/8/1K6/8/8/8/8/1R6 b - - 0 1"); // Kb8 is the only move
+    const Move only = move("a8b8");
+    const Case cases[] = {
+        {"k7/1Q6/1K6/8/8/8/8/8 b - - 0 1", NO_MOVES_MATED},
+        {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", NO_MOVES_STALEMATE},
+        {"8/8/8/8/8/1q6/8/K6k w - - 0 1", NO_MOVES_STALEMATE},
+        {"k7/8/1K6/8/8/8/8/1R6 b - - 0 1", only},
+    };
+    for (const Case& c : cases) {
+        setPosition(c.fen);
+        CaptureStdout();
+        Move m = searchToDepth(6);
+        std::string out = GetCapturedStdout();
+        EXPECT_EQ(m, c.expected) << c.fen;
+        EXPECT_EQ(out, "") << c.fen;
+        EXPECT_EQ(totalNodes(), 0) << c.fen;
+    }
+}
+
+TEST_F(RootTest, RepetitionDrawIsTakenByTheLosingSide) {
+    // White has a knight against queen and rook; Nf3 Kd8 Ng1 Ke8 brings the
+    // position back, so Nf3 now repeats the position after the first Nf3.
+    const char* fen = "4k3/r7/q7/8/8/8/8/6NK w - - 0 1";
+    setPosition(fen);
+    RootReport fresh;
+    searchToDepth(4, &fresh);
+    EXPECT_LT(fresh.score, -500);
+
+    for (const char* m : {"g1f3", "e8d8", "f3g1", "d8e8"}) play(m);
+    env.clearTables();
+    RootReport report;
+    Move m = searchToDepth(4, &report);
+    EXPECT_EQ(m, move("g1f3"));
+    EXPECT_EQ(report.score, -50);
+}
+
+TEST_F(RootTest, AStopBeforeTheFirstRootMoveReturnsThatMove) {
+    shared().postThinking = 1;
+    setPosition(MIDDLEGAME);
+    Move legal[MOVELIST_CAPACITY];
+    generateLegal(board(), legal);
+
+    DrivenClock clock;
+    shared().timer1.setLimit(0);
+    shared().timer1.start();
+    DrivenClock::advance(1);
+    Board root = board();
+    RootReport report;
+    CaptureStdout();
+    Move m = searchRoot(ctx(), root, &report);
+    std::string out = GetCapturedStdout();
+    EXPECT_EQ(m, legal[0]);
+    EXPECT_NE(out.find(" depth=1 only first move examined\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("pShared->timer1.timeIsUp()=1\n"), std::string::npos) << out;
+    EXPECT_EQ(report.depth, 0);
+
+    // Switched off instead of timed out: the same.
+    shared().timer1.setLimit(1 << 30);
+    shared().timer1.start();
+    shared().allSearchprocesEnabled = TASK_STOP;
+    root = board();
+    CaptureStdout();
+    m = searchRoot(ctx(), root, &report);
+    out = GetCapturedStdout();
+    EXPECT_EQ(m, legal[0]);
+    EXPECT_NE(out.find(" depth=1 only first move examined\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("pShared->allSearchprocesEnabled=0\n"), std::string::npos) << out;
+}
+
+TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
+    DrivenClock clock;
+    DrivenClock::tickOnRead(true);
+    setPosition(MIDDLEGAME);
+    for (int limit : {500, 5000, 20000}) {
+        env.clearTables();
+        RootReport report;
+        Move m = env.search(limit, &report);
+        EXPECT_TRUE(isLegal(m)) << limit;
+        EXPECT_GE(report.depth, 1) << limit;
+    }
+}
+
+TEST_F(RootTest, AShortSearchOnTheRealClockReturnsALegalMove) {
+    setPosition(MIDDLEGAME);
+    Move m = env.search(100);
+    EXPECT_TRUE(isLegal(m));
+}
+
+TEST_F(RootTest, SearchesAreRepeatableAfterClearingTheTables) {
+    auto run = [&](const char* fen) {
+        env.clearTables();
+        setPosition(fen);
+        RootReport report;
+        Move m = searchToDepth(6, &report);
+        return std::make_pair(m, totalNodes());
+    };
+    auto first = run(MIDDLEGAME);
+    run("r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12"); // leaves its traces
+    auto second = run(MIDDLEGAME);
+    EXPECT_EQ(first.first, second.first);
+    EXPECT_EQ(first.second, second.second);
+}
+
+TEST_F(RootTest, EachSwitchOffStillGivesALegalMove) {
+    setPosition("r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - - 7 13");
+    env.clearTables();
+    searchToDepth(5);
+    const long long allOn = totalNodes();
+    std::int32_t SharedState::*switches[] = {
+        &SharedState::useNullMove, &SharedState::useLateMoveReduction, &SharedState::useFutility,
+        &SharedState::useExtensions, &SharedState::useEgtb};
+    for (auto sw : switches) {
+        shared().*sw = 0;
+        env.clearTables();
+        Move m = searchToDepth(5);
+        EXPECT_TRUE(isLegal(m));
+        if (sw != &SharedState::useEgtb) {
+            EXPECT_NE(totalNodes(), allOn); // the switch is read
+        }
+        shared().*sw = 1;
+    }
+}
+
+// Plays the moves of a principal variation on a copy, each one legal.
+bool legalLine(Board pos, const std::string& line) {
+    std::istringstream in(line);
+    std::string word;
+    while (in >> word) {
+        Move m = parseCoordinateMove(pos, word.c_str());
+        if (m == NO_MOVE) return false;
+        makeMove(pos, m);
+    }
+    return true;
+}
+
+// One xboard thinking line: " depth  score  centiseconds  nodes pv...".
+struct XboardLine {
+    int depth = 0, score = 0, time = 0;
+    long long nodes = 0;
+    std::string pv;
+};
+
+bool parseXboardLine(const std::string& line, XboardLine& out) {
+    char pvStart = 0;
+    int used = 0;
+    if (std::sscanf(line.c_str(), " %d  %d  %d  %lld%c%n", &out.depth, &out.score, &out.time,
+                    &out.nodes, &pvStart, &used) != 5 ||
+        pvStart != ' ' || line.rfind(" ", 0) != 0)
+        return false;
+    out.pv = line.substr(used);
+    return out.pv.empty() || out.pv.back() == ' ';
+}
+
+TEST_F(RootTest, ThinkingLinesOfBothProtocols) {
+    shared().postThinking = 1;
+    setPosition(MIDDLEGAME);
+    CaptureStdout();
+    RootReport report;
+    Move best = searchToDepth(4, &report);
+    std::string out = GetCapturedStdout();
+
+    std::istringstream lines(out);
+    std::string line;
+    XboardLine last;
+    int thinking = 0;
+    while (std::getline(lines, line)) {
+        XboardLine x;
+        if (!parseXboardLine(line, x)) continue;
+        ++thinking;
+        EXPECT_TRUE(legalLine(board(), x.pv)) << line;
+        EXPECT_GE(x.depth, last.depth) << line;
+        last = x;
+    }
+    EXPECT_GE(thinking, 4);
+    EXPECT_EQ(last.depth, 4);
+    EXPECT_EQ(last.score, report.score);
+    EXPECT_EQ(last.pv.substr(0, last.pv.find(' ')), text(best));
+    EXPECT_NE(out.find(" foundmove=" + text(best) + "\n\n"), std::string::npos);
+    EXPECT_NE(out.find(" Nodes=" + std::to_string(totalNodes()) + "\n"), std::string::npos);
+
+    shared().protocol = PROTOCOL_UCI;
+    env.clearTables();
+    CaptureStdout();
+    searchToDepth(3);
+    out = GetCapturedStdout();
+    int uciLines = 0;
+    std::istringstream uciIn(out);
+    while (std::getline(uciIn, line)) {
+        int depth, score, time, nodes, nps, used = 0;
+        if (std::sscanf(line.c_str(), "info depth %d score cp %d time %d nodes %d nps %d pv %n",
+                        &depth, &score, &time, &nodes, &nps, &used) == 5 &&
+            used > 0) {
+            ++uciLines;
+            EXPECT_TRUE(legalLine(board(), line.substr(used))) << line;
+        }
+    }
+    EXPECT_GE(uciLines, 3) << out;
+}
+
+TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {
+    DrivenClock clock;
+    setPosition(MIDDLEGAME);
+    shared().postThinking = 1;
+    shared().protocol = PROTOCOL_UCI;
+    auto output = [&](int elapsedBefore) {
+        env.clearTables();
+        shared().maxDepth = 2;
+        shared().timer1.setLimit(1 << 30);
+        shared().timer1.start();
+        DrivenClock::advance(elapsedBefore);
+        Board root = board();
+        CaptureStdout();
+        searchRoot(ctx(), root);
+        return GetCapturedStdout();
+    };
+    EXPECT_EQ(output(1000).find("currmove"), std::string::npos);
+    std::string late = output(1001);
+    EXPECT_NE(late.find("info currmovenumber 1 currmove "), std::string::npos) << late;
+    EXPECT_NE(late.find("info currmovenumber 2 currmove "), std::string::npos) << late;
+
+    shared().protocol = PROTOCOL_XBOARD;
+    EXPECT_EQ(output(1001).find("currmove"), std::string::npos);
+    shared().postThinking = 0;
+    EXPECT_EQ(output(1001), "");
+}
+
+// The score field of the first depth-1 thinking line.
+int firstScoreShown(const std::string& out) {
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        XboardLine x;
+        if (parseXboardLine(line, x) && x.depth == 1) return x.score;
+    }
+    ADD_FAILURE() << "no thinking line in " << out;
+    return 0;
+}
+
+TEST_F(RootTest, InvertedScoreShowsWhitesViewWhenBlackIsToMove) {
+    shared().postThinking = 1;
+    setPosition("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3");
+    auto shown = [&](int inverted) {
+        ctx().printInvertedScore = inverted;
+        env.clearTables();
+        CaptureStdout();
+        searchToDepth(1);
+        return firstScoreShown(GetCapturedStdout());
+    };
+    int plain = shown(0);
+    EXPECT_NE(plain, 0);
+    EXPECT_EQ(shown(1), -plain);
+    setPosition(MIDDLEGAME); // White to move: unchanged
+    int white = shown(0);
+    EXPECT_EQ(shown(1), white);
+}
+
+TEST_F(RootTest, AMateByTheFirstMoveEndsTheSearchAtOnce) {
+    shared().postThinking = 1;
+    setPosition("k7/2P5/1K6/8/8/8/8/8 w - - 0 1");
+    CaptureStdout();
+    RootReport report;
+    searchToDepth(10, &report);
+    std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find(" winning move, break!\n"), std::string::npos) << out;
+    EXPECT_EQ(report.depth, 2);
+}
+
+class SortRootMovesTest : public ::testing::Test {
+  protected:
+    Move moves[ROOT_LIST_SIZE] = {};
+    std::int16_t scores[ROOT_LIST_SIZE] = {};
+    void set(std::vector<int> s) {
+        for (size_t i = 0; i < s.size(); ++i) {
+            moves[i] = static_cast<Move>(1000 + i);
+            scores[i] = static_cast<std::int16_t>(s[i]);
+        }
+    }
+    std::vector<int> order(int n) {
+        std::vector<int> o;
+        for (int i = 0; i < n; ++i) o.push_back(moves[i] - 1000);
+        return o;
+    }
+};
+
+TEST_F(SortRootMovesTest, BestFirstThenEarlierBestsLatestFirstThenTheRest) {
+    // Move 0 scored 10; 2 beat it with 20, 4 with 35; 5 was not searched.
+    set({10, 5, 20, 3, 35, 99, 1});
+    EXPECT_EQ(sortRootMoves(moves, scores, 5), 35);
+    EXPECT_EQ(order(7), (std::vector<int>{4, 2, 0, 1, 3, 5, 6}));
+    EXPECT_EQ(scores[0], 35);
+}
+
+TEST_F(SortRootMovesTest, InterruptedAndFailedHighMarksKeepTheirValueAsKey) {
+    set({10, 20, -16302, 5, -16301});
+    sortRootMoves(moves, scores, 5);
+    EXPECT_EQ(order(5), (std::vector<int>{1, 0, 3, 4, 2}));
+    EXPECT_EQ(scores[0], 20);
+    EXPECT_EQ(scores[3], -16301);
+    EXPECT_EQ(scores[4], -16302);
+}
+
+TEST_F(SortRootMovesTest, OnlyTheFirstMoveSearched) {
+    set({-16000, 7, 8});
+    EXPECT_EQ(sortRootMoves(moves, scores, 1), -16000);
+    EXPECT_EQ(order(3), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(scores[0], -16000);
+}
+
+} // namespace

@@ -5,7 +5,10 @@
 
 // Writes the coordinate form (e2e4, e7e8Q, NULLMOVE) to standard output.
 void printMove(unsigned move);
-// Formats the coordinate form into buf (at least 8 bytes); returns buf.
+// Longest coordinate text ("NULLMOVE") with its terminating zero.
+inline constexpr int MOVE_TEXT_SIZE = 9;
+
+// Formats the coordinate form into buf (MOVE_TEXT_SIZE bytes); returns buf.
 // Promotion letters are upper case unless lowerPromotion is set (UCI).
 char* formatMove(unsigned move, char* buf, bool lowerPromotion = false);
 // Each move followed by a space, then a newline.

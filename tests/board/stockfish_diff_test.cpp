@@ -1,0 +1,247 @@
+// Differential perft against Debian's stockfish: positions reached by seeded
+// random play from the start and from positions full of castling, en-passant
+// and promotion cases; perft 3 is compared per root move. One stockfish
+// process serves all positions; it is killed when the test ends, also when
+// the test fails, and it dies with the test process if that crashes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/notation.h"
+#include "play_support.h"
+
+using namespace playsupport;
+
+namespace {
+
+std::string findStockfish() {
+    if (access("/usr/games/stockfish", X_OK) == 0) return "/usr/games/stockfish";
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+        if (!dir.empty() && access((dir + "/stockfish").c_str(), X_OK) == 0)
+            return dir + "/stockfish";
+    return "";
+}
+
+// A child process spoken to through a pair of pipes, line by line.
+class UciChild {
+  public:
+    explicit UciChild(const std::string& program) {
+        int toChild[2], fromChild[2];
+        if (pipe(toChild) != 0) return;
+        if (pipe(fromChild) != 0) {
+            close(toChild[0]);
+            close(toChild[1]);
+            return;
+        }
+        const pid_t parent = getpid();
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(127);
+            dup2(toChild[0], 0);
+            dup2(fromChild[1], 1);
+            close(toChild[0]);
+            close(toChild[1]);
+            close(fromChild[0]);
+            close(fromChild[1]);
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(toChild[0]);
+        close(fromChild[1]);
+        in_ = toChild[1];
+        out_ = fromChild[0];
+        if (pid_ < 0) {
+            close(in_);
+            close(out_);
+            in_ = out_ = -1;
+        }
+        // A child that dies must not take the test down through SIGPIPE.
+        oldPipeHandler_ = signal(SIGPIPE, SIG_IGN);
+    }
+    ~UciChild() {
+        if (in_ >= 0) close(in_);
+        if (out_ >= 0) close(out_);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        signal(SIGPIPE, oldPipeHandler_);
+    }
+    UciChild(const UciChild&) = delete;
+    UciChild& operator=(const UciChild&) = delete;
+
+    bool running() const { return pid_ > 0; }
+
+    bool send(const std::string& text) {
+        size_t done = 0;
+        while (done < text.size()) {
+            ssize_t n = write(in_, text.data() + done, text.size() - done);
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    // One line without its end; false on end of output or after timeoutMs.
+    bool readLine(std::string& line, int timeoutMs) {
+        for (;;) {
+            size_t end = pending_.find('\n');
+            if (end != std::string::npos) {
+                line = pending_.substr(0, end);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                pending_.erase(0, end + 1);
+                return true;
+            }
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, timeoutMs) <= 0) return false;
+            char buf[4096];
+            ssize_t n = read(out_, buf, sizeof buf);
+            if (n <= 0) return false;
+            pending_.append(buf, static_cast<size_t>(n));
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1;
+    std::string pending_;
+    sighandler_t oldPipeHandler_ = SIG_DFL;
+};
+
+constexpr int kTimeoutMs = 30000;
+
+// Root move (lower-case promotion letter) -> leaves below it.
+using Divide = std::map<std::string, long long>;
+
+bool stockfishDivide(UciChild& sf, const std::string& fen, int depth, Divide& divide,
+                     long long& total, std::string& error) {
+    if (!sf.send("position fen " + fen + "\ngo perft " + std::to_string(depth) + "\n")) {
+        error = "cannot write to stockfish";
+        return false;
+    }
+    std::string line;
+    while (sf.readLine(line, kTimeoutMs)) {
+        if (line.rfind("Nodes searched:", 0) == 0) {
+            total = std::atoll(line.c_str() + 15);
+            return true;
+        }
+        size_t colon = line.find(": ");
+        if (colon >= 4 && colon <= 5 && line.find(' ') == colon + 1)
+            divide[line.substr(0, colon)] = std::atoll(line.c_str() + colon + 2);
+    }
+    error = "stockfish gave no \"Nodes searched\" line (it died or timed out)";
+    return false;
+}
+
+Divide ownDivide(const Board& b, int depth) {
+    Divide divide;
+    char buf[MOVE_TEXT_SIZE];
+    for (Move m : legalMoves(b))
+        divide[formatMove(m, buf, true)] = depth == 1 ? 1 : perft(after(b, m), depth - 1);
+    return divide;
+}
+
+std::string compare(const Divide& ours, const Divide& theirs) {
+    std::string d;
+    for (const auto& [move, n] : theirs) {
+        auto it = ours.find(move);
+        if (it == ours.end())
+            d += "  missing " + move + " (stockfish " + std::to_string(n) + ")\n";
+        else if (it->second != n)
+            d += "  " + move + ": ours " + std::to_string(it->second) + ", stockfish " +
+                 std::to_string(n) + "\n";
+    }
+    for (const auto& [move, n] : ours)
+        if (!theirs.count(move)) d += "  extra " + move + " (ours " + std::to_string(n) + ")\n";
+    return d;
+}
+
+// Positions full of the special moves, most of them from the perft literature.
+const char* const kRichFens[] = {
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+    "r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1",
+    "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+    "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
+    "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - - 0 1",
+    "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",
+    "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1",
+    "r3k2r/1b4bq/8/8/8/8/7B/R3K2R w KQkq - 0 1",
+    "rnbqkbnr/pp1p1ppp/8/2pPp3/8/8/PPP1PPPP/RNBQKBNR w KQkq e6 0 3",
+    "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1",
+    "8/8/8/KPp4r/8/8/8/7k w - c6 0 1",
+    "8/8/4k3/8/2pPp3/8/B7/7K b - d3 0 1",
+    "rnbqkb1r/ppppp1pp/7n/4Pp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3",
+    "r1bqkbnr/pPpppppp/8/8/8/8/1PPPPPpP/RNBQKBNR w KQkq - 0 5",
+    "8/PPPPk3/8/8/8/8/3Kpppp/8 w - - 0 1",
+};
+
+TEST(StockfishDifferential, PerftThreeByRootMove) {
+    const std::string path = findStockfish();
+    ASSERT_FALSE(path.empty()) << "stockfish is not installed (looked for /usr/games/stockfish "
+                                  "and on PATH); install it with: apt-get install -y stockfish";
+    UciChild sf(path);
+    ASSERT_TRUE(sf.running()) << "could not start " << path;
+    ASSERT_TRUE(sf.send("uci\n"));
+    std::string line;
+    bool ready = false;
+    while (!ready && sf.readLine(line, kTimeoutMs)) ready = line == "uciok";
+    ASSERT_TRUE(ready) << path << " did not answer \"uci\" with \"uciok\"";
+
+    // The positions: random walks of random length from each start.
+    std::vector<std::string> starts;
+    for (int i = 0; i < 100; ++i) starts.push_back(START_FEN);
+    for (int i = 0; i < 8; ++i)
+        for (const char* fen : kRichFens) starts.push_back(fen);
+    const std::vector<std::string> suite = perftSuiteFens();
+    for (size_t i = 0; i < suite.size(); i += 3) starts.push_back(suite[i]);
+
+    int compared = 0;
+    std::mt19937 rng(20240611);
+    for (const std::string& start : starts) {
+        Board b = boardFromFen(start.c_str());
+        const int plies = static_cast<int>(rng() % 24);
+        for (int p = 0; p < plies; ++p) {
+            Move m = randomLegalMove(b, rng);
+            if (m == NO_MOVE) break;
+            Board next = after(b, m);
+            if (legalMoves(next).empty()) break; // keep positions with moves
+            b = next;
+        }
+        const std::string fen = fenOf(b);
+        Divide theirs;
+        long long theirTotal = 0;
+        std::string error;
+        ASSERT_TRUE(stockfishDivide(sf, fen, 3, theirs, theirTotal, error))
+            << error << "\n  " << fen;
+        const Divide ours = ownDivide(b, 3);
+        long long ourTotal = 0;
+        for (const auto& entry : ours) ourTotal += entry.second;
+        const std::string diff = compare(ours, theirs);
+        ASSERT_TRUE(diff.empty() && ourTotal == theirTotal)
+            << "perft 3 differs from stockfish for " << fen << " (started from " << start << ")\n"
+            << diff << "  total: ours " << ourTotal << ", stockfish " << theirTotal;
+        ++compared;
+    }
+    EXPECT_GE(compared, 200);
+    sf.send("quit\n");
+}
+
+} // namespace

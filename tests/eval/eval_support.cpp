@@ -1,0 +1,85 @@
+#include "eval_support.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "board/tables.h"
+#include "eval/evaluate.h"
+
+namespace evaltest {
+
+void initTables() {
+    static bool done = false;
+    if (done) return;
+    static OrderingTables ordering;
+    static Board start;
+    initBoardTables(&ordering, start);
+    done = true;
+}
+
+Board boardFrom(const std::string& fen) {
+    initTables();
+    Board board;
+    setFromFen(board, fen.c_str());
+    return board;
+}
+
+int freshEval(Board board) {
+    board.positional = 0;
+    lastPositional = 0;
+    return evaluate(board, -SCORE_INFINITE, SCORE_INFINITE);
+}
+
+eval::EvalTrace traceOf(const std::string& fen) {
+    Board board = boardFrom(fen);
+    board.positional = 0;
+    lastPositional = 0;
+    eval::EvalTrace trace;
+    eval::evaluateTraced(board, -SCORE_INFINITE, SCORE_INFINITE, trace);
+    return trace;
+}
+
+int sq(const char* name) { return squareOf(name[0] - 'a', name[1] - '1'); }
+
+std::string mirrorFen(const std::string& fen) {
+    std::istringstream in(fen);
+    std::string placement, side, castle, ep, half = "0", full = "1";
+    in >> placement >> side >> castle >> ep >> half >> full;
+
+    std::vector<std::string> ranks;
+    std::stringstream ps(placement);
+    for (std::string rank; std::getline(ps, rank, '/');) ranks.push_back(rank);
+    std::reverse(ranks.begin(), ranks.end());
+    std::string out;
+    for (size_t i = 0; i < ranks.size(); ++i) {
+        if (i) out += '/';
+        for (char ch : ranks[i])
+            out += std::isupper(static_cast<unsigned char>(ch))
+                       ? static_cast<char>(std::tolower(static_cast<unsigned char>(ch)))
+                       : static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    }
+
+    std::string rights;
+    for (char want : {'k', 'q', 'K', 'Q'})
+        if (castle.find(want) != std::string::npos)
+            rights += static_cast<char>(std::isupper(want) ? std::tolower(want) : std::toupper(want));
+    if (rights.empty()) rights = "-";
+    if (ep.size() == 2) ep[1] = static_cast<char>('1' + ('8' - ep[1]));
+
+    return out + ' ' + (side == "w" ? "b" : "w") + ' ' + rights + ' ' + ep + ' ' + half + ' ' +
+           full;
+}
+
+void EvalTest::SetUp() {
+    initTables();
+    eval::resetEvaluationParameters();
+    initEvaluation(nullptr);
+}
+
+void EvalTest::TearDown() {
+    eval::resetEvaluationParameters();
+    initEvaluation(nullptr);
+}
+
+} // namespace evaltest

@@ -4,3 +4,11 @@
 
 // eval FEN: the position's evaluation term by term, then "eval S".
 int devEval(int argc, char** argv);
+
+// search FEN depth D | search FEN movetime MS: a root search with the xboard
+// thinking lines, then "bestmove M score S depth D nodes N time_ms T".
+int devSearch(int argc, char** argv);
+
+// san FEN SAN...: each SAN move in coordinate form, one per line ("none" when
+// it names no legal move).
+int devSan(int argc, char** argv);

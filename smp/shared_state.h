@@ -1,0 +1,105 @@
+// The search's control record, one mapping "sharedData" + identity shared by
+// the front end and every search process of an instance. Plain data with a
+// fixed layout: every process maps it at its own address.
+//
+// Process states, numSplitBlock and the node totals change under the state
+// lock; a split block under its own lock; the switches, the depth limit,
+// timer1 and allSearchprocesEnabled are written by the front end and read
+// without locks (read them with sharedLoad where a loop waits on them).
+#pragma once
+
+#include <atomic>
+#include <type_traits>
+
+#include "board/board.h"
+#include "board/ordering.h"
+#include "board/repetition.h"
+#include "search/timecontrol.h"
+#include "smp/limits.h"
+#include "smp/platform.h"
+#include "smp/split_block.h"
+
+inline constexpr const char* SHARED_STATE_PREFIX = "sharedData";
+inline constexpr int GAME_MOVES_SIZE = 1000;
+inline constexpr std::int32_t DEFAULT_MAX_DEPTH = 35;
+
+// Codes of allSearchprocesEnabled: the task process 0 is running.
+enum TaskCode : std::int32_t {
+    TASK_STOP = 0,
+    TASK_THINK = 1,
+    TASK_PONDER = 2,       // guess the reply and search after it
+    TASK_PONDER_GIVEN = 3, // ponder the given position (UCI go ponder)
+    TASK_TUNE = 4,
+    TASK_TUNE_VARIANT = 5,
+    TASK_EPD_SUITE = 6,
+};
+
+enum ProcessStateCode : std::int32_t { PROCESS_IDLE = 1, PROCESS_BUSY = 2 };
+
+inline constexpr std::int32_t PROTOCOL_XBOARD = 1;
+inline constexpr std::int32_t PROTOCOL_UCI = 2;
+
+struct SharedState {
+    Stopwatch timer1;
+    OrderingTables ordering; // history counters and killers
+    GameClock gameClock;
+    Move gameMoves[GAME_MOVES_SIZE]; // move of ply p at p % 1000
+    std::int32_t gameStartPly;
+    std::int32_t protocol; // PROTOCOL_XBOARD or PROTOCOL_UCI
+    std::int32_t maxDepth;
+    std::int32_t postThinking;
+    std::int32_t useEgtb;
+    std::int32_t useNullMove;
+    std::int32_t useLateMoveReduction;
+    std::int32_t useFutility;
+    std::int32_t useExtensions;
+    std::int32_t useBook;
+    std::int32_t nodeCount;           // full-width nodes of all processes
+    std::int32_t quiescenceNodeCount; // quiescence nodes of all processes
+    std::int32_t rootMoveCount;
+    std::int32_t rootMovesDone;
+    std::int32_t currentDepth;
+    Move currentRootMove;
+    SplitBlock splitBlocks[SPLIT_BLOCK_COUNT];
+    Board rootBoard;
+    RepetitionRing rootRing;
+    Move engineMove;
+    Move ponderResult;
+    std::int32_t ponderEnabled;
+    U64 ponderKey;
+    std::int32_t ponderStart;
+    std::int32_t tuningMargin;           // printed by the tuner's depth scan; nothing writes it
+    std::int32_t running;                // 1 while the engine lives, 0 ends every process
+    std::int32_t numProcesses;           // search processes started (1 + slaves)
+    std::int32_t allSearchprocesEnabled; // TaskCode
+    std::int32_t numSplitBlock[MAX_PROCESS_NUMBERS]; // block given to each process, 0 none
+    std::int32_t processState[MAX_PROCESS_NUMBERS];  // ProcessStateCode
+};
+static_assert(std::is_trivially_copyable_v<SharedState> && std::is_standard_layout_v<SharedState>);
+
+// This process's view of the shared state (nullptr before openSharedState).
+extern SharedState* pShared;
+
+// A field that another process writes, read and written atomically.
+template <class T> T sharedLoad(const T& field) {
+    return std::atomic_ref<T>(const_cast<T&>(field)).load(std::memory_order_relaxed);
+}
+template <class T> void sharedStore(T& field, T value) {
+    std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+}
+
+// Maps "sharedData" + suffix (created zeroed, or the existing one) and sets
+// pShared. On failure prints "ERROR! Could not create file mapping object."
+// or "ERROR! Could not map view of file." and returns nullptr.
+SharedState* openSharedState(platform::SharedMapping& mapping, const char* suffix);
+// "unmapping...." and "Getting rid of handle....", each when there is
+// something to release.
+void closeSharedState(platform::SharedMapping& mapping);
+
+// The defaults the front end gives a new shared state: switches on, xboard,
+// depth limit 35, post on, running, no task, no pondering, the clock at 1 move
+// in 1000 ms, every split block free and numbered.
+void setSharedDefaults(SharedState& state);
+// Adds a process's node counters to the totals (the caller holds the state
+// lock); the totals wrap around like the 32-bit counters they are.
+void addNodeTotals(SharedState& state, std::int32_t nodes, std::int32_t quiescenceNodes);

@@ -1,0 +1,165 @@
+// The engine's named locks: names, the lock wrappers' diagnostics across
+// processes, and the opening of locks that do not exist yet.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <regex>
+#include <string>
+
+#include "process_helpers.h"
+#include "smp/locks.h"
+
+using platform::NamedEvent;
+using platform::NamedMutex;
+using platform::WaitResult;
+
+namespace {
+
+constexpr const char* SUFFIX = "Tarvok_v8.05 (32 bit)";
+
+class LocksTest : public ::testing::Test {
+  protected:
+    ~LocksTest() override { closeGlobalLocks(); }
+    TestInstance instance;
+};
+
+TEST(ObjectNames, PrefixIdentityAndNumber) {
+    char name[OBJECT_NAME_SIZE];
+    objectName(name, OUTPUT_LOCK_PREFIX, SUFFIX);
+    EXPECT_STREQ(name, "handleMutex_IO_Tarvok_v8.05 (32 bit)");
+    objectName(name, SPLIT_LOCK_PREFIX, SUFFIX, 7, true);
+    EXPECT_STREQ(name, "Mutex_SBlock_Tarvok_v8.05 (32 bit)_7");
+    objectName(name, START_SLAVE_PREFIX, SUFFIX, 0, false);
+    EXPECT_STREQ(name, "handleStartSlaveTarvok_v8.05 (32 bit)0");
+    objectName(name, BLOCK_READY_PREFIX, SUFFIX, 99, true);
+    EXPECT_STREQ(name, "handleSbReady_Tarvok_v8.05 (32 bit)_99");
+    // At most 50 characters of the identity are used.
+    std::string longId(80, 'x');
+    objectName(name, START_SEARCH_PREFIX, longId.c_str(), 12, false);
+    EXPECT_EQ(std::string(name), "handleStartSearch" + std::string(50, 'x') + "12");
+}
+
+pid_t forkHolder(Pipe& pipe, const char* name) {
+    return forkChild([&] {
+        NamedMutex m;
+        if (!m.open(name) || m.lock(1000) != WaitResult::Acquired) return 1;
+        pipe.send("L");
+        platform::sleepMs(30000);
+        return 0;
+    });
+}
+
+TEST_F(LocksTest, TimeOutPrintsTheDiagnosticAndGoesOnWithoutTheLock) {
+    NamedMutex lock;
+    ASSERT_TRUE(lock.create("lock"));
+    Pipe pipe;
+    ChildProcess holder(forkHolder(pipe, "lock"));
+    ASSERT_EQ(pipe.receive(1, 5000), "L");
+
+    auto start = std::chrono::steady_clock::now();
+    testing::internal::CaptureStdout();
+    lockMutex(lock, 200);
+    auto waited = std::chrono::steady_clock::now() - start;
+    unlockMutex(lock); // not held: the release fails
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n@mutex timeout:  WAIT_TIMEOUT\nfailed to release mutex! ERROR=" +
+                  std::to_string(EPERM) + "\n");
+    EXPECT_GE(waited, std::chrono::milliseconds(190));
+}
+
+TEST_F(LocksTest, AbandonedLockIsReportedAndHeld) {
+    NamedMutex lock;
+    ASSERT_TRUE(lock.create("lock"));
+    Pipe pipe;
+    ChildProcess holder(forkHolder(pipe, "lock"));
+    ASSERT_EQ(pipe.receive(1, 5000), "L");
+    holder.killNow();
+
+    testing::internal::CaptureStdout();
+    lockMutex(lock, 1000);
+    unlockMutex(lock);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n@mutex timeout:  WAIT_ABANDONED\n");
+}
+
+TEST_F(LocksTest, FailedWaitsAreRetriedFiveTimes) {
+    NamedMutex never;
+    testing::internal::CaptureStdout();
+    lockMutex(never, 10);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n@mutex timeout:  WAIT_FAILED ERRORCODE=" + std::to_string(EINVAL) +
+                  "\nX1 X2 X3 X4 X5 \n");
+
+    // Taking a lock this process already holds is a failure, not a deadlock.
+    NamedMutex lock;
+    ASSERT_TRUE(lock.create("lock"));
+    lockMutex(lock, 10);
+    testing::internal::CaptureStdout();
+    lockMutex(lock, 10);
+    unlockMutex(lock);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n@mutex timeout:  WAIT_FAILED ERRORCODE=" + std::to_string(EDEADLK) +
+                  "\nX1 X2 X3 X4 X5 \n");
+}
+
+TEST_F(LocksTest, OtherProcessesWaitForTheLocksToBeCreated) {
+    Pipe out;
+    ChildProcess slave(forkChild([&] {
+        dup2(out.writeEnd(), 1);
+        openGlobalLocks(SUFFIX, 2);
+        NamedMutex blocks[SPLIT_BLOCK_COUNT];
+        openSplitBlockLocks(blocks, SUFFIX, 2);
+        std::printf("opened\n");
+        lockState();
+        lockSplitBlock(blocks[99]);
+        unlockSplitBlock(blocks[99]);
+        unlockState();
+        return 0;
+    }));
+    platform::sleepMs(250);
+    EXPECT_TRUE(platform::processRuns(slave.pid()));
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(openGlobalLocks(SUFFIX, 0));
+    // The global locks exist now; the split-block locks do not yet.
+    platform::sleepMs(250);
+    EXPECT_TRUE(platform::processRuns(slave.pid()));
+    NamedMutex blocks[SPLIT_BLOCK_COUNT];
+    ASSERT_TRUE(openSplitBlockLocks(blocks, SUFFIX, 0));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(slave.wait(5000), 0);
+    out.closeWrite();
+    std::string text = out.receiveAll(2000);
+    EXPECT_TRUE(std::regex_match(
+        text, std::regex("(WAIT- no handle, ERROR= 2\nhandleMutex_IO_Tarvok_v8\\.05 \\(32 "
+                         "bit\\)\n)+opened\n")))
+        << text;
+    EXPECT_GE(text.find("opened"), 2 * std::string("WAIT- no handle, ERROR= 2\n").size());
+}
+
+TEST_F(LocksTest, SearchProcessEventsAreCreatedOrOpened) {
+    NamedEvent startSearch, searchEnded;
+    ASSERT_TRUE(createTaskEvents(startSearch, searchEnded, SUFFIX));
+    NamedEvent available, startSlave[MAX_PROCESS_NUMBERS], ready[SPLIT_BLOCK_COUNT];
+    ASSERT_TRUE(openSlaveEvents(available, startSlave, 3, ready, SUFFIX));
+    EXPECT_TRUE(platform::objectExists("handleStartSearchTarvok_v8.05 (32 bit)"));
+    EXPECT_TRUE(platform::objectExists("handleSearchEndedTarvok_v8.05 (32 bit)"));
+    EXPECT_TRUE(platform::objectExists("handleSlaveAvailableTarvok_v8.05 (32 bit)"));
+    EXPECT_TRUE(platform::objectExists("handleStartSlaveTarvok_v8.05 (32 bit)2"));
+    EXPECT_FALSE(platform::objectExists("handleStartSlaveTarvok_v8.05 (32 bit)3"));
+    EXPECT_FALSE(startSlave[3].valid());
+    EXPECT_TRUE(platform::objectExists("handleSbReady_Tarvok_v8.05 (32 bit)_0"));
+    EXPECT_TRUE(platform::objectExists("handleSbReady_Tarvok_v8.05 (32 bit)_99"));
+
+    // A second process gets the same events: the task events by opening.
+    ChildProcess controller(forkChild([] {
+        NamedEvent s, e;
+        openTaskEvents(s, e, SUFFIX);
+        if (s.wait(5000) != WaitResult::Acquired) return 1;
+        return e.signal() ? 0 : 2;
+    }));
+    startSearch.signal();
+    EXPECT_EQ(searchEnded.wait(5000), WaitResult::Acquired);
+    EXPECT_EQ(controller.wait(5000), 0);
+}
+
+} // namespace

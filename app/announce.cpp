@@ -1,7 +1,6 @@
 #include "app/announce.h"
 
-#include <cstdio>
-
+#include "app/output.h"
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "smp/locks.h"
@@ -24,16 +23,14 @@ const char* protocolMoveText(Move move, char* buf) {
 
 void announceMove(Move move, const Board& after, const TranspositionTable& tt) {
     const bool uci = sharedLoad(pShared->protocol) == PROTOCOL_UCI;
-    char text[16];
-    lockOutput();
-    std::fputs(uci ? "bestmove " : "move ", stdout);
-    std::fputs(formatMove(move, text, uci), stdout);
+    char text[16], replyText[16];
+    const char* ponder = "";
     if (uci && sharedLoad(pShared->ponderEnabled)) {
         Move reply = tt.usable() ? tt.bestMove(after.boardkey) : NO_MOVE;
-        std::fputs(" ponder ", stdout);
-        std::fputs(isLegalMove(after, reply) ? formatMove(reply, text, true) : "noMove", stdout);
+        ponder = isLegalMove(after, reply) ? formatMove(reply, replyText, true) : "noMove";
     }
-    std::fputs("\n", stdout);
-    std::fflush(stdout);
+    lockOutput();
+    say("%s%s%s%s\n", uci ? "bestmove " : "move ", formatMove(move, text, uci),
+        *ponder ? " ponder " : "", ponder);
     unlockOutput();
 }

@@ -1,4 +1,5 @@
 #include "app/controller_tasks.h"
+#include "app/output.h"
 
 #include <cstdio>
 
@@ -47,9 +48,9 @@ void startPondering(SearchProcess& p, bool armTimer) {
     char text[16];
     lockOutput();
     if (guess != NO_MOVE) {
-        std::printf("===== Start Pondering moveGuess=%s=====\n", protocolMoveText(guess, text));
+        say("===== Start Pondering moveGuess=%s=====\n", protocolMoveText(guess, text));
     } else {
-        std::printf("===== Start Pondering: no ponderingmove, start filling table =====\n");
+        say("===== Start Pondering: no ponderingmove, start filling table =====\n");
     }
     unlockOutput();
 
@@ -75,7 +76,7 @@ void thinkAndPlay(SearchProcess& p) {
         sharedStore(s.engineMove, NO_MOVE);
         if (uci) {
             lockOutput();
-            std::printf("bestmove 0000\n");
+            say("bestmove 0000\n");
             unlockOutput();
         } else {
             checkGameEnd(p.board);

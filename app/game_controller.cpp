@@ -1,4 +1,5 @@
 #include "app/game_controller.h"
+#include "app/output.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -55,7 +56,7 @@ GameController::GameController(const char* identity, const char* programPath) {
     setTimeControl(1, 1000, 0);
     // 8: the task events.
     if (!createTaskEvents(startSearchEvent, searchEndedEvent, identity)) {
-        std::printf("ERROR! Could not create the task events.\n");
+        say("ERROR! Could not create the task events.\n");
     }
     // 9-10: the settings file.
     processCount = 1;
@@ -71,7 +72,7 @@ GameController::GameController(const char* identity, const char* programPath) {
     processCount = settings.processCount;
     // 11-12: the search processes.
     s.numProcesses = processCount;
-    std::printf("Using %d processor%s\n", processCount - 1, processCount > 2 ? "s" : "");
+    say("Using %d processor%s\n", processCount - 1, processCount > 2 ? "s" : "");
     for (int i = 0; i < MAX_PROCESS_NUMBERS; ++i) s.processState[i] = 0;
     started = startSearchProcesses(programPath, processCount, searchPids);
     waitForSearchProcesses();
@@ -158,7 +159,7 @@ void GameController::undoMove() {
     const int n = board.gamePly;
     const int startPly = pShared->gameStartPly;
     if (n <= startPly) {
-        std::printf("Cannot undo!\n");
+        say("Cannot undo!\n");
         return;
     }
     setFromFen(board, startFen);
@@ -272,7 +273,7 @@ int GameController::thinkAndMakeBestMove() {
     SharedState& s = *pShared;
     if (sharedLoad(s.postThinking)) {
         lockOutput();
-        std::printf("start thinkAndMakeBestMove\n");
+        say("start thinkAndMakeBestMove\n");
         unlockOutput();
     }
     waitForTaskEnd();
@@ -293,7 +294,7 @@ int GameController::thinkAndMakeBestMove() {
 
     if (sharedLoad(s.postThinking)) {
         lockOutput();
-        std::printf("===========time next move: %d ms===========\n", t);
+        say("===========time next move: %d ms===========\n", t);
         unlockOutput();
     }
 
@@ -342,7 +343,7 @@ int GameController::applyUserMove(const char* text) {
     waitForTaskEnd();
     Move m = parseCoordinateMove(board, text);
     if (m == NO_MOVE) {
-        std::printf("Error (ambiguous move): %s\n", text);
+        say("Error (ambiguous move): %s\n", text);
         return 0;
     }
     pShared->gameMoves[moveSlot(board.gamePly)] = m;
@@ -387,7 +388,7 @@ void GameController::printPonderBestmove() {
     }
     char text[16];
     lockOutput();
-    std::printf("\nbestmove %s\n", m != NO_MOVE ? formatMove(m, text, true) : "0000");
+    say("\nbestmove %s\n", m != NO_MOVE ? formatMove(m, text, true) : "0000");
     std::fflush(stdout);
     unlockOutput();
 }
@@ -396,7 +397,7 @@ void GameController::printHint() {
     char text[16];
     Move m = tt.bestMove(board.boardkey);
     lockOutput();
-    std::printf("hint: %s\n", protocolMoveText(m, text));
+    say("hint: %s\n", protocolMoveText(m, text));
     unlockOutput();
 }
 
@@ -404,11 +405,11 @@ void GameController::printStat01() {
     SharedState& s = *pShared;
     char text[16];
     lockOutput();
-    std::printf("stat01: %d %d %d %d %d %s\n", s.timer1.elapsed(),
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(s.nodeCount) +
-                                          static_cast<std::uint32_t>(s.quiescenceNodeCount)),
-                s.currentDepth, s.rootMoveCount - s.rootMovesDone, s.rootMoveCount,
-                protocolMoveText(s.currentRootMove, text));
+    say("stat01: %d %d %d %d %d %s\n", s.timer1.elapsed(),
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(s.nodeCount) +
+                                  static_cast<std::uint32_t>(s.quiescenceNodeCount)),
+        s.currentDepth, s.rootMoveCount - s.rootMovesDone, s.rootMoveCount,
+        protocolMoveText(s.currentRootMove, text));
     unlockOutput();
 }
 

@@ -12,6 +12,7 @@
 #include "app/controller_tasks.h"
 #include "app/identity.h"
 #include "app/line_reader.h"
+#include "app/output.h"
 #include "app/protocols.h"
 #include "smp/locks.h"
 #include "smp/platform.h"
@@ -23,13 +24,13 @@ int runFrontEnd(const char* programPath) {
     // Objects left by engines that were killed before they could clean up.
     platform::removeDeadInstances();
     if (!platform::createInstance()) {
-        std::printf("ERROR! Could not name this engine instance.\n");
+        say("ERROR! Could not name this engine instance.\n");
         return 1;
     }
     openGlobalLocks(engineId, FRONT_END_PROCESS);
 
-    std::printf("%s\n\n", engineId);
-    std::printf("Choose mode: Type xboard or uci\n");
+    say("%s\n\n", engineId);
+    say("Choose mode: Type xboard or uci\n");
 
     static char line[LINE_BUFFER_SIZE];
     LineReader input;

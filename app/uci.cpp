@@ -8,6 +8,7 @@
 #include "app/game_controller.h"
 #include "app/identity.h"
 #include "app/line_reader.h"
+#include "app/output.h"
 #include "app/protocols.h"
 #include "app/settings.h"
 
@@ -60,8 +61,8 @@ void setUpPosition(GameController& game, const char* line) {
     } else if (startsWith(line, "position fen ")) {
         const char* fen = line + 13;
         if (!game.setPosition(fen)) {
-            std::printf("info string Error (illegal position): %.*s\n",
-                        static_cast<int>(lineLength(fen)), fen);
+            say("info string Error (illegal position): %.*s\n", static_cast<int>(lineLength(fen)),
+                fen);
             return; // neither the position nor its moves are taken
         }
     }
@@ -127,7 +128,7 @@ int runUci(LineReader& input, char* line, const char* programPath) {
         if (startsWith(line, "quit")) {
             break;
         } else if (startsWith(line, "isready")) {
-            std::printf("readyok\n");
+            say("readyok\n");
         } else if (startsWith(line, "ucinewgame")) {
             game.enginePlays = 0;
             game.stopClock();

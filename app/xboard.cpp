@@ -9,6 +9,7 @@
 #include "app/game_controller.h"
 #include "app/identity.h"
 #include "app/line_reader.h"
+#include "app/output.h"
 #include "app/protocols.h"
 #include "board/settings_file.h"
 
@@ -23,17 +24,17 @@ int numberAt(const char* line, int offset) {
 }
 
 void notAvailable(const char* what) {
-    std::printf("%s is not available in this build.\n", what);
+    say("%s is not available in this build.\n", what);
 }
 
 void printFeatures() {
-    std::printf("feature myname=%c%s%c\n", '"', engineId, '"');
-    std::printf("feature sigint=0\n");
-    std::printf("feature sigterm=0\n");
-    std::printf("feature variants=normal\n");
-    std::printf("feature ping=1\n");
-    std::printf("feature setboard=1\n");
-    std::printf("feature done=1\n");
+    say("feature myname=%c%s%c\n", '"', engineId, '"');
+    say("feature sigint=0\n");
+    say("feature sigterm=0\n");
+    say("feature variants=normal\n");
+    say("feature ping=1\n");
+    say("feature setboard=1\n");
+    say("feature done=1\n");
 }
 
 class XboardLoop {
@@ -103,8 +104,8 @@ bool XboardLoop::handle(const char* line) {
         g.stopSearch();
         const char* fen = argumentAt(line, 9);
         if (!g.setPosition(fen)) {
-            std::printf("Error (illegal position): %.*s\n",
-                        static_cast<int>(std::strcspn(fen, "\r\n")), fen);
+            say("Error (illegal position): %.*s\n", static_cast<int>(std::strcspn(fen, "\r\n")),
+                fen);
         }
         restartAnalysis();
     } else if (startsWith(line, "force")) {
@@ -133,7 +134,7 @@ bool XboardLoop::handle(const char* line) {
     } else if (startsWith(line, "auto")) {
         g.autoPlay();
     } else if (startsWith(line, "ping")) {
-        std::printf("pong %d\n", numberAt(line, 5));
+        say("pong %d\n", numberAt(line, 5));
     } else if (startsWith(line, "sd ")) {
         g.setMaxDepth(clampDepth(numberAt(line, 3)));
     } else if (startsWith(line, "time")) {
@@ -156,13 +157,13 @@ bool XboardLoop::handle(const char* line) {
         printFeatures();
     } else if (startsWith(line, "level")) {
         LevelParameters l = parseLevel(line);
-        std::printf("moves=%d starttime=%d inc=%d\n", l.moves, l.baseMs, l.incMs);
+        say("moves=%d starttime=%d inc=%d\n", l.moves, l.baseMs, l.incMs);
         g.setTimeControl(l.moves, l.baseMs, l.incMs);
     } else if (line[0] >= 'a' && line[0] <= 'h' && line[1] >= '1' && line[1] <= '8') {
         if (g.applyUserMove(line) && g.enginePlays) g.thinkAndMakeBestMove();
         restartAnalysis();
     } else {
-        std::printf("Error: (unknown command):%s\n", line);
+        say("Error: (unknown command):%s\n", line);
     }
     return true;
 }
@@ -170,7 +171,7 @@ bool XboardLoop::handle(const char* line) {
 } // namespace
 
 int runXboard(LineReader& input, char* line, const char* programPath) {
-    std::printf("feature done=0\n");
+    say("feature done=0\n");
     GameController game(engineId, programPath);
     if (!game.usable()) return 1;
     game.setTimeControl(0, 0, 5000);

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <regex>
 #include <string>
 
 #include "process_helpers.h"
@@ -68,20 +67,6 @@ TEST_F(LocksTest, TimeOutPrintsTheDiagnosticAndGoesOnWithoutTheLock) {
     EXPECT_GE(waited, std::chrono::milliseconds(190));
 }
 
-TEST_F(LocksTest, AbandonedLockIsReportedAndHeld) {
-    NamedMutex lock;
-    ASSERT_TRUE(lock.create("lock"));
-    Pipe pipe;
-    ChildProcess holder(forkHolder(pipe, "lock"));
-    ASSERT_EQ(pipe.receive(1, 5000), "L");
-    holder.killNow();
-
-    testing::internal::CaptureStdout();
-    lockMutex(lock, 1000);
-    unlockMutex(lock);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n@mutex timeout:  WAIT_ABANDONED\n");
-}
-
 TEST_F(LocksTest, FailedWaitsAreRetriedFiveTimes) {
     NamedMutex never;
     testing::internal::CaptureStdout();
@@ -129,11 +114,17 @@ TEST_F(LocksTest, OtherProcessesWaitForTheLocksToBeCreated) {
     EXPECT_EQ(slave.wait(5000), 0);
     out.closeWrite();
     std::string text = out.receiveAll(2000);
-    EXPECT_TRUE(std::regex_match(
-        text, std::regex("(WAIT- no handle, ERROR= 2\nhandleMutex_IO_Tarvok_v8\\.05 \\(32 "
-                         "bit\\)\n)+opened\n")))
-        << text;
-    EXPECT_GE(text.find("opened"), 2 * std::string("WAIT- no handle, ERROR= 2\n").size());
+    // Every miss printed the wait line and the name, then came the split-block
+    // locks' silent wait.
+    const std::string miss = "WAIT- no handle, ERROR= 2\nhandleMutex_IO_Tarvok_v8.05 (32 bit)\n";
+    std::size_t pos = 0;
+    int misses = 0;
+    while (text.compare(pos, miss.size(), miss) == 0) {
+        pos += miss.size();
+        ++misses;
+    }
+    EXPECT_GE(misses, 2) << text;
+    EXPECT_EQ(text.substr(pos), "opened\n") << text;
 }
 
 TEST_F(LocksTest, SearchProcessEventsAreCreatedOrOpened) {

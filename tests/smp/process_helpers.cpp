@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "smp/search_process.h"
+
 Pipe::Pipe() {
     if (pipe2(fd_, O_CLOEXEC) != 0) fd_[0] = fd_[1] = -1;
 }
@@ -151,6 +153,11 @@ std::vector<std::string> commandLine() {
                     args.empty() ? "" : args[0].c_str(), args.size() > 1 ? args[1].c_str() : "", n);
         std::fflush(stdout);
         _exit(0);
+    }
+    if (std::strcmp(role, "search") == 0) {
+        int number = args.size() == 2 ? args[1][0] - '0' : -1;
+        std::setvbuf(stdout, nullptr, _IONBF, 0); // as the engine's entry point does
+        _exit(runSearchProcess(number, TEST_IDENTITY));
     }
     _exit(5);
 }

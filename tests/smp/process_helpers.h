@@ -14,6 +14,8 @@
 // Environment variable that makes the test program act as a child when the
 // platform layer starts it again (see process_helpers.cpp).
 inline constexpr const char* TEST_CHILD_ENV = "TARVOK_TEST_CHILD";
+// The identity the search processes of the tests run under.
+inline constexpr const char* TEST_IDENTITY = "Tarvok_v8.05 (32 bit)";
 
 class ChildProcess {
   public:

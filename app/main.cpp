@@ -15,15 +15,12 @@
 #include "app/output.h"
 #include "app/protocols.h"
 #include "smp/locks.h"
-#include "smp/platform.h"
 #include "smp/search_process.h"
 
 namespace {
 
 int runFrontEnd(const char* programPath) {
-    // Objects left by engines that were killed before they could clean up.
-    platform::removeDeadInstances();
-    if (!platform::createInstance()) {
+    if (!beginEngineInstance()) {
         say("ERROR! Could not name this engine instance.\n");
         return 1;
     }
@@ -40,7 +37,7 @@ int runFrontEnd(const char* programPath) {
         status = uci ? runUci(input, line, programPath) : runXboard(input, line, programPath);
     }
     closeGlobalLocks();
-    platform::removeInstanceObjects(platform::instanceId());
+    endEngineInstance();
     return status;
 }
 

@@ -119,8 +119,10 @@ TEST(EngineProcesses, TwoEnginesPlayAtOnceWithoutMeeting) {
         EXPECT_TRUE(std::regex_match(*mb, move)) << *mb;
         a.send("ping 2");
         b.send("ping 2");
-        ASSERT_TRUE(a.waitFor([](const std::string& l) { return l == "pong 2"; }));
-        ASSERT_TRUE(b.waitFor([](const std::string& l) { return l == "pong 2"; }));
+        ASSERT_TRUE(a.waitFor([](const std::string& l) { return l == "pong 2"; }, 20000ms))
+            << a.transcriptText();
+        ASSERT_TRUE(b.waitFor([](const std::string& l) { return l == "pong 2"; }, 20000ms))
+            << b.transcriptText();
         int countA = 0, countB = 0;
         for (const auto& l : a.takeLines()) countA += l.rfind("move ", 0) == 0;
         for (const auto& l : b.takeLines()) countB += l.rfind("move ", 0) == 0;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -57,6 +58,8 @@ EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::stri
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     std::string binary = engineBinary();
+    // Nothing buffered may be written twice, by the child as well.
+    std::fflush(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         setpgid(0, 0);

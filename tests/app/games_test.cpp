@@ -29,6 +29,7 @@ void playAndCheck(MatchSetup setup, int expectedGames) {
     ASSERT_EQ(static_cast<int>(m.games.size()), expectedGames) << m.pgn;
     for (const GameRecord& g : m.games) {
         Ending e = classify(g, kEngine);
+        std::cout.flush();
         std::cout << g.white << " - " << g.black << ": " << g.result << " {" << g.ending << "}, "
                   << g.plies << " plies\n";
         EXPECT_TRUE(g.white.find(kEngine) != std::string::npos ||

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -61,6 +62,8 @@ MatchOutcome runXboardMatch(const MatchSetup& setup, const std::string& dir) {
         std::ofstream(dir + "/start.fen") << setup.startFen << "\n";
         args.insert(args.end(), {"-loadPositionFile", dir + "/start.fen"});
     }
+    // Nothing buffered may be written twice, by the child as well.
+    std::fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);

@@ -1,9 +1,9 @@
 #include "app/controller_tasks.h"
-#include "app/output.h"
 
 #include <cstdio>
 
 #include "app/announce.h"
+#include "app/output.h"
 #include "board/gameend.h"
 #include "board/makemove.h"
 #include "board/notation.h"

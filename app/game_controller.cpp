@@ -1,5 +1,4 @@
 #include "app/game_controller.h"
-#include "app/output.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/announce.h"
+#include "app/output.h"
 #include "app/position_check.h"
 #include "app/settings.h"
 #include "board/gameend.h"

@@ -324,6 +324,9 @@ int GameController::thinkAndMakeBestMove() {
 
 void GameController::startPonderTask(int code) {
     if (!sharedLoad(pShared->ponderEnabled)) return;
+    // One task at a time: the controller signals the end of each task once,
+    // and the front end waits once per hand-over.
+    waitForTaskEnd();
     // The front end arms the ponder search's stopwatch itself, so that a
     // "stop" that comes before the controller has started cannot be undone.
     pShared->timer1.setLimit(PONDER_TIME_LIMIT);
@@ -396,6 +399,7 @@ void GameController::printPonderBestmove() {
 void GameController::printHint() {
     char text[16];
     Move m = tt.bestMove(board.boardkey);
+    if (!isLegal(m)) return;  // no hint rather than a move of another position
     lockOutput();
     say("hint: %s\n", protocolMoveText(m, text));
     unlockOutput();

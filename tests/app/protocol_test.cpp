@@ -334,6 +334,42 @@ TEST(XboardProtocol, EngineAnswersAMoveAndPromotesInUpperCase) {
     EXPECT_EQ(*move, "move a7a8Q");
 }
 
+TEST(XboardProtocol, AutoPlaysToTheEndAndHintNamesALegalMove) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("force");
+    // White mates in one: self-play makes that move and stops at the mate.
+    e->send("setboard 7k/5Q2/6K1/8/8/8/8/8 w - - 0 1");
+    e->send("auto");
+    e->send("ping 3");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 3"; }, 20000ms))
+        << e->transcriptText();
+    auto lines = e->takeLines();
+    int moves = 0;
+    bool mate = false;
+    for (const std::string& l : lines) {
+        moves += startsWith(l, "move ");
+        mate = mate || l == "1-0 {white mates}";
+    }
+    EXPECT_EQ(moves, 1) << e->transcriptText();
+    EXPECT_TRUE(mate) << e->transcriptText();
+
+    // After its move the table knows the reply the engine expects: the hint
+    // is a move of Black from the position after the engine's move.
+    e->send("new");
+    e->send("force");
+    e->send("st 1");
+    e->send("go");
+    ASSERT_TRUE(e->waitForPrefix("move ", 10000ms));
+    e->send("hint");
+    auto hint = e->waitForPrefix("hint: ", 5000ms);
+    ASSERT_TRUE(hint) << e->transcriptText();
+    std::string move = hint->substr(6);
+    EXPECT_TRUE(std::regex_match(move, kXboardMove)) << *hint;
+    EXPECT_TRUE(move[1] == '7' || move[1] == '8') << *hint;
+}
+
 TEST(Protocols, MalformedInputNeverHangs) {
     for (const char* protocol : {"xboard", "uci"}) {
         Engine e;

@@ -370,6 +370,97 @@ TEST(XboardProtocol, AutoPlaysToTheEndAndHintNamesALegalMove) {
     EXPECT_TRUE(move[1] == '7' || move[1] == '8') << *hint;
 }
 
+// Thinking lines start with the depth, right-aligned.
+bool isThinkingLine(const std::string& l) {
+    std::size_t i = l.find_first_not_of(' ');
+    return i != std::string::npos && std::isdigit(static_cast<unsigned char>(l[i]));
+}
+
+TEST(XboardProtocol, PonderHitAnswersAtOnceAndAMissSearches) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("hard");
+    e->send("post");
+    e->send("st 1");
+    e->send("e2e4");
+    ASSERT_TRUE(e->waitForPrefix("move ", 10000ms)) << e->transcriptText();
+    auto start = e->waitForPrefix("===== Start Pondering moveGuess=", 5000ms);
+    ASSERT_TRUE(start) << e->transcriptText();
+    const std::string prefix = "===== Start Pondering moveGuess=";
+    std::string guess = start->substr(prefix.size(), start->size() - prefix.size() - 5);
+    ASSERT_TRUE(std::regex_match(guess, kXboardMove)) << *start;
+
+    // Pondered longer than 80 % of the move's budget: the ponder result is
+    // played at once, without a search of its own before the move.
+    e->drain(1500ms);
+    e->send(guess);
+    auto lines = std::vector<std::string>{};
+    auto move = e->waitFor(
+        [&](const std::string& l) {
+            lines.push_back(l);
+            return startsWith(l, "move ");
+        },
+        10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    for (const std::string& l : lines) EXPECT_FALSE(isThinkingLine(l)) << l;
+
+    // A guess that is missed: the engine searches afresh before its move.
+    e->send("force");
+    e->send("ping 6");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 6"; }));
+    // The engine plays Black; any legal move of ours but the guess.
+    e->send("new");
+    e->send("hard");
+    e->send("st 1");
+    e->send("d2d4");
+    ASSERT_TRUE(e->waitForPrefix("move ", 10000ms));
+    start = e->waitForPrefix(prefix, 5000ms);
+    ASSERT_TRUE(start);
+    guess = start->substr(prefix.size(), start->size() - prefix.size() - 5);
+    std::string other = guess == "c2c4" ? "g1f3" : "c2c4";
+    lines.clear();
+    e->send(other);
+    move = e->waitFor(
+        [&](const std::string& l) {
+            lines.push_back(l);
+            return startsWith(l, "move ");
+        },
+        10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), isThinkingLine)) << e->transcriptText();
+}
+
+TEST(XboardProtocol, AnalysisFollowsMovesAndUndoAndPlayotherAnswers) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("force");
+    e->send("analyze");
+    ASSERT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms));
+    e->send("e2e4"); // analysis goes on with the new position
+    ASSERT_TRUE(e->waitFor([](const std::string& l) {
+        return l == "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
+    }));
+    ASSERT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms)) << e->transcriptText();
+    e->send("undo");
+    ASSERT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms)) << e->transcriptText();
+    e->send("exit");
+    e->send("ping 3");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 3"; }));
+
+    // playother: the engine takes the side not on move and answers our move.
+    e->send("e2e4");
+    e->send("st 1");
+    e->send("playother");
+    e->send("e7e5");
+    auto move = e->waitForPrefix("move ", 10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    std::string m = secondWord(*move);
+    EXPECT_TRUE(std::regex_match(m, kXboardMove)) << *move;
+    EXPECT_TRUE(m[1] >= '1' && m[1] <= '4') << *move; // a White move
+}
+
 TEST(Protocols, MalformedInputNeverHangs) {
     for (const char* protocol : {"xboard", "uci"}) {
         Engine e;

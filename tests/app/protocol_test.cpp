@@ -395,6 +395,10 @@ TEST(XboardProtocol, PonderHitAnswersAtOnceAndAMissSearches) {
     // played at once, without a search of its own before the move.
     e->drain(1500ms);
     e->send(guess);
+    // Thinking lines of the ponder search may still come until our move has
+    // stopped it; the board printed after our move marks that point.
+    const std::regex fen("[1-8pnbrqkPNBRQK/]+ [wb] .*");
+    ASSERT_TRUE(e->waitFor([&](const std::string& l) { return std::regex_match(l, fen); }));
     auto lines = std::vector<std::string>{};
     auto move = e->waitFor(
         [&](const std::string& l) {
@@ -419,8 +423,9 @@ TEST(XboardProtocol, PonderHitAnswersAtOnceAndAMissSearches) {
     ASSERT_TRUE(start);
     guess = start->substr(prefix.size(), start->size() - prefix.size() - 5);
     std::string other = guess == "c2c4" ? "g1f3" : "c2c4";
-    lines.clear();
     e->send(other);
+    ASSERT_TRUE(e->waitFor([&](const std::string& l) { return std::regex_match(l, fen); }));
+    lines.clear();
     move = e->waitFor(
         [&](const std::string& l) {
             lines.push_back(l);

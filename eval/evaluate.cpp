@@ -19,9 +19,11 @@ namespace {
 EvalHash* hashTable = nullptr;
 
 // The fifty-move rule draws near: from the 51st quiet ply on, the score
-// shrinks linearly toward zero at ply 100.
+// shrinks linearly to zero at ply 100 (a position read with a larger clock
+// counts as ply 100, so the result stays between the bounds).
 inline int damp(int score, int halfmoveClock) {
-    return halfmoveClock < 51 ? score : score * (100 - halfmoveClock) / 50;
+    if (halfmoveClock < 51) return score;
+    return halfmoveClock >= 100 ? 0 : score * (100 - halfmoveClock) / 50;
 }
 
 // Castled formation of colour c: king on a1-c1 with a rook on c1 or d1, or on
@@ -96,8 +98,8 @@ int shelterTerm(const Board& board, int c, int& shelterValue) {
     return divide(shelterWeight * shelterValue * (total - 6000), span);
 }
 
-// King danger of the king of colour c from its missing shelter and the
-// attack count the enemy pieces collected; negative, from c's view.
+// The king-danger penalty (zero or negative, from the king's side's view) for
+// an index of missing shelter plus attack count; the table ends at 50.
 int dangerPenalty(int index) {
     if (index < 0) return 0;
     if (index < DANGER_TABLE_SIZE) return kingDangerTable[index] * MAX_TROPISM_PENALTY / 10;
@@ -220,6 +222,10 @@ template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalT
         score += term;
         if constexpr (Traced) {
             trace->kingReachPhase = true;
+            for (int c = W; c <= B; ++c) {
+                trace->reachRegion[c] = reach.region[c];
+                trace->reachUsable[c] = reach.usable[c];
+            }
             trace->reachPawns[W] = reach.pawns[W];
             trace->reachPawns[B] = reach.pawns[B];
             trace->kingReachTurns = reach.turns;

@@ -33,7 +33,9 @@ struct EvalTrace {
     Halves knightOnly;
     Halves pawns, kingPlacement, knights, bishops, rooks, queens;
     bool kingReachPhase = false;
-    int reachPawns[2] = {0, 0}; // enemy pawns only that side's king reaches
+    U64 reachRegion[2] = {0, 0}; // each king's flooded region
+    U64 reachUsable[2] = {0, 0}; // the region without the squares the enemy attacks
+    int reachPawns[2] = {0, 0};  // enemy pawns only that side's king reaches
     int kingReachTurns = 0;
     int kingReach = 0;
     U64 passedPawns = 0, candidatePawns = 0;

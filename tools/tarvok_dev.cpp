@@ -1,5 +1,6 @@
 // Developer tool: what a GUI never asks, run from the command line.
 //   tarvok-dev perft DEPTH FEN   leaf counts of the legal move tree
+//   tarvok-dev eval FEN          the evaluation term by term, then "eval S"
 //   tarvok-dev search FEN depth D | movetime MS   a root search with its thinking lines
 //   tarvok-dev san FEN SAN...    SAN moves in coordinate form
 #include <chrono>
@@ -16,6 +17,7 @@
 namespace {
 
 const char* const USAGE = "usage: tarvok-dev perft DEPTH FEN\n"
+                          "       tarvok-dev eval FEN\n"
                           "       tarvok-dev search FEN depth D | movetime MS\n"
                           "       tarvok-dev san FEN SAN...\n";
 constexpr int MAX_PERFT_DEPTH = 20;
@@ -85,6 +87,7 @@ int runPerft(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     if (std::strcmp(argv[1], "perft") == 0) return runPerft(argc, argv);
+    if (std::strcmp(argv[1], "eval") == 0) return devEval(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "search") == 0) return devSearch(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "san") == 0) return devSan(argc - 1, argv + 1);
     return usage();

@@ -132,12 +132,12 @@ TEST(UciProtocol, ReadyWhileSearchingAndStopAnswersAtOnce) {
 TEST(UciProtocol, MovetimeDepthAndLowerCasePromotion) {
     Engine e;
     e.startUci();
-    // A bare a-pawn one step from promotion: the engine promotes, in lower case.
-    e->send("position fen 7k/P7/8/8/8/8/8/K7 w - - 0 1");
+    // Promoting by taking the queen is the only good move; UCI writes it in lower case.
+    e->send("position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
     e->send("go movetime 500");
     auto best = e->waitForPrefix("bestmove ", 10000ms);
     ASSERT_TRUE(best) << e->transcriptText();
-    EXPECT_EQ(secondWord(*best), "a7a8q") << *best;
+    EXPECT_EQ(secondWord(*best), "a7b8q") << *best;
 
     e->send("position startpos moves e2e4 e7e5 g1f3");
     e->send("go depth 2 movetime 20000");
@@ -327,11 +327,11 @@ TEST(XboardProtocol, EngineAnswersAMoveAndPromotesInUpperCase) {
     EXPECT_TRUE(std::regex_match(secondWord(*move), kXboardMove)) << *move;
 
     e->send("force");
-    e->send("setboard 7k/P7/8/8/8/8/8/K7 w - - 0 1");
+    e->send("setboard 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
     e->send("go");
     move = e->waitForPrefix("move ", 10000ms);
     ASSERT_TRUE(move) << e->transcriptText();
-    EXPECT_EQ(*move, "move a7a8Q");
+    EXPECT_EQ(*move, "move a7b8Q");
 }
 
 TEST(XboardProtocol, AutoPlaysToTheEndAndHintNamesALegalMove) {

@@ -49,7 +49,7 @@ TEST(GameEnd, InsufficientMaterial) {
     const char* draw = "1/2-1/2 {insufficient Material}\n";
     EXPECT_EQ(endOf("8/8/4k3/8/8/3K4/8/8 w - - 0 1", isGameOver), draw);
     EXPECT_EQ(endOf("8/8/4k3/8/8/3KN3/8/8 w - - 0 1", isGameOver), draw);
-    EXPECT_EQ(endOf("8/8/4k3/8/8/3K4/8/5b2 b - - 0 1", isGameOver), draw);
+    EXPECT_EQ(endOf("8/8/4k3/8/8/3K4/8/6b1 b - - 0 1", isGameOver), draw);
     EXPECT_EQ(endOf("8/8/4k3/8/8/3KP3/8/8 w - - 0 1", isGameOver), "");
     EXPECT_EQ(endOf("8/8/4k3/8/8/3K4/8/R7 w - - 0 1", isGameOver), "");
     EXPECT_EQ(endOf("8/8/4k3/8/8/3KQ3/8/8 b - - 0 1", isGameOver), "");

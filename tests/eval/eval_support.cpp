@@ -40,7 +40,9 @@ eval::EvalTrace traceOf(const std::string& fen) {
     return trace;
 }
 
-int sq(const char* name) { return squareOf(name[0] - 'a', name[1] - '1'); }
+int sq(const char* name) {
+    return squareOf(name[0] - 'a', name[1] - '1');
+}
 
 std::string mirrorFen(const std::string& fen) {
     std::istringstream in(fen);
@@ -63,12 +65,17 @@ std::string mirrorFen(const std::string& fen) {
     std::string rights;
     for (char want : {'k', 'q', 'K', 'Q'})
         if (castle.find(want) != std::string::npos)
-            rights += static_cast<char>(std::isupper(want) ? std::tolower(want) : std::toupper(want));
-    if (rights.empty()) rights = "-";
+            rights +=
+                static_cast<char>(std::isupper(want) ? std::tolower(want) : std::toupper(want));
+    if (rights.empty()) rights.push_back('-');
     if (ep.size() == 2) ep[1] = static_cast<char>('1' + ('8' - ep[1]));
 
-    return out + ' ' + (side == "w" ? "b" : "w") + ' ' + rights + ' ' + ep + ' ' + half + ' ' +
-           full;
+    for (const std::string& field :
+         {std::string(side == "w" ? "b" : "w"), rights, ep, half, full}) {
+        out += ' ';
+        out.append(field);
+    }
+    return out;
 }
 
 void EvalTest::SetUp() {

@@ -25,7 +25,7 @@ int sq(const char* name);
 
 // Every test starts and ends with default weights and no evaluation hash.
 class EvalTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 };

@@ -252,10 +252,18 @@ void GameController::handOver(int code) {
     startSearchEvent.signal();
 }
 
+void GameController::waitForSearchEnded() {
+    // Without time limit, but a controller that died cannot signal: then the
+    // front end stops waiting instead of hanging with it.
+    while (searchEndedEvent.wait(1000) == platform::WaitResult::TimedOut) {
+        if (searchPids[0] > 0 && !platform::processRuns(searchPids[0])) return;
+    }
+}
+
 void GameController::waitForTaskEnd() {
     if (searchState != 0) {
         sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
-        searchEndedEvent.wait(platform::NO_TIMEOUT);
+        waitForSearchEnded();
         sharedStore(pShared->engineMove, NO_MOVE);
     }
     searchState = 0;
@@ -381,7 +389,7 @@ void GameController::moveNow() {
 
 void GameController::printPonderBestmove() {
     // The ponder search ends at its next time check; its move is final then.
-    searchEndedEvent.wait(platform::NO_TIMEOUT);
+    waitForSearchEnded();
     searchState = 0;
     Move m = sharedLoad(pShared->ponderResult);
     if (!isLegal(m)) {
@@ -399,7 +407,7 @@ void GameController::printPonderBestmove() {
 void GameController::printHint() {
     char text[16];
     Move m = tt.bestMove(board.boardkey);
-    if (!isLegal(m)) return;  // no hint rather than a move of another position
+    if (!isLegal(m)) return; // no hint rather than a move of another position
     lockOutput();
     say("hint: %s\n", protocolMoveText(m, text));
     unlockOutput();
@@ -456,7 +464,7 @@ void GameController::autoPlay() {
         enginePlays = 1;
         setEngineSide(board.toMove);
         if (!thinkAndMakeBestMove()) break;
-        searchEndedEvent.wait(platform::NO_TIMEOUT);
+        waitForSearchEnded();
         searchState = 0;
         Move m = sharedLoad(s.engineMove);
         if (m == NO_MOVE || !isLegal(m)) break;

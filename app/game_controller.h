@@ -90,6 +90,8 @@ class GameController {
     void handOver(int code);
     // Waits for the running task's end when one was handed over.
     void waitForTaskEnd();
+    // Waits for the controller's signal that a task has ended.
+    void waitForSearchEnded();
     bool isLegal(Move move) const;
     void printBoardIfPosting() const;
     void waitForSearchProcesses();

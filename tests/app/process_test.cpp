@@ -95,6 +95,26 @@ TEST(EngineProcesses, KilledFrontEndTakesItsSearchProcessesAlong) {
     expectNothingLeft(dir, e.pid());
 }
 
+TEST(EngineProcesses, FrontEndGoesOnWhenItsControllerDies) {
+    ScratchDir dir;
+    EngineProcess e(dir.path());
+    startXboardGame(e);
+    expectSearchProcesses(dir, 1);
+    e.send("st 100");
+    e.send("go");
+    e.drain(300ms);
+    for (pid_t p : processesIn(dir.path())) {
+        if (p != e.pid()) kill(p, SIGKILL);
+    }
+    // Stopping the search waits for a controller that can no longer answer.
+    e.send("force");
+    e.send("ping 4");
+    EXPECT_TRUE(e.waitFor([](const std::string& l) { return l == "pong 4"; }, 10000ms));
+    e.send("quit");
+    EXPECT_EQ(e.waitExit(15000ms), 0);
+    expectNothingLeft(dir, e.pid());
+}
+
 TEST(EngineProcesses, TwoEnginesPlayAtOnceWithoutMeeting) {
     ScratchDir dirA, dirB;
     EngineProcess a(dirA.path()), b(dirB.path());

@@ -115,6 +115,33 @@ TEST(EngineProcesses, FrontEndGoesOnWhenItsControllerDies) {
     expectNothingLeft(dir, e.pid());
 }
 
+TEST(EngineProcesses, ProcessCountFromTheSettingsFile) {
+    struct Case {
+        const char* settings;
+        const char* line;
+        std::size_t searchProcesses;
+    } cases[] = {
+        {"", "Using 0 processor", 1},
+        {"pref:MAXPROCESSES=1\n", "Using 1 processor", 2},
+        {"pref:MAXPROCESSES=2\n", "Using 2 processors", 3},
+        {"pref:MAXPROCESSES=40\n", "Using 8 processors", 9},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        if (*c.settings) dir.write("tarvok init.ini", c.settings);
+        EngineProcess e(dir.path());
+        ASSERT_TRUE(e.waitForPrefix("Choose mode"));
+        e.send("xboard");
+        auto using_ = e.waitForPrefix("Using ", 20000ms);
+        ASSERT_TRUE(using_) << c.settings;
+        EXPECT_EQ(*using_, c.line);
+        expectSearchProcesses(dir, c.searchProcesses);
+        e.send("quit");
+        EXPECT_EQ(e.waitExit(15000ms), 0);
+        expectNothingLeft(dir, e.pid());
+    }
+}
+
 TEST(EngineProcesses, TwoEnginesPlayAtOnceWithoutMeeting) {
     ScratchDir dirA, dirB;
     EngineProcess a(dirA.path()), b(dirB.path());

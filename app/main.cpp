@@ -7,23 +7,38 @@
 // A single argument that does not start with a digit is a person asking for
 // help (tarvok --help), not a search process: it gets a usage line instead.
 #include <cstdio>
+#include <cstring>
 
+#include "app/controller_tasks.h"
 #include "app/identity.h"
+#include "app/line_reader.h"
+#include "app/output.h"
+#include "app/protocols.h"
+#include "smp/locks.h"
 #include "smp/search_process.h"
 
 namespace {
 
-constexpr int LINE_BUFFER_SIZE = 10000;
+int runFrontEnd(const char* programPath) {
+    if (!beginEngineInstance()) {
+        say("ERROR! Could not name this engine instance.\n");
+        return 1;
+    }
+    openGlobalLocks(engineId, FRONT_END_PROCESS);
 
-int runFrontEnd() {
-    std::printf("%s\n\n", engineId);
-    std::printf("Choose mode: Type xboard or uci\n");
+    say("%s\n\n", engineId);
+    say("Choose mode: Type xboard or uci\n");
 
     static char line[LINE_BUFFER_SIZE];
-    if (!std::fgets(line, sizeof line, stdin)) return 0; // end of input: nothing to do
-    const bool uci = line[0] == 'u' && line[1] == 'c' && line[2] == 'i';
-    std::printf("%s protocol is not available yet.\n", uci ? "UCI" : "xboard");
-    return 0;
+    LineReader input;
+    int status = 0;
+    if (input.readLine(line)) { // end of input at the prompt: nothing to do
+        const bool uci = std::strncmp(line, "uci", 3) == 0;
+        status = uci ? runUci(input, line, programPath) : runXboard(input, line, programPath);
+    }
+    closeGlobalLocks();
+    endEngineInstance();
+    return status;
 }
 
 } // namespace
@@ -41,7 +56,7 @@ int main(int argc, char** argv) {
                          argv[0]);
             return 2;
         }
-        return runSearchProcess(first - '0', engineId);
+        return runSearchProcess(first - '0', engineId, searchControllerLoop);
     }
-    return runFrontEnd();
+    return runFrontEnd(argv[0]);
 }

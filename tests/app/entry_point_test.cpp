@@ -91,7 +91,8 @@ TEST(EntryPoint, FrontEndPromptsAndChoosesByFirstThreeCharacters) {
         ASSERT_EQ(r.out.rfind(kGreeting, 0), 0u) << line << "printed:\n" << r.out;
         const std::string rest = r.out.substr(kGreeting.size());
         const bool uci = std::string(line).rfind("uci", 0) == 0;
-        EXPECT_NE(rest.find(uci ? "UCI" : "xboard"), std::string::npos) << line << rest;
+        EXPECT_NE(rest.find(uci ? "_UCI\n" : "feature done=0\n"), std::string::npos)
+            << line << rest;
         EXPECT_EQ(r.err, "") << line;
     }
     // Two arguments also select the front end; end of input at the prompt ends it.

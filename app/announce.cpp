@@ -1,0 +1,36 @@
+#include "app/announce.h"
+
+#include "app/output.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "smp/locks.h"
+#include "smp/shared_state.h"
+
+bool isLegalMove(const Board& board, Move move) {
+    if (move == NO_MOVE) return false;
+    Move legal[MOVELIST_CAPACITY];
+    int n = generateLegal(board, legal);
+    for (int i = 0; i < n; ++i) {
+        if (legal[i] == move) return true;
+    }
+    return false;
+}
+
+const char* protocolMoveText(Move move, char* buf) {
+    bool uci = pShared && sharedLoad(pShared->protocol) == PROTOCOL_UCI;
+    return formatMove(move, buf, uci);
+}
+
+void announceMove(Move move, const Board& after, const TranspositionTable& tt) {
+    const bool uci = sharedLoad(pShared->protocol) == PROTOCOL_UCI;
+    char text[16], replyText[16];
+    const char* ponder = "";
+    if (uci && sharedLoad(pShared->ponderEnabled)) {
+        Move reply = tt.usable() ? tt.bestMove(after.boardkey) : NO_MOVE;
+        ponder = isLegalMove(after, reply) ? formatMove(reply, replyText, true) : "noMove";
+    }
+    lockOutput();
+    say("%s%s%s%s\n", uci ? "bestmove " : "move ", formatMove(move, text, uci),
+        *ponder ? " ponder " : "", ponder);
+    unlockOutput();
+}

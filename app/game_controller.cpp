@@ -1,0 +1,476 @@
+#include "app/game_controller.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/announce.h"
+#include "app/output.h"
+#include "app/position_check.h"
+#include "app/settings.h"
+#include "board/gameend.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "board/repetition.h"
+#include "board/tables.h"
+#include "eval/evaluate.h"
+#include "smp/hash_tables.h"
+#include "smp/locks.h"
+#include "smp/search_process.h"
+
+namespace {
+
+// How long the front end waits for the search processes to attach to the
+// shared objects, and to end at shut-down.
+constexpr int ATTACH_TIMEOUT_MS = 20000;
+constexpr int REAP_TIMEOUT_MS = 5000;
+
+// Index into gameMoves for a ply; plies are never negative in a game, but
+// a FEN can claim anything.
+int moveSlot(int ply) {
+    int s = ply % GAME_MOVES_SIZE;
+    return s < 0 ? s + GAME_MOVES_SIZE : s;
+}
+
+} // namespace
+
+GameController::GameController(const char* identity, const char* programPath) {
+    // 1-2: the book object is a member; the evaluation hash.
+    openEvalHash(evalHash, evalHashMapping, identity);
+    // 3: the shared state.
+    if (!openSharedState(sharedMapping, identity)) return;
+    SharedState& s = *pShared;
+    // 4: board and evaluation tables (the material values come from the settings file).
+    initEvaluation(&evalHash);
+    initBoardTables(&s.ordering, board);
+    // 5: the transposition table.
+    openTranspositionTable(tt, ttMapping, identity);
+    // 6-7: a new game and the defaults.
+    newGame();
+    setSharedDefaults(s);
+    enginePlays = 1;
+    searchState = 0;
+    setTimeControl(1, 1000, 0);
+    // 8: the task events.
+    if (!createTaskEvents(startSearchEvent, searchEndedEvent, identity)) {
+        say("ERROR! Could not create the task events.\n");
+    }
+    // 9-10: the settings file.
+    processCount = 1;
+    FrontEndSettings settings;
+    readFrontEndSettings(settings, book, stdout);
+    s.ponderEnabled = settings.ponderEnabled;
+    s.useEgtb = settings.useEgtb;
+    s.useNullMove = settings.useNullMove;
+    s.useLateMoveReduction = settings.useLateMoveReduction;
+    s.useFutility = settings.useFutility;
+    s.useBook = settings.useBook;
+    s.useExtensions = settings.useExtensions;
+    processCount = settings.processCount;
+    // 11-12: the search processes.
+    s.numProcesses = processCount;
+    say("Using %d processor%s\n", processCount - 1, processCount > 2 ? "s" : "");
+    for (int i = 0; i < MAX_PROCESS_NUMBERS; ++i) s.processState[i] = 0;
+    started = startSearchProcesses(programPath, processCount, searchPids);
+    waitForSearchProcesses();
+}
+
+// Every search process marks itself idle once it has opened every shared
+// object. From then on no process opens one by name, so the names can go:
+// nothing of this instance stays behind in /dev/shm, even when the front end
+// is killed.
+void GameController::waitForSearchProcesses() {
+    const std::int32_t begin = nowMs();
+    for (;;) {
+        bool all = true;
+        for (int i = 0; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
+            if (searchPids[i] <= 0) continue;
+            if (sharedLoad(pShared->processState[i]) == 0 && platform::processRuns(searchPids[i])) {
+                all = false;
+            }
+        }
+        if (all || msBetween(begin, nowMs()) > ATTACH_TIMEOUT_MS) break;
+        platform::sleepMs(5);
+    }
+    platform::removeInstanceObjects(platform::instanceId());
+}
+
+GameController::~GameController() {
+    if (!pShared) {
+        closeEvalHash(evalHash, evalHashMapping);
+        return;
+    }
+    // 1: end the search processes.
+    sharedStore(pShared->running, 0);
+    startSearchEvent.signal();
+    if (started > 0) {
+        int count = processCount < MAX_SEARCH_PROCESSES ? processCount : MAX_SEARCH_PROCESSES;
+        reapSearchProcesses(searchPids, count, REAP_TIMEOUT_MS);
+    }
+    // 2-4: the transposition table, the shared state, the evaluation hash.
+    closeTranspositionTable(tt, ttMapping);
+    closeSharedState(sharedMapping);
+    closeEvalHash(evalHash, evalHashMapping);
+    startSearchEvent.close();
+    searchEndedEvent.close();
+}
+
+// ---- The game ----
+
+void GameController::printBoardIfPosting() const {
+    if (sharedLoad(pShared->postThinking) && sharedLoad(pShared->protocol) != PROTOCOL_UCI) {
+        lockOutput();
+        printBoard(board);
+        unlockOutput();
+    }
+}
+
+void GameController::newGame() {
+    std::strcpy(startFen, START_FEN);
+    setStartPosition(board);
+    pShared->gameStartPly = board.gamePly;
+    pShared->ponderKey = 0;
+    printBoardIfPosting();
+}
+
+bool GameController::setPosition(const char* text) {
+    if (!loadPlayablePosition(board, text)) return false;
+    // The FEN as the game was set up, its impossible rights dropped.
+    char fen[FEN_BUFFER_SIZE];
+    writeFen(board, fen);
+    std::size_t n = std::strlen(fen);
+    if (n > START_FEN_SIZE - 1) n = START_FEN_SIZE - 1;
+    std::memcpy(startFen, fen, n);
+    startFen[n] = 0;
+    pShared->gameStartPly = board.gamePly;
+    pShared->ponderKey = 0;
+    printBoardIfPosting();
+    return true;
+}
+
+void GameController::setSideToMove(int side) {
+    ::setSideToMove(board, side);
+}
+
+void GameController::undoMove() {
+    const int n = board.gamePly;
+    const int startPly = pShared->gameStartPly;
+    if (n <= startPly) {
+        say("Cannot undo!\n");
+        return;
+    }
+    setFromFen(board, startFen);
+    pShared->gameStartPly = board.gamePly;
+    printBoardIfPosting();
+    for (int ply = board.gamePly; ply < n - 1; ++ply) {
+        Move m = pShared->gameMoves[moveSlot(ply)];
+        if (!isLegalMove(board, m)) break; // never replay a corrupt record
+        makeMove(board, m);
+    }
+    clearTables();
+    if (sharedLoad(pShared->postThinking)) {
+        lockOutput();
+        printBoard(board);
+        unlockOutput();
+    }
+}
+
+// ---- Clock and limits ----
+
+void GameController::setTimeControl(int movesToGo, int timeMs, int incrementMs) {
+    pShared->maxDepth = DEFAULT_MAX_DEPTH;
+    pShared->gameClock.setLevel(movesToGo, timeMs, incrementMs);
+}
+void GameController::setClock(int who, int ms) {
+    pShared->gameClock.setRemaining(who, ms);
+}
+void GameController::setWhiteClock(int ms) {
+    pShared->gameClock.setClockRemaining(0, ms);
+}
+void GameController::setBlackClock(int ms) {
+    pShared->gameClock.setClockRemaining(1, ms);
+}
+void GameController::startClock(int who) {
+    pShared->gameClock.press(who);
+}
+void GameController::stopClock() {
+    pShared->gameClock.stop();
+}
+void GameController::setEngineSide(int side) {
+    pShared->gameClock.setEngineSide(side);
+}
+void GameController::setMaxDepth(int depth) {
+    sharedStore(pShared->maxDepth, depth);
+}
+void GameController::setPost(int on) {
+    sharedStore(pShared->postThinking, on);
+}
+void GameController::setProtocol(int protocol) {
+    sharedStore(pShared->protocol, protocol);
+}
+void GameController::setPonderEnabled(int on) {
+    sharedStore(pShared->ponderEnabled, on);
+}
+
+void GameController::setSwitch(int number, int on) {
+    std::int32_t* field = nullptr;
+    switch (number) {
+    case 1:
+        field = &pShared->useEgtb;
+        break;
+    case 2:
+        field = &pShared->useNullMove;
+        break;
+    case 3:
+        field = &pShared->useLateMoveReduction;
+        break;
+    case 4:
+        field = &pShared->useBook;
+        break;
+    case 5:
+        field = &pShared->useExtensions;
+        break;
+    case 6:
+        field = &pShared->useFutility;
+        break;
+    default:
+        return;
+    }
+    sharedStore(*field, on);
+}
+
+// ---- Tasks ----
+
+void GameController::handOver(int code) {
+    SharedState& s = *pShared;
+    s.rootBoard = board;
+    s.rootRing = repetitionRing;
+    sharedStore(s.allSearchprocesEnabled, code);
+    startSearchEvent.signal();
+}
+
+void GameController::waitForSearchEnded() {
+    // Without time limit, but a controller that died cannot signal: then the
+    // front end stops waiting instead of hanging with it.
+    while (searchEndedEvent.wait(1000) == platform::WaitResult::TimedOut) {
+        if (searchPids[0] > 0 && !platform::processRuns(searchPids[0])) return;
+    }
+}
+
+void GameController::waitForTaskEnd() {
+    if (searchState != 0) {
+        sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
+        waitForSearchEnded();
+        sharedStore(pShared->engineMove, NO_MOVE);
+    }
+    searchState = 0;
+}
+
+void GameController::stopSearch() {
+    waitForTaskEnd();
+}
+
+bool GameController::isLegal(Move move) const {
+    return isLegalMove(board, move);
+}
+
+int GameController::thinkAndMakeBestMove() {
+    SharedState& s = *pShared;
+    if (sharedLoad(s.postThinking)) {
+        lockOutput();
+        say("start thinkAndMakeBestMove\n");
+        unlockOutput();
+    }
+    waitForTaskEnd();
+
+    std::int32_t t = s.gameClock.timeForNextMove(0);
+    startClock(0);
+
+    Move hit = NO_MOVE;
+    if (sharedLoad(s.ponderEnabled) && board.boardkey == s.ponderKey) {
+        std::int32_t e = msBetween(s.ponderStart, nowMs());
+        if (e < static_cast<std::int64_t>(t) * 8 / 10) {
+            t -= e;
+        } else if (isLegal(s.ponderResult)) {
+            hit = s.ponderResult;
+        }
+    }
+    s.ponderKey = 0; // a ponder result counts once
+
+    if (sharedLoad(s.postThinking)) {
+        lockOutput();
+        say("===========time next move: %d ms===========\n", t);
+        unlockOutput();
+    }
+
+    if (hit != NO_MOVE) {
+        s.gameMoves[moveSlot(board.gamePly)] = hit;
+        makeMove(board, hit);
+        announceMove(hit, board, tt);
+        if (checkGameEnd(board)) {
+            if (sharedLoad(s.postThinking)) printBoardIfPosting();
+            stopClock();
+            return 0;
+        }
+        startClock(1);
+        printBoardIfPosting();
+        if (!sharedLoad(s.ponderEnabled)) return 1;
+        s.timer1.setLimit(PONDER_TIME_LIMIT);
+        s.timer1.start();
+        handOver(TASK_PONDER);
+    } else {
+        s.timer1.setLimit(t);
+        s.timer1.start();
+        handOver(TASK_THINK);
+    }
+    searchState = 1;
+    return 1;
+}
+
+void GameController::startPonderTask(int code) {
+    if (!sharedLoad(pShared->ponderEnabled)) return;
+    // One task at a time: the controller signals the end of each task once,
+    // and the front end waits once per hand-over.
+    waitForTaskEnd();
+    // The front end arms the ponder search's stopwatch itself, so that a
+    // "stop" that comes before the controller has started cannot be undone.
+    pShared->timer1.setLimit(PONDER_TIME_LIMIT);
+    pShared->timer1.start();
+    handOver(code);
+    searchState = code == TASK_PONDER_GIVEN ? 3 : 1;
+}
+
+void GameController::playOther() {
+    enginePlays = 1;
+    setEngineSide(-board.toMove);
+    startClock(1);
+    startPonderTask(TASK_PONDER);
+}
+
+int GameController::applyUserMove(const char* text) {
+    waitForTaskEnd();
+    Move m = parseCoordinateMove(board, text);
+    if (m == NO_MOVE) {
+        say("Error (ambiguous move): %s\n", text);
+        return 0;
+    }
+    pShared->gameMoves[moveSlot(board.gamePly)] = m;
+    if (board.gamePly > 999) pShared->gameStartPly = 10000;
+    makeMove(board, m);
+    if (checkGameEnd(board)) {
+        stopClock();
+    } else if (enginePlays) {
+        startClock(0);
+    }
+    if (sharedLoad(pShared->protocol) == PROTOCOL_XBOARD) {
+        lockOutput();
+        printBoard(board);
+        unlockOutput();
+    }
+    return 1;
+}
+
+void GameController::applyEngineMove() {
+    Move m = sharedLoad(pShared->engineMove);
+    if (m == NO_MOVE) return;
+    // The controller played it on the same position; a move that does not fit
+    // (the game changed under a running task) is dropped, never made.
+    if (isLegal(m)) makeMove(board, m);
+    sharedStore(pShared->engineMove, NO_MOVE);
+}
+
+void GameController::moveNow() {
+    pShared->timer1.setLimit(0);
+    if (searchState == 3 && sharedLoad(pShared->protocol) == PROTOCOL_UCI) printPonderBestmove();
+}
+
+void GameController::printPonderBestmove() {
+    // The ponder search ends at its next time check; its move is final then.
+    waitForSearchEnded();
+    searchState = 0;
+    Move m = sharedLoad(pShared->ponderResult);
+    if (!isLegal(m)) {
+        // The search was stopped before it had a move: any legal move will do.
+        Move legal[MOVELIST_CAPACITY];
+        m = generateLegal(board, legal) > 0 ? legal[0] : NO_MOVE;
+    }
+    char text[16];
+    lockOutput();
+    say("\nbestmove %s\n", m != NO_MOVE ? formatMove(m, text, true) : "0000");
+    std::fflush(stdout);
+    unlockOutput();
+}
+
+void GameController::printHint() {
+    char text[16];
+    Move m = tt.bestMove(board.boardkey);
+    if (!isLegal(m)) return; // no hint rather than a move of another position
+    lockOutput();
+    say("hint: %s\n", protocolMoveText(m, text));
+    unlockOutput();
+}
+
+void GameController::printStat01() {
+    SharedState& s = *pShared;
+    char text[16];
+    lockOutput();
+    say("stat01: %d %d %d %d %d %s\n", s.timer1.elapsed(),
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(s.nodeCount) +
+                                  static_cast<std::uint32_t>(s.quiescenceNodeCount)),
+        s.currentDepth, s.rootMoveCount - s.rootMovesDone, s.rootMoveCount,
+        protocolMoveText(s.currentRootMove, text));
+    unlockOutput();
+}
+
+void GameController::clearTables() {
+    evalHash.clear();
+    tt.clear();
+}
+
+namespace {
+
+// The game's end as checkGameEnd sees it, without its result line (which the
+// controller has printed already).
+bool gameEndsQuietly(const Board& board) {
+    std::fflush(stdout);
+    int saved = dup(1);
+    int devnull = open("/dev/null", O_WRONLY);
+    if (saved < 0 || devnull < 0) {
+        if (saved >= 0) close(saved);
+        if (devnull >= 0) close(devnull);
+        Move legal[MOVELIST_CAPACITY];
+        return generateLegal(board, legal) == 0;
+    }
+    dup2(devnull, 1);
+    bool ended = checkGameEnd(board);
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    close(devnull);
+    return ended;
+}
+
+} // namespace
+
+void GameController::autoPlay() {
+    SharedState& s = *pShared;
+    const std::int32_t ponder = sharedLoad(s.ponderEnabled);
+    sharedStore(s.ponderEnabled, 0); // each task must end with its move
+    setTimeControl(0, 0, 1000);
+    for (;;) {
+        enginePlays = 1;
+        setEngineSide(board.toMove);
+        if (!thinkAndMakeBestMove()) break;
+        waitForSearchEnded();
+        searchState = 0;
+        Move m = sharedLoad(s.engineMove);
+        if (m == NO_MOVE || !isLegal(m)) break;
+        applyEngineMove();
+        if (gameEndsQuietly(board)) break;
+    }
+    sharedStore(s.engineMove, NO_MOVE);
+    sharedStore(s.ponderEnabled, ponder);
+}

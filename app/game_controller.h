@@ -1,0 +1,113 @@
+// The front end's game: the position and its moves, the clock, and the hand-
+// over of tasks to search process 0 (the search controller), which searches
+// and announces the engine's moves itself. The front end never searches.
+#pragma once
+
+#include <sys/types.h>
+
+#include "board/board.h"
+#include "book/tarvok_book.h"
+#include "eval/evalhash.h"
+#include "search/tt.h"
+#include "smp/limits.h"
+#include "smp/platform.h"
+#include "smp/shared_state.h"
+
+inline constexpr int START_FEN_SIZE = 100;
+// The time limit of a ponder search: it runs until it is stopped.
+inline constexpr std::int32_t PONDER_TIME_LIMIT = 10000000;
+
+class GameController {
+  public:
+    // Builds the shared objects, reads the settings file and starts the search
+    // processes. programPath is the front end's own first command-line word.
+    GameController(const char* identity, const char* programPath);
+    // Ends the search processes and releases the shared objects.
+    ~GameController();
+    GameController(const GameController&) = delete;
+    GameController& operator=(const GameController&) = delete;
+
+    // False when the shared state could not be mapped: nothing can run then.
+    bool usable() const { return pShared != nullptr; }
+
+    // ---- The game ----
+    void newGame();
+    // Sets up the FEN text; false (and nothing changed) for a position the
+    // search cannot play from.
+    bool setPosition(const char* text);
+    void setSideToMove(int side);
+    // Undoes the last move by replaying the game from its set-up position.
+    void undoMove();
+
+    // ---- Clock and limits ----
+    void setTimeControl(int movesToGo, int timeMs, int incrementMs);
+    void setClock(int who, int ms); // 0 the engine, 1 the opponent
+    void setWhiteClock(int ms);
+    void setBlackClock(int ms);
+    void startClock(int who);
+    void stopClock();
+    void setEngineSide(int side);
+    void setMaxDepth(int depth);
+    void setPost(int on);
+    void setProtocol(int protocol);
+    // 1 tablebases, 2 null move, 3 late-move reduction, 4 book, 5 extensions,
+    // 6 futility; other numbers change nothing.
+    void setSwitch(int number, int on);
+    void setPonderEnabled(int on);
+
+    // ---- Tasks of the search controller ----
+    // Stops the running task and waits for its end.
+    void stopSearch();
+    // Plays the engine's move: at once from a ponder hit, otherwise by handing
+    // a search to the controller. Returns 0 when a move it played itself
+    // ended the game, else 1.
+    int thinkAndMakeBestMove();
+    // Hands over a ponder task (2: guess the reply first, 3: the position as
+    // it is) when pondering is on.
+    void startPonderTask(int code);
+    void playOther();
+    // Plays the text's move; 0 (with "Error (ambiguous move): ") when it is
+    // not a legal move.
+    int applyUserMove(const char* text);
+    // Makes the controller's last move on the game's board.
+    void applyEngineMove();
+    // The search ends at its next time check; a UCI ponder search also
+    // announces its move.
+    void moveNow();
+    void printPonderBestmove();
+    void printHint();
+    void printStat01();
+    void clearTables();
+    // Self-play at one second a move until the game ends, waiting for each move.
+    void autoPlay();
+
+    const Board& currentBoard() const { return board; }
+    int state() const { return searchState; }
+    int enginePlays = 1;
+
+  private:
+    // Copies the position to the controller and starts task code.
+    void handOver(int code);
+    // Waits for the running task's end when one was handed over.
+    void waitForTaskEnd();
+    // Waits for the controller's signal that a task has ended.
+    void waitForSearchEnded();
+    bool isLegal(Move move) const;
+    void printBoardIfPosting() const;
+    void waitForSearchProcesses();
+
+    platform::NamedEvent startSearchEvent;
+    platform::NamedEvent searchEndedEvent;
+    int processCount = 1;
+    char startFen[START_FEN_SIZE] = {};
+    TarvokBook book;
+    EvalHash evalHash;
+    platform::SharedMapping evalHashMapping;
+    platform::SharedMapping sharedMapping; // its view is pShared
+    Board board{};
+    int searchState = 0;
+    TranspositionTable tt;
+    platform::SharedMapping ttMapping;
+    pid_t searchPids[MAX_SEARCH_PROCESSES] = {};
+    int started = 0;
+};

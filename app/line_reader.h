@@ -1,0 +1,25 @@
+// Reads the protocol's command lines from a file descriptor (standard input).
+#pragma once
+
+inline constexpr int LINE_BUFFER_SIZE = 10000;
+
+class LineReader {
+  public:
+    explicit LineReader(int fd = 0) : fd_(fd) {}
+    // Reads the next line into line (LINE_BUFFER_SIZE bytes): at most 9,999
+    // characters with the line end kept and a terminating zero. The rest of a
+    // longer line is read and thrown away, so its tail never counts as a
+    // command. A last line without a line end is returned as it is. Returns
+    // false at the end of input (or on a read error) when nothing was read.
+    bool readLine(char* line);
+
+  private:
+    // Next input character, or -1 at the end of input.
+    int next();
+
+    int fd_;
+    char buf_[4096];
+    int pos_ = 0;
+    int len_ = 0;
+    bool ended_ = false;
+};

@@ -1,0 +1,156 @@
+// The UCI dialogue: the option phase, which ends in the settings file and the
+// game controller, and the command loop. The engine's moves ("bestmove") and
+// thinking lines come from the search controller, not from this loop.
+#include <cstdio>
+#include <cstring>
+
+#include "app/command_args.h"
+#include "app/game_controller.h"
+#include "app/identity.h"
+#include "app/line_reader.h"
+#include "app/output.h"
+#include "app/protocols.h"
+#include "app/settings.h"
+
+namespace {
+
+bool startsWith(const char* line, const char* prefix) {
+    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
+}
+
+// Length of the text before its line end.
+std::size_t lineLength(const char* text) {
+    return std::strcspn(text, "\r\n");
+}
+
+// The on/off options that the command loop applies directly.
+void applyInGameOption(GameController& game, const char* text) {
+    struct Switch {
+        const char* name;
+        int number; // setSwitch number, 0 for pondering
+    };
+    static constexpr Switch switches[] = {
+        {"Ponder", 0},
+        {"EGTB", 1},
+        {"Extentions", 5},
+        {"Null-move Pruning", 2},
+        {"Late-move Pruning", 3},
+        {"Futility Pruning", 6},
+        {"OwnBook", 4},
+    };
+    const std::size_t len = lineLength(text);
+    for (const Switch& s : switches) {
+        for (int on = 0; on <= 1; ++on) {
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%s value %s", s.name, on ? "true" : "false");
+            if (len == std::strlen(expected) && std::strncmp(text, expected, len) == 0) {
+                if (s.number == 0) {
+                    game.setPonderEnabled(on);
+                } else {
+                    game.setSwitch(s.number, on);
+                }
+                return;
+            }
+        }
+    }
+}
+
+void setUpPosition(GameController& game, const char* line) {
+    if (startsWith(line, "position startpos")) {
+        game.newGame();
+    } else if (startsWith(line, "position fen ")) {
+        const char* fen = line + 13;
+        if (!game.setPosition(fen)) {
+            say("info string Error (illegal position): %.*s\n", static_cast<int>(lineLength(fen)),
+                fen);
+            return; // neither the position nor its moves are taken
+        }
+    }
+    const char* p = line;
+    while (*p && *p != 'm' && *p != '\n' && *p != '\r') ++p;
+    if (!startsWith(p, "moves ")) return;
+    p += 6;
+    while (*p && *p != '\n' && *p != '\r') {
+        if (!game.applyUserMove(p)) return;
+        while (*p && *p != ' ' && *p != '\n' && *p != '\r') ++p;
+        while (*p == ' ') ++p;
+    }
+}
+
+void go(GameController& game, const char* line) {
+    GoParameters g = parseGo(line);
+    if (g.ponder) {
+        game.setPonderEnabled(1);
+        game.startPonderTask(TASK_PONDER_GIVEN);
+        return;
+    }
+    const int side = game.currentBoard().toMove;
+    if (g.infinite) {
+        game.setTimeControl(0, 0, 99999999);
+        game.clearTables();
+    } else if (g.movetime != 0) {
+        game.setTimeControl(0, 0, g.movetime);
+    } else {
+        if (side == WHITE) {
+            game.setTimeControl(g.movestogo, g.wtime, g.winc);
+        } else {
+            game.setTimeControl(g.movestogo, g.btime, g.binc);
+        }
+        game.setWhiteClock(g.wtime);
+        game.setBlackClock(g.btime);
+    }
+    if (g.depthGiven) game.setMaxDepth(g.depth);
+    game.enginePlays = 1;
+    game.setEngineSide(side);
+    game.thinkAndMakeBestMove();
+}
+
+} // namespace
+
+int runUci(LineReader& input, char* line, const char* programPath) {
+    printUciIdentification(stdout, engineId);
+    UciOptionValues values;
+    bool more = input.readLine(line);
+    while (more && startsWith(line, "setoption")) {
+        applyUciSetoption(values, line);
+        more = input.readLine(line);
+    }
+    if (!more) return 0; // the GUI went away before the game began
+    writeSettings(values, engineId);
+
+    GameController game(engineId, programPath);
+    if (!game.usable()) return 1;
+    game.setProtocol(PROTOCOL_UCI);
+    game.setTimeControl(0, 0, 5000);
+    game.setMaxDepth(DEFAULT_MAX_DEPTH);
+
+    do {
+        if (startsWith(line, "quit")) {
+            break;
+        } else if (startsWith(line, "isready")) {
+            say("readyok\n");
+        } else if (startsWith(line, "ucinewgame")) {
+            game.enginePlays = 0;
+            game.stopClock();
+            game.stopSearch();
+        } else if (startsWith(line, "position")) {
+            game.enginePlays = 0;
+            game.stopClock();
+            game.stopSearch();
+            setUpPosition(game, line);
+        } else if (startsWith(line, "stop")) {
+            game.moveNow();
+        } else if (startsWith(line, "ponderhit")) {
+            game.enginePlays = 1;
+            game.setEngineSide(game.currentBoard().toMove);
+            game.thinkAndMakeBestMove();
+        } else if (startsWith(line, "setoption name ")) {
+            applyInGameOption(game, line + 15);
+        } else if (startsWith(line, "go")) {
+            go(game, line);
+        }
+    } while (input.readLine(line));
+    // "quit" and the end of input end the engine alike.
+    game.stopSearch();
+    return 0;
+}

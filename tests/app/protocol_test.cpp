@@ -1,0 +1,519 @@
+// The engine's dialogue as a GUI sees it: exact texts of both protocols,
+// answers that must come while a search runs, and the refusal of positions
+// the search cannot play from.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "engine_driver.h"
+
+namespace {
+
+using namespace testing_engine;
+
+bool startsWith(const std::string& s, const std::string& p) {
+    return s.rfind(p, 0) == 0;
+}
+
+const std::regex kUciMove("[a-h][1-8][a-h][1-8][nbrq]?");
+const std::regex kXboardMove("[a-h][1-8][a-h][1-8][NBRQ]?");
+
+// An engine in a fresh directory that has answered the prompt.
+class Engine {
+  public:
+    explicit Engine(const std::string& settings = "") {
+        if (!settings.empty()) dir.write("tarvok init.ini", settings);
+        process = std::make_unique<EngineProcess>(dir.path());
+        EXPECT_TRUE(process->waitForPrefix("Choose mode: Type xboard or uci"));
+        process->takeLines();
+    }
+    EngineProcess& operator*() { return *process; }
+    EngineProcess* operator->() { return process.get(); }
+
+    // xboard: the protocol chosen, the controller built (pong answers after it).
+    void startXboard() {
+        process->send("xboard");
+        process->send("protover 2");
+        ASSERT_TRUE(process->waitForPrefix("feature done=1"));
+        process->send("ping 1");
+        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "pong 1"; }));
+        process->takeLines();
+    }
+    // UCI: options sent, the option phase ended by isready.
+    void startUci(const std::vector<std::string>& options = {}) {
+        process->send("uci");
+        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "uciok"; }));
+        for (const std::string& o : options) process->send(o);
+        process->send("isready");
+        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "readyok"; }, 20000ms));
+        process->takeLines();
+    }
+
+    ScratchDir dir;
+    std::unique_ptr<EngineProcess> process;
+};
+
+std::string secondWord(const std::string& line) {
+    std::size_t a = line.find(' ');
+    if (a == std::string::npos) return "";
+    std::size_t b = line.find(' ', a + 1);
+    return line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+}
+
+TEST(UciProtocol, IdentificationOptionsAndTheSettingsFile) {
+    Engine e;
+    e->send("uci");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "uciok"; }));
+    const std::vector<std::string> expected = {
+        "id name Tarvok_v8.05 (32 bit)_UCI",
+        "id author Dorvane",
+        "option name number_of_processors type spin min 0 max 8 default 0",
+        "option name Hash type spin min 1 max 4096 default 64",
+        "option name OwnBook type check default true",
+        "option name BookBestMoveOnly type check default true",
+        "option name BookPath type string default bookTarvok.ctg",
+        "option name EGTB type check default true",
+        "option name NalimovPath type string default d:\\chess\\egtb4",
+        "option name NalimovCache type spin 1 min 1 max 256 default 32",
+        "option name Ponder type check default false",
+        "option name Extentions type check default true",
+        "option name Null-move Pruning type check default true",
+        "option name Late-move Pruning type check default true",
+        "option name Futility Pruning type check default true",
+        "option name print_Inverted_Score type check default false",
+        "option name DrawScore type spin min -900 max 900 default -50",
+        "option name Queen type spin min -100 max 2000 default 900",
+        "option name Rook type spin min -100 max 1000 default 500",
+        "option name Bishop type spin min -100 max 900 default 300",
+        "option name Knight type spin min -100 max 900 default 300",
+        "option name Pawn type spin min -100 max 900 default 100",
+        "uciok",
+    };
+    EXPECT_EQ(e->takeLines(), expected);
+
+    e->send("setoption name Hash value 128");
+    e->send("setoption name OwnBook value false");
+    e->send("isready"); // ends the option phase: the file is written now
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "readyok"; }, 20000ms));
+    const std::string written = e.dir.read("tarvok init.ini");
+    EXPECT_NE(written.find("\npref:size-hashtable=128   (in MB)\n"), std::string::npos);
+    EXPECT_NE(written.find("\npref:enable_BOOK=0\n"), std::string::npos);
+    EXPECT_EQ(written.rfind("==== settings Tarvok_v8.05 (32 bit) ====\n", 0), 0u);
+
+    // The same line in the command loop changes nothing, in the file or elsewhere.
+    e->send("setoption name Hash value 256");
+    e->send("isready");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "readyok"; }));
+    EXPECT_EQ(e.dir.read("tarvok init.ini"), written);
+    e->send("quit");
+    EXPECT_EQ(e->waitExit(), 0);
+}
+
+TEST(UciProtocol, ReadyWhileSearchingAndStopAnswersAtOnce) {
+    Engine e;
+    e.startUci();
+    e->send("position startpos moves e2e4 e7e5");
+    e->send("go infinite");
+    e->send("isready");
+    auto ready = e->waitFor(
+        [](const std::string& l) { return l == "readyok" || startsWith(l, "bestmove"); });
+    ASSERT_TRUE(ready);
+    EXPECT_EQ(*ready, "readyok");
+    e->drain(500ms);
+    e->send("stop");
+    auto best = e->waitForPrefix("bestmove ", 3000ms);
+    ASSERT_TRUE(best) << e->transcriptText();
+    EXPECT_TRUE(std::regex_match(secondWord(*best), kUciMove)) << *best;
+}
+
+TEST(UciProtocol, MovetimeDepthAndLowerCasePromotion) {
+    Engine e;
+    e.startUci();
+    // Promoting by taking the queen is the only good move; UCI writes it in lower case.
+    e->send("position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
+    e->send("go movetime 500");
+    auto best = e->waitForPrefix("bestmove ", 10000ms);
+    ASSERT_TRUE(best) << e->transcriptText();
+    EXPECT_EQ(secondWord(*best), "a7b8q") << *best;
+
+    e->send("position startpos moves e2e4 e7e5 g1f3");
+    e->send("go depth 2 movetime 20000");
+    best = e->waitForPrefix("bestmove ", 15000ms);
+    ASSERT_TRUE(best) << e->transcriptText();
+    EXPECT_TRUE(std::regex_match(secondWord(*best), kUciMove)) << *best;
+}
+
+TEST(UciProtocol, PonderPonderhitAndPonderStop) {
+    Engine e;
+    e.startUci({"setoption name Ponder value true"});
+    e->send("position startpos moves e2e4");
+    e->send("go movetime 300");
+    auto best = e->waitForPrefix("bestmove ", 10000ms);
+    ASSERT_TRUE(best);
+    // With pondering on the answer names the expected reply (or noMove).
+    EXPECT_NE(best->find(" ponder "), std::string::npos) << *best;
+
+    // go ponder prints nothing until the GUI says ponderhit.
+    e->send("position startpos moves e2e4 e7e5 g1f3");
+    e->send("go ponder wtime 2000 btime 2000");
+    auto early = e->waitForPrefix("bestmove", 700ms);
+    EXPECT_FALSE(early) << *early;
+    e->send("ponderhit");
+    best = e->waitForPrefix("bestmove ", 10000ms);
+    ASSERT_TRUE(best) << e->transcriptText();
+    EXPECT_TRUE(std::regex_match(secondWord(*best), kUciMove)) << *best;
+
+    // stop ends a ponder search at once with a legal move of the given position,
+    // also when it comes straight after go ponder.
+    for (int wait : {0, 300}) {
+        e->send("position startpos moves e2e4 e7e5 g1f3 b8c6");
+        e->send("go ponder wtime 60000 btime 60000");
+        if (wait) e->drain(std::chrono::milliseconds(wait));
+        e->send("stop");
+        best = e->waitForPrefix("bestmove ", 3000ms);
+        ASSERT_TRUE(best) << e->transcriptText();
+        std::string move = secondWord(*best);
+        EXPECT_TRUE(std::regex_match(move, kUciMove)) << *best;
+        // The position after the four moves: the engine plays White.
+        EXPECT_TRUE(move[1] >= '1' && move[1] <= '4') << *best;
+        e->send("isready");
+        ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "readyok"; }));
+    }
+}
+
+TEST(UciProtocol, RefusedPositionsLeaveTheGameAsItWas) {
+    Engine e;
+    e.startUci();
+    e->send("position startpos moves e2e4");
+    e->send("position fen 8/8/8/8/8/8/8/K7 w - - 0 1 moves a1a2");
+    auto refused = e->waitForPrefix("info string Error");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(*refused,
+              "info string Error (illegal position): 8/8/8/8/8/8/8/K7 w - - 0 1 moves a1a2");
+    e->send("position fen 4k3/8/8/8/8/8/8/4K2R b - - 0 1"); // white, not to move, gives no check
+    e->send("position fen 4k2R/8/8/8/8/8/8/4K3 w - - 0 1"); // black in check, white to move
+    refused = e->waitForPrefix("info string Error");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(*refused, "info string Error (illegal position): 4k2R/8/8/8/8/8/8/4K3 w - - 0 1");
+    // The game is still the accepted one: Black, to move, has only king moves.
+    e->send("go movetime 200");
+    auto best = e->waitForPrefix("bestmove ", 10000ms);
+    ASSERT_TRUE(best);
+    EXPECT_EQ(secondWord(*best)[0], 'e') << *best;
+}
+
+TEST(XboardProtocol, FeaturesPingLevelAndUnknownCommands) {
+    Engine e;
+    e->send("xboard");
+    e->send("protover 2");
+    ASSERT_TRUE(e->waitForPrefix("feature done=1"));
+    auto lines = e->takeLines();
+    std::vector<std::string> features;
+    for (const std::string& l : lines) {
+        if (startsWith(l, "feature")) features.push_back(l);
+    }
+    EXPECT_EQ(features, (std::vector<std::string>{
+                            "feature done=0",
+                            "feature myname=\"Tarvok_v8.05 (32 bit)\"",
+                            "feature sigint=0",
+                            "feature sigterm=0",
+                            "feature variants=normal",
+                            "feature ping=1",
+                            "feature setboard=1",
+                            "feature done=1",
+                        }));
+    e->send("ping 7");
+    EXPECT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 7"; }));
+    e->send("level 40 5 0");
+    e->send("level 0 2:30 1");
+    e->send("level 0 5 0.5");
+    for (const char* echo : {"moves=40 starttime=300000 inc=0", "moves=0 starttime=150000 inc=1000",
+                             "moves=0 starttime=300000 inc=0"}) {
+        auto l = e->waitForPrefix("moves=");
+        ASSERT_TRUE(l);
+        EXPECT_EQ(*l, echo);
+    }
+    e->send("usermove e2e4");
+    e->send("O-O");
+    e->send("name fairymax");
+    e->send("ping 9");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 9"; }));
+    std::vector<std::string> replies;
+    for (const std::string& l : e->takeLines()) {
+        if (startsWith(l, "Error")) replies.push_back(l);
+    }
+    EXPECT_EQ(replies, (std::vector<std::string>{"Error: (unknown command):usermove e2e4",
+                                                 "Error: (unknown command):O-O",
+                                                 "Error: (unknown command):name fairymax"}));
+}
+
+TEST(XboardProtocol, UndoAtTheStartAndIllegalMoves) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("undo");
+    EXPECT_TRUE(e->waitFor([](const std::string& l) { return l == "Cannot undo!"; }));
+    e->send("force");
+    e->send("e2e5");
+    EXPECT_TRUE(
+        e->waitFor([](const std::string& l) { return l == "Error (ambiguous move): e2e5"; }));
+    e->send("e2e4");
+    e->send("e7e5");
+    e->send("undo");
+    e->send("ping 2");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 2"; }));
+    // After the undo the board is the one after 1. e4.
+    auto lines = e->takeLines();
+    auto fen = std::find(lines.rbegin(), lines.rend(),
+                         "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+    EXPECT_NE(fen, lines.rend()) << e->transcriptText();
+}
+
+TEST(XboardProtocol, RefusedSetboardKeepsTheGame) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("force");
+    e->send("setboard 8/8/8/8/8/8/8/K7 w - - 0 1");
+    auto refused = e->waitForPrefix("Error (illegal position)");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(*refused, "Error (illegal position): 8/8/8/8/8/8/8/K7 w - - 0 1");
+    e->send("setboard rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNP w KQkq - 0 1");
+    refused = e->waitForPrefix("Error (illegal position)");
+    ASSERT_TRUE(refused);
+    e->send("e2e4"); // still the start position: the move is legal
+    EXPECT_TRUE(e->waitFor([](const std::string& l) {
+        return l == "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
+    }));
+}
+
+TEST(XboardProtocol, MoveNowAndAnalyzeExit) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("st 60");
+    e->send("go");
+    e->drain(300ms);
+    e->send("?");
+    auto move = e->waitForPrefix("move ", 3000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    EXPECT_TRUE(std::regex_match(secondWord(*move), kXboardMove)) << *move;
+
+    e->send("force");
+    e->send("new");
+    e->send("analyze");
+    EXPECT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms));
+    e->drain(500ms);
+    e->send("exit");
+    e->send("ping 4");
+    EXPECT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 4"; }, 3000ms));
+    // Analysis is over: nothing more is searched.
+    e->takeLines();
+    auto after = e->drain(500ms);
+    EXPECT_TRUE(after.empty()) << after.front();
+}
+
+TEST(XboardProtocol, EngineAnswersAMoveAndPromotesInUpperCase) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("st 1");
+    e->send("e2e4");
+    auto move = e->waitForPrefix("move ", 10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    EXPECT_TRUE(std::regex_match(secondWord(*move), kXboardMove)) << *move;
+
+    e->send("force");
+    e->send("setboard 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
+    e->send("go");
+    move = e->waitForPrefix("move ", 10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    EXPECT_EQ(*move, "move a7b8Q");
+}
+
+TEST(XboardProtocol, AutoPlaysToTheEndAndHintNamesALegalMove) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("force");
+    // White mates in one: self-play makes that move and stops at the mate.
+    e->send("setboard 7k/5Q2/6K1/8/8/8/8/8 w - - 0 1");
+    e->send("auto");
+    e->send("ping 3");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 3"; }, 20000ms))
+        << e->transcriptText();
+    auto lines = e->takeLines();
+    int moves = 0;
+    bool mate = false;
+    for (const std::string& l : lines) {
+        moves += startsWith(l, "move ");
+        mate = mate || l == "1-0 {white mates}";
+    }
+    EXPECT_EQ(moves, 1) << e->transcriptText();
+    EXPECT_TRUE(mate) << e->transcriptText();
+
+    // After its move the table knows the reply the engine expects: the hint
+    // is a move of Black from the position after the engine's move.
+    e->send("new");
+    e->send("force");
+    e->send("st 1");
+    e->send("go");
+    ASSERT_TRUE(e->waitForPrefix("move ", 10000ms));
+    e->send("hint");
+    auto hint = e->waitForPrefix("hint: ", 5000ms);
+    ASSERT_TRUE(hint) << e->transcriptText();
+    std::string move = hint->substr(6);
+    EXPECT_TRUE(std::regex_match(move, kXboardMove)) << *hint;
+    EXPECT_TRUE(move[1] == '7' || move[1] == '8') << *hint;
+}
+
+// Thinking lines start with the depth, right-aligned.
+bool isThinkingLine(const std::string& l) {
+    std::size_t i = l.find_first_not_of(' ');
+    return i != std::string::npos && std::isdigit(static_cast<unsigned char>(l[i]));
+}
+
+TEST(XboardProtocol, PonderHitAnswersAtOnceAndAMissSearches) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("hard");
+    e->send("post");
+    e->send("st 1");
+    e->send("e2e4");
+    ASSERT_TRUE(e->waitForPrefix("move ", 10000ms)) << e->transcriptText();
+    auto start = e->waitForPrefix("===== Start Pondering moveGuess=", 5000ms);
+    ASSERT_TRUE(start) << e->transcriptText();
+    const std::string prefix = "===== Start Pondering moveGuess=";
+    std::string guess = start->substr(prefix.size(), start->size() - prefix.size() - 5);
+    ASSERT_TRUE(std::regex_match(guess, kXboardMove)) << *start;
+
+    // Pondered longer than 80 % of the move's budget: the ponder result is
+    // played at once, without a search of its own before the move.
+    e->drain(1500ms);
+    e->send(guess);
+    // Thinking lines of the ponder search may still come until our move has
+    // stopped it; the board printed after our move marks that point.
+    const std::regex fen("[1-8pnbrqkPNBRQK/]+ [wb] .*");
+    ASSERT_TRUE(e->waitFor([&](const std::string& l) { return std::regex_match(l, fen); }));
+    auto lines = std::vector<std::string>{};
+    auto move = e->waitFor(
+        [&](const std::string& l) {
+            lines.push_back(l);
+            return startsWith(l, "move ");
+        },
+        10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    for (const std::string& l : lines) EXPECT_FALSE(isThinkingLine(l)) << l;
+
+    // A guess that is missed: the engine searches afresh before its move.
+    e->send("force");
+    e->send("ping 6");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 6"; }));
+    // The engine plays Black; any legal move of ours but the guess.
+    e->send("new");
+    e->send("hard");
+    e->send("st 1");
+    e->send("d2d4");
+    ASSERT_TRUE(e->waitForPrefix("move ", 10000ms));
+    start = e->waitForPrefix(prefix, 5000ms);
+    ASSERT_TRUE(start);
+    guess = start->substr(prefix.size(), start->size() - prefix.size() - 5);
+    std::string other = guess == "c2c4" ? "g1f3" : "c2c4";
+    e->send(other);
+    ASSERT_TRUE(e->waitFor([&](const std::string& l) { return std::regex_match(l, fen); }));
+    lines.clear();
+    move = e->waitFor(
+        [&](const std::string& l) {
+            lines.push_back(l);
+            return startsWith(l, "move ");
+        },
+        10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), isThinkingLine)) << e->transcriptText();
+}
+
+TEST(XboardProtocol, AnalysisFollowsMovesAndUndoAndPlayotherAnswers) {
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("force");
+    e->send("analyze");
+    ASSERT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms));
+    e->send("e2e4"); // analysis goes on with the new position
+    ASSERT_TRUE(e->waitFor([](const std::string& l) {
+        return l == "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
+    }));
+    ASSERT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms)) << e->transcriptText();
+    e->send("undo");
+    ASSERT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms)) << e->transcriptText();
+    e->send("exit");
+    e->send("ping 3");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 3"; }));
+
+    // playother: the engine takes the side not on move and answers our move.
+    e->send("e2e4");
+    e->send("st 1");
+    e->send("playother");
+    e->send("e7e5");
+    auto move = e->waitForPrefix("move ", 10000ms);
+    ASSERT_TRUE(move) << e->transcriptText();
+    std::string m = secondWord(*move);
+    EXPECT_TRUE(std::regex_match(m, kXboardMove)) << *move;
+    EXPECT_TRUE(m[1] >= '1' && m[1] <= '4') << *move; // a White move
+}
+
+TEST(Protocols, MalformedInputNeverHangs) {
+    for (const char* protocol : {"xboard", "uci"}) {
+        Engine e;
+        if (std::string(protocol) == "uci") {
+            e.startUci(
+                {"setoption name Hash value", "setoption name", "setoption name Pawn value x"});
+        } else {
+            e.startXboard();
+        }
+        const std::string longLine(20000, 'x');
+        const char* junk[] = {"",
+                              " ",
+                              "go",
+                              "level",
+                              "level 40",
+                              "time",
+                              "otim",
+                              "st",
+                              "st ",
+                              "sd",
+                              "sd 99999999999",
+                              "ping",
+                              "setboard",
+                              "setboard ",
+                              "position",
+                              "position fen",
+                              "position fen ",
+                              "position startpos moves",
+                              "position startpos moves e2e4 zz",
+                              "go wtime",
+                              "go depth",
+                              "go movestogo -5 wtime -10",
+                              "time 99999999999",
+                              "level 0 99999999999 99999999999",
+                              "a1",
+                              "h8h9",
+                              "e7e8K",
+                              longLine.c_str()};
+        for (const char* line : junk) e->send(line);
+        e->send(std::string(protocol) == "uci" ? "stop" : "force");
+        e->send(std::string(protocol) == "uci" ? "isready" : "ping 5");
+        const std::string answer = std::string(protocol) == "uci" ? "readyok" : "pong 5";
+        EXPECT_TRUE(e->waitFor([&](const std::string& l) { return l == answer; }, 20000ms))
+            << protocol << "\n"
+            << e->transcriptText();
+        e->send("quit");
+        EXPECT_EQ(e->waitExit(), 0) << protocol;
+    }
+}
+
+} // namespace

@@ -1,0 +1,333 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/settings.h"
+#include "book/tarvok_book.h"
+
+namespace {
+
+const char* kIdentity = "Tarvok_v8.05 (32 bit)";
+
+class TempDir {
+  public:
+    TempDir() {
+        char tmpl[] = "/tmp/tarvok-settings-XXXXXX";
+        path_ = mkdtemp(tmpl);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string file(const char* name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Captures what a function prints to a FILE*.
+template <class F> std::string captured(F&& f) {
+    char* buf = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&buf, &size);
+    f(out);
+    std::fclose(out);
+    std::string s(buf, size);
+    free(buf);
+    return s;
+}
+
+const char* kDefaultFile = "==== settings Tarvok_v8.05 (32 bit) ====\n"
+                           "pref:printToScreen=0     (0=disabled, 1=enabled)\n"
+                           "pref:size-hashtable=64   (in MB)\n"
+                           "pref:NalimovCache=32     (in MB)\n"
+                           "pref:egtb-path=d:\\chess\\egtb4\n"
+                           "pref:book-path=bookTarvok.ctg\n"
+                           "pref:DRAWSCORE=-50\n"
+                           "pref:VALPAWN=100\n"
+                           "pref:VALKNIGHT=300\n"
+                           "pref:VALBISHOP=300\n"
+                           "pref:VALROOK=500\n"
+                           "pref:VALQUEEN=900\n"
+                           "pref:MAXPROCESSES=0\n"
+                           "pref:enable_EGTB=1       (initial value, 0=disabled, 1=enabled)\n"
+                           "pref:enable_BOOK=1\n"
+                           "pref:BookBestMoveOnly=1\n"
+                           "pref:enable_FUTPRUN=1\n"
+                           "pref:enable_EXTENTIONS=1\n"
+                           "pref:enable_NMP=1\n"
+                           "pref:enable_LMP=1\n"
+                           "pref:pondering=0\n"
+                           "pref:printInvertedScore=0\n";
+
+TEST(UciOptions, IdentificationAndOptionLinesByteForByte) {
+    std::string out = captured([](std::FILE* f) { printUciIdentification(f, kIdentity); });
+    EXPECT_EQ(out, "id name Tarvok_v8.05 (32 bit)_UCI\n"
+                   "id author Dorvane\n"
+                   "option name number_of_processors type spin min 0 max 8 default 0\n"
+                   "option name Hash type spin min 1 max 4096 default 64\n"
+                   "option name OwnBook type check default true\n"
+                   "option name BookBestMoveOnly type check default true\n"
+                   "option name BookPath type string default bookTarvok.ctg\n"
+                   "option name EGTB type check default true\n"
+                   "option name NalimovPath type string default d:\\chess\\egtb4\n"
+                   "option name NalimovCache type spin 1 min 1 max 256 default 32\n"
+                   "option name Ponder type check default false\n"
+                   "option name Extentions type check default true\n"
+                   "option name Null-move Pruning type check default true\n"
+                   "option name Late-move Pruning type check default true\n"
+                   "option name Futility Pruning type check default true\n"
+                   "option name print_Inverted_Score type check default false\n"
+                   "option name DrawScore type spin min -900 max 900 default -50\n"
+                   "option name Queen type spin min -100 max 2000 default 900\n"
+                   "option name Rook type spin min -100 max 1000 default 500\n"
+                   "option name Bishop type spin min -100 max 900 default 300\n"
+                   "option name Knight type spin min -100 max 900 default 300\n"
+                   "option name Pawn type spin min -100 max 900 default 100\n"
+                   "uciok\n");
+}
+
+TEST(UciOptions, DefaultsWriteTheWholeFileLineForLine) {
+    TempDir dir;
+    std::string path = dir.file("tarvok init.ini");
+    writeFile(path, "pref:printToScreen=1\nsomething hand-edited\n");
+    ASSERT_TRUE(writeSettings(UciOptionValues{}, kIdentity, path.c_str()));
+    EXPECT_EQ(readFile(path), kDefaultFile);
+}
+
+TEST(UciOptions, SetoptionLinesLandInTheirKeys) {
+    UciOptionValues v;
+    const char* lines[] = {
+        "setoption name Hash value 128\n",
+        "setoption name NalimovCache value 16.9\n",
+        "setoption name DrawScore value -12\n",
+        "setoption name Queen value 950\n",
+        "setoption name Rook value 510\n",
+        "setoption name Bishop value 330\n",
+        "setoption name Knight value 320\n",
+        "setoption name Pawn value 90\n",
+        "setoption name number_of_processors value 3\n",
+        "setoption name OwnBook value false\n",
+        "setoption name BookBestMoveOnly value false\n",
+        "setoption name print_Inverted_Score value true\n",
+        "setoption name Ponder value true\n",
+        "setoption name EGTB value false\n",
+        "setoption name Extentions value false\n",
+        "setoption name Null-move Pruning value false\n",
+        "setoption name Late-move Pruning value false\n",
+        "setoption name Futility Pruning value false\n",
+        "setoption name NalimovPath value /tb/five men\n",
+        "setoption name BookPath value /books/main.ctg\r\n",
+    };
+    for (const char* l : lines) EXPECT_TRUE(applyUciSetoption(v, l)) << l;
+    TempDir dir;
+    std::string path = dir.file("tarvok init.ini");
+    ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
+    EXPECT_EQ(readFile(path), "==== settings Tarvok_v8.05 (32 bit) ====\n"
+                              "pref:printToScreen=0     (0=disabled, 1=enabled)\n"
+                              "pref:size-hashtable=128   (in MB)\n"
+                              "pref:NalimovCache=16     (in MB)\n"
+                              "pref:egtb-path=/tb/five men\n"
+                              "pref:book-path=/books/main.ctg\n"
+                              "pref:DRAWSCORE=-12\n"
+                              "pref:VALPAWN=90\n"
+                              "pref:VALKNIGHT=320\n"
+                              "pref:VALBISHOP=330\n"
+                              "pref:VALROOK=510\n"
+                              "pref:VALQUEEN=950\n"
+                              "pref:MAXPROCESSES=3\n"
+                              "pref:enable_EGTB=0       (initial value, 0=disabled, 1=enabled)\n"
+                              "pref:enable_BOOK=0\n"
+                              "pref:BookBestMoveOnly=0\n"
+                              "pref:enable_FUTPRUN=0\n"
+                              "pref:enable_EXTENTIONS=0\n"
+                              "pref:enable_NMP=0\n"
+                              "pref:enable_LMP=0\n"
+                              "pref:pondering=1\n"
+                              "pref:printInvertedScore=1\n");
+}
+
+TEST(UciOptions, UnknownMalformedAndCaseChangedLinesChangeNothing) {
+    UciOptionValues v;
+    EXPECT_FALSE(applyUciSetoption(v, "setoption name hash value 128\n"));
+    EXPECT_FALSE(applyUciSetoption(v, "setoption name Hash  value 128\n"));
+    EXPECT_FALSE(applyUciSetoption(v, "setoption name Style value Risky\n"));
+    EXPECT_FALSE(applyUciSetoption(v, "setoption"));
+    EXPECT_TRUE(applyUciSetoption(v, "setoption name Hash value ")); // no number: 0
+    EXPECT_EQ(v.hash, 0);
+    EXPECT_TRUE(applyUciSetoption(v, "setoption name Hash value 99999999999\n"));
+    EXPECT_EQ(v.hash, 2147483647);
+    // Only the first letter of an on/off value counts.
+    EXPECT_TRUE(applyUciSetoption(v, "setoption name Ponder value tru\n"));
+    EXPECT_TRUE(v.ponder);
+    EXPECT_TRUE(applyUciSetoption(v, "setoption name Ponder value True\n"));
+    EXPECT_FALSE(v.ponder);
+    EXPECT_TRUE(applyUciSetoption(v, "setoption name Ponder value "));
+    EXPECT_FALSE(v.ponder);
+}
+
+TEST(UciOptions, PathTextsKeepOneKeyPerLine) {
+    UciOptionValues v;
+    std::string longPath(300, 'x');
+    ASSERT_TRUE(applyUciSetoption(v, ("setoption name NalimovPath value " + longPath).c_str()));
+    // A value with an embedded carriage return must not start a second key.
+    ASSERT_TRUE(applyUciSetoption(v, "setoption name BookPath value a.ctg\rpref:MAXPROCESSES=8\n"));
+    TempDir dir;
+    std::string path = dir.file("s.ini");
+    ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
+    std::string text = readFile(path);
+    EXPECT_NE(text.find("pref:egtb-path=" + std::string(100, 'x') + "\npref:book-path=a.ctg\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    EXPECT_NE(text.find("pref:MAXPROCESSES=0\n"), std::string::npos);
+    EXPECT_EQ(text.find("pref:MAXPROCESSES=8"), std::string::npos);
+}
+
+TEST(UciOptions, UncreatableFileWritesNothing) {
+    EXPECT_FALSE(writeSettings(UciOptionValues{}, kIdentity, "/nonexistent-dir/tarvok init.ini"));
+}
+
+TEST(FrontEndSettingsReader, MissingFileKeepsDefaultsSilently) {
+    TempDir dir;
+    FrontEndSettings s;
+    s.ponderEnabled = 7;
+    TarvokBook book;
+    std::string out = captured(
+        [&](std::FILE* f) { readFrontEndSettings(s, book, f, dir.file("none.ini").c_str()); });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(s.ponderEnabled, 7);
+    EXPECT_EQ(s.processCount, 1);
+    EXPECT_STREQ(book.bookName(), "book");
+    EXPECT_EQ(book.bestMoveOnly(), 1);
+}
+
+TEST(FrontEndSettingsReader, EchoesEveryKeyAfterPrintToScreen) {
+    TempDir dir;
+    std::string path = dir.file("tarvok init.ini");
+    writeFile(path, "pref:printToScreen=1\n"
+                    "pref:book-path=/b/x.ctg   \n"
+                    "pref:BookBestMoveOnly=0\n"
+                    "pref:pondering=1\n"
+                    "pref:enable_EGTB=0\n"
+                    "pref:enable_NMP=0\n"
+                    "pref:enable_LMP=0\n"
+                    "pref:enable_FUTPRUN=0\n"
+                    "pref:enable_BOOK=0\n"
+                    "pref:enable_EXTENTIONS=0\n"
+                    "pref:MAXPROCESSES=3\n");
+    FrontEndSettings s;
+    TarvokBook book;
+    std::string out =
+        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
+    EXPECT_EQ(out, "Read settings:\n"
+                   "   Set bookpath:      /b/x.ctg   \n"
+                   "   BookBestMoveOnly:    0\n"
+                   "   PONDERING:         1\n"
+                   "   enable_EGTB:       0\n"
+                   "   enable_NMP:        0\n"
+                   "   enable_LMP:        0\n"
+                   "   enable_FUTPRUN:    0\n"
+                   "   enable_BOOK:       0\n"
+                   "   enable_EXTENTIONS: 0\n");
+    EXPECT_STREQ(book.bookName(), "/b/x.ctg");
+    EXPECT_EQ(book.bestMoveOnly(), 0);
+    EXPECT_EQ(s.ponderEnabled, 1);
+    EXPECT_EQ(s.useEgtb + s.useNullMove + s.useLateMoveReduction + s.useFutility + s.useBook +
+                  s.useExtensions,
+              0);
+    EXPECT_EQ(s.processCount, 4);
+}
+
+TEST(FrontEndSettingsReader, EchoOnlyAfterTheSwitchAndLaterLinesWin) {
+    TempDir dir;
+    std::string path = dir.file("tarvok init.ini");
+    writeFile(path, "==== header ====\n"
+                    "pref:MAXPROCESSES=0\n"
+                    "pref:pondering=1\n"
+                    "pref:pondering=0   (off again)\n"
+                    "  pref:enable_NMP=0 (not at the line start)\n"
+                    "pref:printToScreen=1\n");
+    FrontEndSettings s;
+    TarvokBook book;
+    std::string out =
+        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
+    EXPECT_EQ(out, "Read settings:\n");
+    EXPECT_EQ(s.ponderEnabled, 0);
+    EXPECT_EQ(s.useNullMove, 1);
+    EXPECT_EQ(s.processCount, 1);
+}
+
+TEST(FrontEndSettingsReader, ProcessCountIsClampedToTheSlaveRange) {
+    TempDir dir;
+    std::string path = dir.file("tarvok init.ini");
+    struct Case {
+        const char* line;
+        int count;
+        const char* echo;
+    } cases[] = {
+        {"pref:MAXPROCESSES=0\n", 1, "   MULTIPROCESSING: DISABLED\n"},
+        {"pref:MAXPROCESSES=-4\n", 1, "   MULTIPROCESSING: DISABLED\n"},
+        {"pref:MAXPROCESSES=2\n", 3, ""},
+        {"pref:MAXPROCESSES=9\n", 9, ""},
+        {"pref:MAXPROCESSES=4000000000\n", 9, ""},
+    };
+    for (const Case& c : cases) {
+        writeFile(path, std::string("pref:printToScreen=1\n") + c.line);
+        FrontEndSettings s;
+        TarvokBook book;
+        std::string out =
+            captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
+        EXPECT_EQ(s.processCount, c.count) << c.line;
+        EXPECT_EQ(out, std::string("Read settings:\n") + c.echo) << c.line;
+    }
+}
+
+TEST(FrontEndSettingsReader, ReadsBackWhatTheOptionPhaseWrote) {
+    TempDir dir;
+    std::string path = dir.file("tarvok init.ini");
+    UciOptionValues v;
+    applyUciSetoption(v, "setoption name Ponder value true\n");
+    applyUciSetoption(v, "setoption name Futility Pruning value false\n");
+    applyUciSetoption(v, "setoption name number_of_processors value 2\n");
+    applyUciSetoption(v, "setoption name BookBestMoveOnly value false\n");
+    ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
+    FrontEndSettings s;
+    TarvokBook book;
+    std::string out =
+        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
+    EXPECT_EQ(out, ""); // the written file always turns the echo off
+    EXPECT_EQ(s.ponderEnabled, 1);
+    EXPECT_EQ(s.useFutility, 0);
+    EXPECT_EQ(s.useNullMove, 1);
+    EXPECT_EQ(s.processCount, 3);
+    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
+    EXPECT_EQ(book.bestMoveOnly(), 0);
+}
+
+TEST(BookConfiguration, PathIsCutBehindCtgAndModeClamped) {
+    TarvokBook book;
+    book.setBookPath("books/main.ctg extra\n");
+    EXPECT_STREQ(book.bookName(), "books/main.ctg");
+    book.setBookPath("plainname\n");
+    EXPECT_STREQ(book.bookName(), "plainname\n");
+    book.setBookPath(std::string(200, 'a').c_str());
+    EXPECT_EQ(std::string(book.bookName()), std::string(51, 'a'));
+    book.setBestMoveOnly(-3);
+    EXPECT_EQ(book.bestMoveOnly(), 0);
+    book.setBestMoveOnly(5);
+    EXPECT_EQ(book.bestMoveOnly(), 1);
+}
+
+} // namespace

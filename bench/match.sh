@@ -63,7 +63,7 @@ for opponent in $opponents; do
         [ "$protocol" = uci ] && uciFlag="-fUCI"
         # xboard alternates the colours from game to game in match mode.
         # shellcheck disable=SC2086
-        timeout $((games * 600)) xvfb-run -a xboard -noGUI -xexit -ponderNextMove false \
+        timeout $((games * 600)) xvfb-run -a xboard -saveSettingsOnExit false -noGUI -xexit -ponderNextMove false \
             -autoCallFlag true -fcp "$binary" $uciFlag -fd "$dir" -scp "$opponent" -sd "$dir" \
             -matchGames "$games" $tc -saveGameFile "$dir/games.pgn" >/dev/null 2>&1
         printf '%-9s %-6s ' "$opponent" "$protocol"

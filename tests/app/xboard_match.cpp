@@ -31,9 +31,15 @@ bool contains(const std::string& s, const char* part) {
 MatchOutcome runXboardMatch(const MatchSetup& setup, const std::string& dir) {
     MatchOutcome outcome;
     const std::string pgnPath = dir + "/games.pgn";
+    // xboard reads ~/.xboardrc (found through the password file, not $HOME)
+    // and by default rewrites it at exit; a file saved by one match can keep
+    // the next from starting its engines ("Can't have a match with no chess
+    // programs"). So no match writes it.
     std::vector<std::string> args = {"xvfb-run",
                                      "-a",
                                      "xboard",
+                                     "-saveSettingsOnExit",
+                                     "false",
                                      "-noGUI",
                                      "-xexit",
                                      "-ponderNextMove",

@@ -40,9 +40,9 @@ tarvok_run() {  # fen depth -> "nodes ns"
 printf '%-10s %5s %12s %14s %14s %7s\n' position depth nodes tarvok_nps stockfish_nps ratio
 total_t=0
 total_s=0
-for spec in "startpos|rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1|6" \
+for entry in "startpos|rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1|6" \
             "kiwipete|r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1|5"; do
-    IFS='|' read -r name fen depth <<<"$spec"
+    IFS='|' read -r name fen depth <<<"$entry"
     read -r tnodes tnps <<<"$(tarvok_run "$fen" "$depth")"
     read -r snodes sns <<<"$(stockfish_run "$fen" "$depth")"
     snps=$(( snodes * 1000000000 / sns ))

@@ -44,10 +44,15 @@ void lockMutex(platform::NamedMutex& mutex, int timeoutMs = LOCK_TIMEOUT_MS);
 // Prints "failed to release mutex! ERROR=<errno>" when the release fails.
 void unlockMutex(platform::NamedMutex& mutex);
 
+// Whether this process holds the output lock, so that a line printer can
+// take the lock itself when (and only when) its caller has not.
+inline bool outputLockHeld = false;
 inline void lockOutput() {
     lockMutex(outputLock);
+    outputLockHeld = true;
 }
 inline void unlockOutput() {
+    outputLockHeld = false;
     unlockMutex(outputLock);
 }
 inline void lockState() {

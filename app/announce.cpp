@@ -6,16 +6,6 @@
 #include "smp/locks.h"
 #include "smp/shared_state.h"
 
-bool isLegalMove(const Board& board, Move move) {
-    if (move == NO_MOVE) return false;
-    Move legal[MOVELIST_CAPACITY];
-    int n = generateLegal(board, legal);
-    for (int i = 0; i < n; ++i) {
-        if (legal[i] == move) return true;
-    }
-    return false;
-}
-
 const char* protocolMoveText(Move move, char* buf) {
     bool uci = pShared && sharedLoad(pShared->protocol) == PROTOCOL_UCI;
     return formatMove(move, buf, uci);

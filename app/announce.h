@@ -1,13 +1,10 @@
-// Move announcements and the checks that keep moves from the hash tables
-// honest. Used by the front end and by the search controller, which share
-// one standard output.
+// Move announcements in the protocol's notation. Used by the front end and
+// by the search controller, which share one standard output.
 #pragma once
 
 #include "board/board.h"
 #include "search/tt.h"
 
-// True when move is one of the legal moves of board.
-bool isLegalMove(const Board& board, Move move);
 // Under the output lock: "bestmove" (UCI) or "move" (xboard) and the move;
 // in UCI with pondering on also " ponder " and the table's move for the
 // position after it, or "noMove". after is the board with move made.

@@ -6,6 +6,7 @@
 #include "app/output.h"
 #include "board/gameend.h"
 #include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/notation.h"
 #include "board/repetition.h"
 #include "search/root.h"

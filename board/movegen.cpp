@@ -309,6 +309,16 @@ int generateLegal(const Board& board, Move* out) {
     return n;
 }
 
+bool isLegalMove(const Board& board, Move move) {
+    if (move == NO_MOVE) return false;
+    Move legal[MOVELIST_CAPACITY];
+    int n = generateLegal(board, legal);
+    for (int i = 0; i < n; ++i) {
+        if (legal[i] == move) return true;
+    }
+    return false;
+}
+
 int generateOrdered(const Board& board, MoveList& list) {
     MoveList quiet;
     int n = generateCaptures(board, list);

@@ -13,5 +13,7 @@ int generateQuiet(const Board& board, MoveList& list);
 void sortMoves(MoveList& list, int n);
 // Legal moves: sorted captures then sorted quiet moves, 0-terminated. Returns the count.
 int generateLegal(const Board& board, Move* out);
+// True when move is one of the legal moves of board (NO_MOVE never is).
+bool isLegalMove(const Board& board, Move move);
 // Sorted captures followed by sorted quiet moves with scores 200, 199, ...
 int generateOrdered(const Board& board, MoveList& list);

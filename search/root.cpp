@@ -1,5 +1,6 @@
 #include "search/root.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -32,9 +33,12 @@ void unlockIfOpen(platform::NamedMutex& mutex) {
 // output lock, so that other processes' lines cannot cut into it.
 class Line {
   public:
-    void add(const char* fmt, auto... args) {
-        if (len_ >= static_cast<int>(sizeof buf_)) return;
-        int n = std::snprintf(buf_ + len_, sizeof buf_ - len_, fmt, args...);
+    void add(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+        if (len_ >= static_cast<int>(sizeof buf_) - 1) return;
+        va_list args;
+        va_start(args, fmt);
+        int n = std::vsnprintf(buf_ + len_, sizeof buf_ - len_, fmt, args);
+        va_end(args);
         if (n > 0) len_ = std::min<int>(len_ + n, sizeof buf_ - 1);
     }
     void addMove(unsigned move, bool lowerPromotion) {
@@ -54,14 +58,6 @@ class Line {
     char buf_[4096] = {};
     int len_ = 0;
 };
-
-bool isLegal(const Board& pos, unsigned move) {
-    Move legal[MOVELIST_CAPACITY];
-    int n = generateLegal(pos, legal);
-    for (int i = 0; i < n; ++i)
-        if (legal[i] == move) return true;
-    return false;
-}
 
 // Adds this process's node counters into the shared totals (clearing them)
 // and returns the totals: full-width plus quiescence nodes of all processes.
@@ -84,11 +80,16 @@ void setProcessState(SearchContext& ctx, int process, int state) {
     unlockIfOpen(stateLock);
 }
 
+bool usesUci(const SharedState& sh) {
+    return sh.protocol == PROTOCOL_UCI;
+}
+
 // The principal variation from the transposition table, starting with the
 // root move being reported. Each table move is checked for legality, and the
-// line ends where a position repeats. Making the moves writes the process's
-// repetition ring beyond the root, which the search is using: it is saved
-// and put back.
+// line ends where a position repeats; the root move itself is always shown,
+// also when the root position is a repetition, so a GUI never gets an empty
+// line. Making the moves writes the process's repetition ring beyond the
+// root, which the search is using: it is saved and put back.
 void addPrincipalVariation(SearchContext& ctx, Line& line, const Board& root, Move first,
                            bool lowerPromotion) {
     RepetitionRing saved = repetitionRing;
@@ -96,7 +97,7 @@ void addPrincipalVariation(SearchContext& ctx, Line& line, const Board& root, Mo
     Move mv = first;
     for (int n = 0; n < MAX_PV_MOVES && mv != NO_MOVE; ++n) {
         if (n > 0 &&
-            (repetitionRing.isRepetition(pos.gamePly, pos.halfmoveClock) || !isLegal(pos, mv)))
+            (repetitionRing.isRepetition(pos.gamePly, pos.halfmoveClock) || !isLegalMove(pos, mv)))
             break;
         line.addMove(mv, lowerPromotion);
         line.add(" ");
@@ -111,7 +112,7 @@ void printThinkingLine(SearchContext& ctx, const Board& root, int depth, int sco
     int t = sh.timer1.elapsed();
     std::int64_t nodes = collectNodes(ctx);
     int shown = ctx.printInvertedScore != 0 && root.toMove == BLACK ? -score : score;
-    bool uci = sh.protocol == PROTOCOL_UCI;
+    const bool uci = usesUci(sh);
     Line line;
     if (uci) {
         std::int64_t nps = t > 0 ? nodes * 1000 / t : 0;
@@ -127,7 +128,7 @@ void printThinkingLine(SearchContext& ctx, const Board& root, int depth, int sco
 
 void printCurrentMove(SearchContext& ctx, int number, Move move) {
     SharedState& sh = *ctx.pShared;
-    if (sh.protocol != PROTOCOL_UCI || sh.postThinking == 0 || sh.timer1.elapsed() <= 1000) return;
+    if (!usesUci(sh) || sh.postThinking == 0 || sh.timer1.elapsed() <= 1000) return;
     Line line;
     line.add("info currmovenumber %d currmove ", number);
     line.addMove(move, true);
@@ -135,8 +136,183 @@ void printCurrentMove(SearchContext& ctx, int number, Move move) {
     line.print();
 }
 
-bool stopRequested(const SharedState& sh) {
-    return sh.timer1.timeIsUp() || sharedLoad(sh.allSearchprocesEnabled) == 0;
+// One call of searchRoot: the root list (split block 1) and the score of the
+// best move so far.
+struct RootSearch {
+    SearchContext& ctx;
+    SharedState& sh;
+    const Board& board;
+    Move* moves;
+    std::int16_t* scores;
+    bool post;
+    int prev;
+
+    // The clock counts from the second iteration on: the first one always
+    // completes (it takes well under a millisecond), so even a spent budget
+    // plays a searched move. A search switched off is never played.
+    bool timeIsUp(int k) const { return k > 1 && sh.timer1.timeIsUp(); }
+    bool stopRequested(int k) const {
+        return timeIsUp(k) || sharedLoad(sh.allSearchprocesEnabled) == 0;
+    }
+
+    // A debug note of the show-thinking output.
+    void note(const char* fmt, ...) const __attribute__((format(printf, 2, 3))) {
+        if (!post) return;
+        char text[256];
+        va_list args;
+        va_start(args, fmt);
+        std::vsnprintf(text, sizeof text, fmt, args);
+        va_end(args);
+        Line line;
+        line.add("%s", text);
+        line.print();
+    }
+
+    int searchMove(int i, int depth, int alpha, int beta) const {
+        Board child = board;
+        makeMove(child, moves[i]);
+        return -searchNode(ctx, moves[i], child, depth, -beta, -alpha, 0);
+    }
+};
+
+enum class Outcome { Go, Interrupted, Decided };
+
+// The first move alone, in an aspiration window around the last score.
+// Meanwhile the highest-numbered process is held back from splits, so that
+// no more processes search at once than there are slaves.
+Outcome searchFirstMove(RootSearch& r, int k, RootReport& result) {
+    const int highest = r.sh.numProcesses - 1;
+    setProcessState(r.ctx, highest, PROCESS_BUSY);
+    int v = r.searchMove(0, k - 1, r.prev - ASPIRATION, r.prev + ASPIRATION);
+    if (v >= r.prev + ASPIRATION || v <= r.prev - ASPIRATION)
+        v = r.searchMove(0, k - 1, -SCORE_MATE, SCORE_MATE);
+    setProcessState(r.ctx, highest, PROCESS_IDLE);
+    r.scores[0] = static_cast<std::int16_t>(v);
+
+    if (r.stopRequested(k) || v == -SCORE_TIMEOUT) {
+        r.note(" depth=%d only first move examined\n", k);
+        return Outcome::Interrupted;
+    }
+    if (v == SCORE_MATE) {
+        r.note(" winning move, break!\n");
+        result = RootReport{k, v};
+        return Outcome::Decided;
+    }
+    r.prev = v;
+    if (r.post) printThinkingLine(r.ctx, r.board, k, v, r.moves[0]);
+    return Outcome::Go;
+}
+
+// The other moves: a zero window at the best score so far, and the full
+// window for a move that beats it. (With several search processes these
+// moves are to go to the slaves through the root block; until the split
+// search exists this process takes them all.) Returns the number of moves
+// completed, the first one included.
+int searchOtherMoves(RootSearch& r, int k) {
+    SharedState& sh = r.sh;
+    int searched = 1;
+    for (int i = 1; r.moves[i] != NO_MOVE; ++i) {
+        ++sh.rootMovesDone;
+        sh.currentRootMove = r.moves[i];
+        printCurrentMove(r.ctx, i + 1, r.moves[i]);
+        int v = r.searchMove(i, k - 1, r.prev, r.prev + 1);
+        r.scores[i] = static_cast<std::int16_t>(v);
+        if (v <= r.prev) {
+            if (r.timeIsUp(k)) break;
+        } else {
+            v = r.searchMove(i, k - 1, -SCORE_MATE, SCORE_MATE);
+            r.scores[i] = static_cast<std::int16_t>(v);
+            if (v <= r.prev || r.stopRequested(k) || v == -SCORE_TIMEOUT) {
+                if (r.timeIsUp(k)) break;
+            } else {
+                r.prev = v;
+                if (r.post) printThinkingLine(r.ctx, r.board, k, v, r.moves[i]);
+                if (r.timeIsUp(k)) {
+                    ++searched; // completed: it must lead the list
+                    break;
+                }
+            }
+        }
+        if (sharedLoad(sh.allSearchprocesEnabled) == 0) break;
+        ++searched;
+        if (r.scores[i] == SCORE_MATE) break;
+    }
+    return searched;
+}
+
+// After an iteration: the list re-ordered, then whether to go on.
+Outcome finishIteration(RootSearch& r, int k, int searched, RootReport& result) {
+    int best = sortRootMoves(r.moves, r.scores, searched);
+    if (r.stopRequested(k)) {
+        r.note(" depth=%d\n moves searched=%d\n", k, searched);
+        return Outcome::Interrupted;
+    }
+    result = RootReport{k, best};
+    if (best == SCORE_MATE) {
+        r.note(" depth=%d winning move, break!: %d\n", k, best);
+        return Outcome::Decided;
+    }
+    if (best == -SCORE_MATE) {
+        r.note(" depth=%d all losing moves, break!\n", k);
+        return Outcome::Decided;
+    }
+    clearKillers(r.sh.ordering);
+    return Outcome::Go;
+}
+
+// The totals feed the status line and the benchmarks, so they are kept up to
+// date whether or not anything is printed.
+void printReport(RootSearch& r, bool interrupted) {
+    SharedState& sh = r.sh;
+    int t = sh.timer1.elapsed();
+    std::int64_t nodes = collectNodes(r.ctx);
+    if (!r.post) return;
+    Line line;
+    if (interrupted) {
+        line.add("pShared->allSearchprocesEnabled=%d\n", sh.allSearchprocesEnabled);
+        line.add("pShared->timer1.timeIsUp()=%d\n", sh.timer1.timeIsUp() ? 1 : 0);
+    }
+    line.add(" Nodes=%d\n", static_cast<int>(nodes));
+    if (t > 0) {
+        line.add(" average speed= %d.kNPS ", static_cast<int>(nodes / t));
+        line.add(" total time elapsed= %d\n", t);
+    }
+    line.add(" foundmove=");
+    line.addMove(r.moves[0], usesUci(sh));
+    line.add("\n\n");
+    line.print();
+}
+
+// Fills the root block with the legal moves of board; returns their number.
+int setUpRoot(SearchContext& ctx, Board& board) {
+    SharedState& sh = *ctx.pShared;
+    const int me = ctx.processNumber;
+    clearHistory(sh.ordering);
+    clearKillers(sh.ordering);
+    ctx.nodes = 0;
+    ctx.quiescenceNodes = 0;
+    lockIfOpen(stateLock);
+    sh.nodeCount = 0;
+    sh.quiescenceNodeCount = 0;
+    unlockIfOpen(stateLock);
+    setProcessState(ctx, me, PROCESS_BUSY);
+
+    board.rootPly = board.gamePly;
+
+    SplitBlock& block = sh.splitBlocks[ROOT_SPLIT_BLOCK];
+    platform::NamedMutex& blockLock = ctx.splitLocks[ROOT_SPLIT_BLOCK];
+    lockIfOpen(blockLock);
+    block.owner = me;
+    block.board = board;
+    block.ring = repetitionRing;
+    int rootMoves = generateLegal(board, block.moveList);
+    for (std::int16_t& s : block.status) s = 0;
+    block.nextMoveIndex = 0;
+    block.numSlaves = 0;
+    block.stopFlag = 0;
+    unlockIfOpen(blockLock);
+    sh.rootMoveCount = rootMoves;
+    return rootMoves;
 }
 
 } // namespace
@@ -170,172 +346,37 @@ int sortRootMoves(Move* moves, std::int16_t* scores, int n) {
 }
 
 Move searchRoot(SearchContext& ctx, Board& board, RootReport* report) {
-    SharedState& sh = *ctx.pShared;
     RootReport local;
     RootReport& result = report != nullptr ? *report : local;
     result = RootReport{};
-    const int me = ctx.processNumber;
 
-    clearHistory(sh.ordering);
-    clearKillers(sh.ordering);
-    ctx.nodes = 0;
-    ctx.quiescenceNodes = 0;
-    lockIfOpen(stateLock);
-    sh.nodeCount = 0;
-    sh.quiescenceNodeCount = 0;
-    unlockIfOpen(stateLock);
-    setProcessState(ctx, me, PROCESS_BUSY);
-
-    board.rootPly = board.gamePly;
-
-    SplitBlock& block = sh.splitBlocks[ROOT_SPLIT_BLOCK];
-    platform::NamedMutex& blockLock = ctx.splitLocks[ROOT_SPLIT_BLOCK];
-    lockIfOpen(blockLock);
-    block.owner = me;
-    block.board = board;
-    block.ring = repetitionRing;
-    int rootMoves = generateLegal(board, block.moveList);
-    for (std::int16_t& s : block.status) s = 0;
-    block.nextMoveIndex = 0;
-    block.numSlaves = 0;
-    block.stopFlag = 0;
-    unlockIfOpen(blockLock);
-    sh.rootMoveCount = rootMoves;
-
+    const int rootMoves = setUpRoot(ctx, board);
+    SplitBlock& block = ctx.pShared->splitBlocks[ROOT_SPLIT_BLOCK];
     if (rootMoves == 0) return inCheck(board) ? NO_MOVES_MATED : NO_MOVES_STALEMATE;
     if (rootMoves == 1) return block.moveList[0];
 
-    Move* moves = block.moveList;
-    std::int16_t* scores = block.status;
-    const bool post = sh.postThinking != 0;
-    const int highest = sh.numProcesses - 1;
+    SharedState& sh = *ctx.pShared;
+    RootSearch r{ctx,
+                 sh,
+                 board,
+                 block.moveList,
+                 block.status,
+                 sh.postThinking != 0,
+                 evaluate(board, -SCORE_MATE, SCORE_MATE)};
     bool interrupted = false;
-    int prev = evaluate(board, -SCORE_MATE, SCORE_MATE);
-    Board child;
-
     for (int k = 1; k <= sh.maxDepth; ++k) {
         sh.rootMovesDone = 0;
         sh.currentDepth = k;
-        sh.currentRootMove = moves[0];
-        printCurrentMove(ctx, 1, moves[0]);
+        sh.currentRootMove = r.moves[0];
+        printCurrentMove(ctx, 1, r.moves[0]);
 
-        // The first move alone, in an aspiration window around the last score.
-        // Meanwhile the highest-numbered process is held back from splits, so
-        // that no more processes search at once than there are slaves.
-        setProcessState(ctx, highest, PROCESS_BUSY);
-        child = board;
-        makeMove(child, moves[0]);
-        int v =
-            -searchNode(ctx, moves[0], child, k - 1, -(prev + ASPIRATION), -(prev - ASPIRATION), 0);
-        if (v >= prev + ASPIRATION || v <= prev - ASPIRATION)
-            v = -searchNode(ctx, moves[0], child, k - 1, -SCORE_MATE, SCORE_MATE, 0);
-        setProcessState(ctx, highest, PROCESS_IDLE);
-        scores[0] = static_cast<std::int16_t>(v);
-
-        if (stopRequested(sh) || v == -SCORE_TIMEOUT) {
-            if (post) {
-                Line line;
-                line.add(" depth=%d only first move examined\n", k);
-                line.print();
-            }
-            interrupted = true;
+        Outcome o = searchFirstMove(r, k, result);
+        if (o == Outcome::Go) o = finishIteration(r, k, searchOtherMoves(r, k), result);
+        if (o != Outcome::Go) {
+            interrupted = o == Outcome::Interrupted;
             break;
         }
-        if (v == SCORE_MATE) {
-            if (post) {
-                Line line;
-                line.add(" winning move, break!\n");
-                line.print();
-            }
-            result = RootReport{k, v};
-            break;
-        }
-        prev = v;
-        if (post) printThinkingLine(ctx, board, k, v, moves[0]);
-
-        // The other moves: a zero window at the best score so far, and the
-        // full window for a move that beats it. (With several search
-        // processes these moves are to go to the slaves through the root
-        // block; until the split search exists this process takes them all.)
-        int searched = 1;
-        for (int i = 1; moves[i] != NO_MOVE; ++i) {
-            ++sh.rootMovesDone;
-            sh.currentRootMove = moves[i];
-            printCurrentMove(ctx, i + 1, moves[i]);
-            child = board;
-            makeMove(child, moves[i]);
-            v = -searchNode(ctx, moves[i], child, k - 1, -prev - 1, -prev, 0);
-            scores[i] = static_cast<std::int16_t>(v);
-            if (v <= prev) {
-                if (sh.timer1.timeIsUp()) break;
-            } else {
-                v = -searchNode(ctx, moves[i], child, k - 1, -SCORE_MATE, SCORE_MATE, 0);
-                scores[i] = static_cast<std::int16_t>(v);
-                if (v <= prev || stopRequested(sh) || v == -SCORE_TIMEOUT) {
-                    if (sh.timer1.timeIsUp()) break;
-                } else {
-                    prev = v;
-                    if (post) printThinkingLine(ctx, board, k, v, moves[i]);
-                    if (sh.timer1.timeIsUp()) {
-                        ++searched; // completed: it must lead the list
-                        break;
-                    }
-                }
-            }
-            if (sharedLoad(sh.allSearchprocesEnabled) == 0) break;
-            ++searched;
-            if (scores[i] == SCORE_MATE) break;
-        }
-
-        int best = sortRootMoves(moves, scores, searched);
-        if (stopRequested(sh)) {
-            if (post) {
-                Line line;
-                line.add(" depth=%d\n moves searched=%d\n", k, searched);
-                line.print();
-            }
-            interrupted = true;
-            break;
-        }
-        result = RootReport{k, best};
-        if (best == SCORE_MATE) {
-            if (post) {
-                Line line;
-                line.add(" depth=%d winning move, break!: %d\n", k, best);
-                line.print();
-            }
-            break;
-        }
-        if (best == -SCORE_MATE) {
-            if (post) {
-                Line line;
-                line.add(" depth=%d all losing moves, break!\n", k);
-                line.print();
-            }
-            break;
-        }
-        clearKillers(sh.ordering);
     }
-
-    // The totals feed the status line and the benchmarks, so they are kept
-    // up to date whether or not anything is printed.
-    int t = sh.timer1.elapsed();
-    std::int64_t nodes = collectNodes(ctx);
-    if (post) {
-        Line line;
-        if (interrupted) {
-            line.add("pShared->allSearchprocesEnabled=%d\n", sh.allSearchprocesEnabled);
-            line.add("pShared->timer1.timeIsUp()=%d\n", sh.timer1.timeIsUp() ? 1 : 0);
-        }
-        line.add(" Nodes=%d\n", static_cast<int>(nodes));
-        if (t > 0) {
-            line.add(" average speed= %d.kNPS ", static_cast<int>(nodes / t));
-            line.add(" total time elapsed= %d\n", t);
-        }
-        line.add(" foundmove=");
-        line.addMove(moves[0], false);
-        line.add("\n\n");
-        line.print();
-    }
-    return moves[0];
+    printReport(r, interrupted);
+    return r.moves[0];
 }

@@ -98,11 +98,18 @@ TEST_F(RootTest, RepetitionDrawIsTakenByTheLosingSide) {
     EXPECT_EQ(report.score, -50);
 }
 
-TEST_F(RootTest, AStopBeforeTheFirstRootMoveReturnsThatMove) {
-    shared().postThinking = 1;
+// A spent clock still gets a searched move: the first iteration always
+// completes, and the search stops at the first move of the second. A search
+// switched off stops at once (nobody plays its move).
+TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtOnce) {
     setPosition(MIDDLEGAME);
+    RootReport oneDeep;
+    const Move depthOneMove = searchToDepth(1, &oneDeep);
+    shared().maxDepth = DEFAULT_MAX_DEPTH;
+    shared().postThinking = 1;
     Move legal[MOVELIST_CAPACITY];
     generateLegal(board(), legal);
+    ASSERT_NE(depthOneMove, legal[0]); // else the test could not tell the two apart
 
     DrivenClock clock;
     shared().timer1.setLimit(0);
@@ -113,12 +120,12 @@ TEST_F(RootTest, AStopBeforeTheFirstRootMoveReturnsThatMove) {
     CaptureStdout();
     Move m = searchRoot(ctx(), root, &report);
     std::string out = GetCapturedStdout();
-    EXPECT_EQ(m, legal[0]);
-    EXPECT_NE(out.find(" depth=1 only first move examined\n"), std::string::npos) << out;
+    EXPECT_EQ(m, depthOneMove);
+    EXPECT_EQ(report.depth, 1);
+    EXPECT_EQ(report.score, oneDeep.score);
+    EXPECT_NE(out.find(" depth=2 only first move examined\n"), std::string::npos) << out;
     EXPECT_NE(out.find("pShared->timer1.timeIsUp()=1\n"), std::string::npos) << out;
-    EXPECT_EQ(report.depth, 0);
 
-    // Switched off instead of timed out: the same.
     shared().timer1.setLimit(1 << 30);
     shared().timer1.start();
     shared().allSearchprocesEnabled = TASK_STOP;
@@ -127,6 +134,7 @@ TEST_F(RootTest, AStopBeforeTheFirstRootMoveReturnsThatMove) {
     m = searchRoot(ctx(), root, &report);
     out = GetCapturedStdout();
     EXPECT_EQ(m, legal[0]);
+    EXPECT_EQ(report.depth, 0);
     EXPECT_NE(out.find(" depth=1 only first move examined\n"), std::string::npos) << out;
     EXPECT_NE(out.find("pShared->allSearchprocesEnabled=0\n"), std::string::npos) << out;
 }

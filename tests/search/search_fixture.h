@@ -31,13 +31,7 @@ class SearchTest : public ::testing::Test {
         return m;
     }
     void play(const char* text) { env.play(move(text)); }
-    bool isLegal(Move m) {
-        Move legal[MOVELIST_CAPACITY];
-        int n = generateLegal(board(), legal);
-        for (int i = 0; i < n; ++i)
-            if (legal[i] == m) return true;
-        return false;
-    }
+    bool isLegal(Move m) { return isLegalMove(board(), m); }
     static std::string text(Move m) {
         char buf[16];
         return formatMove(m, buf);

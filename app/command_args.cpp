@@ -67,7 +67,11 @@ GoParameters parseGo(const char* line) {
             for (const Word& w : words) {
                 if (std::strncmp(p, w.text, std::strlen(w.text)) == 0) {
                     if (w.field) g.*w.field = readNumber(p + w.valueAt);
-                    if (w.field == &GoParameters::depth) g.depthGiven = true;
+                    if (w.field == &GoParameters::depth) {
+                        g.depthGiven = true;
+                    } else if (w.field) {
+                        g.timeGiven = true;
+                    }
                     step = w.skip;
                     matched = true;
                     break;

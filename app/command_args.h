@@ -22,6 +22,7 @@ struct GoParameters {
     int movestogo = 0, movetime = 0;
     int depth = 0;
     bool depthGiven = false;
+    bool timeGiven = false; // a clock, increment, moves to go or move time
     bool infinite = false;
     bool ponder = false;
 };

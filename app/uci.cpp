@@ -18,6 +18,9 @@ bool startsWith(const char* line, const char* prefix) {
     return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
 }
 
+// The time limit of "go infinite" and of a "go" without a clock.
+constexpr int UNLIMITED_MS = 99999999;
+
 // Length of the text before its line end.
 std::size_t lineLength(const char* text) {
     return std::strcspn(text, "\r\n");
@@ -86,16 +89,20 @@ void go(GameController& game, const char* line) {
     }
     const int side = game.currentBoard().toMove;
     if (g.infinite) {
-        game.setTimeControl(0, 0, 99999999);
+        game.setTimeControl(0, 0, UNLIMITED_MS);
         game.clearTables();
     } else if (g.movetime != 0) {
         game.setTimeControl(0, 0, g.movetime);
+    } else if (!g.timeGiven) {
+        // No clock in the command: no time limit (a depth may still end it);
+        // a level left by an earlier "go" does not count.
+        game.setTimeControl(0, 0, UNLIMITED_MS);
     } else {
-        if (side == WHITE) {
-            game.setTimeControl(g.movestogo, g.wtime, g.winc);
-        } else {
-            game.setTimeControl(g.movestogo, g.btime, g.binc);
-        }
+        const int time = side == WHITE ? g.wtime : g.btime;
+        const int increment = side == WHITE ? g.winc : g.binc;
+        // Moves to go beside an increment has no level of its own: the
+        // increment counts.
+        game.setTimeControl(increment != 0 ? 0 : g.movestogo, time, increment);
         game.setWhiteClock(g.wtime);
         game.setBlackClock(g.btime);
     }

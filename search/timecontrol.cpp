@@ -89,7 +89,6 @@ void GameClock::init() {
     movesToGo[0] = movesToGo[1] = 1;
     runningClock = STOPPED;
     startedAt = 0;
-    lastReading = 0;
     baseTime = 0;
     setLevel(1, 1000, 0);
 }
@@ -146,7 +145,6 @@ void GameClock::setClockRemaining(int clock, std::int32_t ms) {
 }
 
 void GameClock::chargeRunning(std::int32_t now) {
-    lastReading = now;
     if (runningClock != 0 && runningClock != 1) return;
     std::int32_t& r = remainingMs[runningClock];
     r = saturate(static_cast<std::int64_t>(r) - msBetween(startedAt, now));
@@ -156,7 +154,6 @@ void GameClock::chargeRunning(std::int32_t now) {
 void GameClock::press(int player) {
     int clock = index01(clockOfPlayer[index01(player)]);
     std::int32_t now = nowMs();
-    lastReading = now;
     if ((runningClock == 0 || runningClock == 1) && runningClock != clock) {
         int other = runningClock;
         chargeRunning(now);
@@ -195,9 +192,11 @@ std::int32_t GameClock::timeForNextMove(int player) {
     case SUDDEN_DEATH:
         return saturate(r / 40);
     case FIXED_PER_MOVE:
-        return saturate(static_cast<std::int64_t>(controlTime) - margin);
-    case INCREMENT:
-        return saturate(std::min(r / 30 + controlTime, r) - margin);
+        return saturate(std::max<std::int64_t>(controlTime - margin, controlTime / 2));
+    case INCREMENT: {
+        std::int64_t floor = std::min<std::int64_t>(controlTime / 2, r / 2);
+        return saturate(std::max(std::min(r / 30 + controlTime, r) - margin, floor));
+    }
     default:
         return 0;
     }

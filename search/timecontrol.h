@@ -60,8 +60,7 @@ struct GameClock {
     std::int32_t movesToGo[2];
     std::int32_t runningClock; // 0 or 1 while a clock runs, STOPPED otherwise
     std::int32_t startedAt;    // nowMs() when the running clock was started or charged
-    std::int32_t lastReading;
-    std::int32_t baseTime; // modes 1 and 3
+    std::int32_t baseTime;     // modes 1 and 3
 
     // The start-up state: no clock running, the engine on clock 0, 1 move in 1000 ms.
     void init();
@@ -74,6 +73,9 @@ struct GameClock {
     void press(int player);
     void stop();
     std::int32_t remaining(int player);
+    // The budget of the player's next move. With an increment (or a fixed
+    // time per move) it is at least half the increment, but never more than
+    // half the time left, so a clock nearly spent still thinks a little.
     std::int32_t timeForNextMove(int player);
 
   private:

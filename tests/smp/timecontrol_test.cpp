@@ -84,11 +84,28 @@ TEST_F(DrivenClockTest, BudgetOfEveryMode) {
     clock.setRemaining(0, 900);
     EXPECT_EQ(clock.timeForNextMove(0), 900 - 150); // never more than is left
 
+    // Time trouble: at least half the increment, at most half of what is left.
+    clock.setRemaining(0, 100);
+    EXPECT_EQ(clock.timeForNextMove(0), 50);
+    clock.setLevel(0, 60000, 100);
+    clock.setRemaining(0, 400);
+    EXPECT_EQ(clock.timeForNextMove(0), 50); // min(13 + 100, 400) - 150 < 100 / 2
+    clock.setRemaining(0, 60);
+    EXPECT_EQ(clock.timeForNextMove(0), 30);
+    clock.setRemaining(0, 30000);
+    EXPECT_EQ(clock.timeForNextMove(0), 950); // the formula where it gives more
+    clock.setLevel(0, 0, 100);
+    EXPECT_EQ(clock.timeForNextMove(0), 50);
+    clock.setLevel(0, 0, 1);
+    EXPECT_EQ(clock.timeForNextMove(0), 0);
+
     // Moves with an increment, or nothing at all: the level stays.
+    clock.setLevel(0, 60000, 1000);
     clock.setLevel(40, 60000, 1000);
     EXPECT_EQ(clock.mode, GameClock::INCREMENT);
+    clock.setLevel(40, 60000, 1000);
     clock.setLevel(0, 0, 0);
-    EXPECT_EQ(clock.timeForNextMove(0), 750);
+    EXPECT_EQ(clock.timeForNextMove(0), 2850);
 }
 
 TEST_F(DrivenClockTest, StartUpLevelIsOneMoveInOneSecond) {

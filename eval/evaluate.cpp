@@ -292,10 +292,6 @@ template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalT
 
 } // namespace
 
-EvalHash* evaluationHash() {
-    return hashTable;
-}
-
 int evaluateTraced(Board& board, int alpha, int beta, EvalTrace& trace) {
     trace = EvalTrace{};
     trace.material = board.lazy;

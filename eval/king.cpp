@@ -5,12 +5,6 @@
 #include "eval/params.h"
 
 namespace eval {
-namespace {
-
-constexpr U64 KING_WING = 0x0F0F0F0F0F0F0F0FULL;  // files e-h
-constexpr U64 QUEEN_WING = 0xF0F0F0F0F0F0F0F0ULL; // files a-d
-
-} // namespace
 
 int shelter(const Board& board, int c, int kingSq) {
     const int k = kingSq & 63;

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "app/announce.h"
 #include "app/output.h"
@@ -435,22 +433,7 @@ namespace {
 // The game's end as checkGameEnd sees it, without its result line (which the
 // controller has printed already).
 bool gameEndsQuietly(const Board& board) {
-    std::fflush(stdout);
-    int saved = dup(1);
-    int devnull = open("/dev/null", O_WRONLY);
-    if (saved < 0 || devnull < 0) {
-        if (saved >= 0) close(saved);
-        if (devnull >= 0) close(devnull);
-        Move legal[MOVELIST_CAPACITY];
-        return generateLegal(board, legal) == 0;
-    }
-    dup2(devnull, 1);
-    bool ended = checkGameEnd(board);
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    close(devnull);
-    return ended;
+    return gameEndResult(board) != nullptr;
 }
 
 } // namespace

@@ -26,13 +26,6 @@ namespace {
 constexpr int ATTACH_TIMEOUT_MS = 20000;
 constexpr int REAP_TIMEOUT_MS = 5000;
 
-// Index into gameMoves for a ply; plies are never negative in a game, but
-// a FEN can claim anything.
-int moveSlot(int ply) {
-    int s = ply % GAME_MOVES_SIZE;
-    return s < 0 ? s + GAME_MOVES_SIZE : s;
-}
-
 } // namespace
 
 GameController::GameController(const char* identity, const char* programPath) {
@@ -164,7 +157,7 @@ void GameController::undoMove() {
     pShared->gameStartPly = board.gamePly;
     printBoardIfPosting();
     for (int ply = board.gamePly; ply < n - 1; ++ply) {
-        Move m = pShared->gameMoves[moveSlot(ply)];
+        Move m = pShared->gameMoves[gameMoveSlot(ply)];
         if (!isLegalMove(board, m)) break; // never replay a corrupt record
         makeMove(board, m);
     }
@@ -305,7 +298,7 @@ int GameController::thinkAndMakeBestMove() {
     }
 
     if (hit != NO_MOVE) {
-        s.gameMoves[moveSlot(board.gamePly)] = hit;
+        s.gameMoves[gameMoveSlot(board.gamePly)] = hit;
         makeMove(board, hit);
         announceMove(hit, board, tt);
         if (checkGameEnd(board)) {
@@ -355,7 +348,7 @@ int GameController::applyUserMove(const char* text) {
         say("Error (ambiguous move): %s\n", text);
         return 0;
     }
-    pShared->gameMoves[moveSlot(board.gamePly)] = m;
+    pShared->gameMoves[gameMoveSlot(board.gamePly)] = m;
     if (board.gamePly > 999) pShared->gameStartPly = 10000;
     makeMove(board, m);
     if (checkGameEnd(board)) {

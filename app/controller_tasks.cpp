@@ -15,11 +15,6 @@
 
 namespace {
 
-int moveSlot(int ply) {
-    int s = ply % GAME_MOVES_SIZE;
-    return s < 0 ? s + GAME_MOVES_SIZE : s;
-}
-
 bool isRealMove(Move m) {
     return m != NO_MOVE && m != NO_MOVES_MATED && m != NO_MOVES_STALEMATE;
 }
@@ -85,7 +80,7 @@ void thinkAndPlay(SearchProcess& p) {
         return;
     }
     sharedStore(s.engineMove, m);
-    s.gameMoves[moveSlot(p.board.gamePly)] = m;
+    s.gameMoves[gameMoveSlot(p.board.gamePly)] = m;
     makeMove(p.board, m);
     announceMove(m, p.board, p.context.tt);
     if (checkGameEnd(p.board)) {

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "app/announce.h"
 #include "app/output.h"
@@ -27,13 +25,6 @@ namespace {
 // shared objects, and to end at shut-down.
 constexpr int ATTACH_TIMEOUT_MS = 20000;
 constexpr int REAP_TIMEOUT_MS = 5000;
-
-// Index into gameMoves for a ply; plies are never negative in a game, but
-// a FEN can claim anything.
-int moveSlot(int ply) {
-    int s = ply % GAME_MOVES_SIZE;
-    return s < 0 ? s + GAME_MOVES_SIZE : s;
-}
 
 } // namespace
 
@@ -166,7 +157,7 @@ void GameController::undoMove() {
     pShared->gameStartPly = board.gamePly;
     printBoardIfPosting();
     for (int ply = board.gamePly; ply < n - 1; ++ply) {
-        Move m = pShared->gameMoves[moveSlot(ply)];
+        Move m = pShared->gameMoves[gameMoveSlot(ply)];
         if (!isLegalMove(board, m)) break; // never replay a corrupt record
         makeMove(board, m);
     }
@@ -307,7 +298,7 @@ int GameController::thinkAndMakeBestMove() {
     }
 
     if (hit != NO_MOVE) {
-        s.gameMoves[moveSlot(board.gamePly)] = hit;
+        s.gameMoves[gameMoveSlot(board.gamePly)] = hit;
         makeMove(board, hit);
         announceMove(hit, board, tt);
         if (checkGameEnd(board)) {
@@ -357,7 +348,7 @@ int GameController::applyUserMove(const char* text) {
         say("Error (ambiguous move): %s\n", text);
         return 0;
     }
-    pShared->gameMoves[moveSlot(board.gamePly)] = m;
+    pShared->gameMoves[gameMoveSlot(board.gamePly)] = m;
     if (board.gamePly > 999) pShared->gameStartPly = 10000;
     makeMove(board, m);
     if (checkGameEnd(board)) {
@@ -435,22 +426,7 @@ namespace {
 // The game's end as checkGameEnd sees it, without its result line (which the
 // controller has printed already).
 bool gameEndsQuietly(const Board& board) {
-    std::fflush(stdout);
-    int saved = dup(1);
-    int devnull = open("/dev/null", O_WRONLY);
-    if (saved < 0 || devnull < 0) {
-        if (saved >= 0) close(saved);
-        if (devnull >= 0) close(devnull);
-        Move legal[MOVELIST_CAPACITY];
-        return generateLegal(board, legal) == 0;
-    }
-    dup2(devnull, 1);
-    bool ended = checkGameEnd(board);
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    close(devnull);
-    return ended;
+    return gameEndResult(board) != nullptr;
 }
 
 } // namespace

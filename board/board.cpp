@@ -18,31 +18,6 @@ constexpr int MAX_FULLMOVE_NUMBER = 1000000;
 
 const char pieceLetters[] = "PNBRQK";
 
-int kindOfLetter(unsigned char c) {
-    switch (c) {
-    case 'P':
-    case 'p':
-        return PAWN;
-    case 'N':
-    case 'n':
-        return KNIGHT;
-    case 'B':
-    case 'b':
-        return BISHOP;
-    case 'R':
-    case 'r':
-        return ROOK;
-    case 'Q':
-    case 'q':
-        return QUEEN;
-    case 'K':
-    case 'k':
-        return KING;
-    default:
-        return -1;
-    }
-}
-
 bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
@@ -125,7 +100,7 @@ void setFromFen(Board& board, const char* text) {
     int sq = 63;
     while (sq >= 0 && *p) {
         unsigned char c = *p++;
-        int kind = kindOfLetter(c);
+        int kind = pieceKindOfLetter(static_cast<char>(c));
         if (kind >= 0) {
             bool white = c < 'a';
             int side = white ? 0 : 1;
@@ -180,7 +155,7 @@ void setFromFen(Board& board, const char* text) {
         b.colourBB[1] |= b.pieceBB[kind][1];
     }
     b.occupied = b.colourBB[0] | b.colourBB[1];
-    for (int kind = PAWN; kind <= QUEEN; ++kind) {
+    for (int kind = KNIGHT; kind <= QUEEN; ++kind) {
         b.pieceCount[1][kind] = static_cast<std::int8_t>(popcount(b.pieceBB[kind][0]));
         b.pieceCount[0][kind] = static_cast<std::int8_t>(popcount(b.pieceBB[kind][1]));
     }

@@ -12,7 +12,7 @@ struct Board {
     std::int32_t wMat;              // white material (kings count 0)
     std::int32_t bMat;              // black material
     std::int32_t totalMat;          // wMat + bMat
-    std::int8_t pieceCount[2][5];   // [0 black, 1 white][PAWN..QUEEN]; KNIGHT..QUEEN kept
+    std::int8_t pieceCount[2][5];   // [0 black, 1 white][PAWN..QUEEN]; the PAWN column is not kept
     std::int8_t kingSq[2];          // [0 white, 1 black]
     std::int8_t enpassant;          // square passed over by a double push, 0 = none
     std::uint8_t castle;            // CASTLE_* bits

@@ -36,28 +36,33 @@ bool isInsufficientMaterial(const Board& board) {
 
 } // namespace
 
-bool isGameOver(const Board& board) {
+const char* gameOverResult(const Board& board) {
     Move legal[MOVELIST_CAPACITY];
-    if (generateLegal(board, legal) > 0) {
-        if (!isInsufficientMaterial(board)) return false;
-        std::fputs("1/2-1/2 {insufficient Material}\n", stdout);
-        return true;
-    }
+    if (generateLegal(board, legal) > 0)
+        return isInsufficientMaterial(board) ? "1/2-1/2 {insufficient Material}\n" : nullptr;
     if (inCheck(board))
-        std::fputs(board.toMove == WHITE ? "0-1 {black mates}\n" : "1-0 {white mates}\n", stdout);
-    else
-        std::fputs("1/2-1/2 {stalemate}\n", stdout);
-    return true;
+        return board.toMove == WHITE ? "0-1 {black mates}\n" : "1-0 {white mates}\n";
+    return "1/2-1/2 {stalemate}\n";
+}
+
+const char* gameEndResult(const Board& board) {
+    if (repetitionRing.isThreefold(board.gamePly, board.halfmoveClock))
+        return "1/2-1/2 {draw by triple repetition}\n";
+    if (board.halfmoveClock > 99) return "1/2-1/2 {50 moves rule}\n";
+    return gameOverResult(board);
+}
+
+namespace {
+bool printResult(const char* result) {
+    if (result) std::fputs(result, stdout);
+    return result != nullptr;
+}
+} // namespace
+
+bool isGameOver(const Board& board) {
+    return printResult(gameOverResult(board));
 }
 
 bool checkGameEnd(const Board& board) {
-    if (repetitionRing.isThreefold(board.gamePly, board.halfmoveClock)) {
-        std::fputs("1/2-1/2 {draw by triple repetition}\n", stdout);
-        return true;
-    }
-    if (board.halfmoveClock > 99) {
-        std::fputs("1/2-1/2 {50 moves rule}\n", stdout);
-        return true;
-    }
-    return isGameOver(board);
+    return printResult(gameEndResult(board));
 }

@@ -68,7 +68,6 @@ void makeMove(Board& b, unsigned move) {
             b.totalMat += delta;
             b.squares[to] = static_cast<std::int8_t>(promo);
             ++b.pieceCount[ci][promo];
-            --b.pieceCount[ci][PAWN];
             setBit(b.pieceBB[promo][us], to);
         } else {
             setBit(b.pieceBB[PAWN][us], to);
@@ -86,7 +85,6 @@ void makeMove(Board& b, unsigned move) {
                     b.lazy -= pawnValue;
                 }
                 b.totalMat -= pawnValue;
-                --b.pieceCount[enemyCi][PAWN];
                 b.boardkey ^= zobrist.piece[PAWN][enemyCi][victim];
                 b.squares[victim] = EMPTY;
             }

@@ -147,7 +147,7 @@ struct QuietScorer {
     explicit QuietScorer(const Board& b) {
         if (!orderingTables) return;
         int ci = colourIndex(b.toMove);
-        unsigned ply = static_cast<unsigned>(b.gamePly) % 50;
+        int ply = killerSlot(b.gamePly);
         killer0 = orderingTables->killerMoves[ci][ply][0];
         killer1 = orderingTables->killerMoves[ci][ply][1];
         history = orderingTables->history[ci];

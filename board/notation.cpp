@@ -13,22 +13,8 @@ namespace {
 
 // Promotion kind named by a letter, 0 if the letter names none.
 int promotionOf(char c) {
-    switch (c) {
-    case 'N':
-    case 'n':
-        return KNIGHT;
-    case 'B':
-    case 'b':
-        return BISHOP;
-    case 'R':
-    case 'r':
-        return ROOK;
-    case 'Q':
-    case 'q':
-        return QUEEN;
-    default:
-        return 0;
-    }
+    const int kind = pieceKindOfLetter(c);
+    return kind >= KNIGHT && kind <= QUEEN ? kind : 0;
 }
 
 bool isFileLetter(char c) {

@@ -16,7 +16,6 @@ int pieceValue[8];
 U64 knightAttacks[64];
 U64 kingAttacks[64];
 U64 pawnAttacks[2][64];
-U64 fileMask[8];
 U64 diagonalMask[2][64];
 U64 frontSpan[2][64];
 U64 adjacentFiles[64];
@@ -24,9 +23,6 @@ U64 pawnNeighbours[2][64];
 U64 passedMask[2][64];
 U64 sideFileSpan[2][2][64];
 U64 sameColourSquares[64];
-U64 byteToFiles[256];
-const U64 kingSideFiles = 0x0F0F0F0F0F0F0F0Full;
-const U64 queenSideFiles = 0xF0F0F0F0F0F0F0F0ull;
 std::int32_t outsideSquare[64][64][4];
 std::int32_t distance[64][64];
 int pieceSquare[2][7][64];
@@ -176,7 +172,6 @@ void buildStepTables() {
         diagonalMask[0][sq] = diag7;
         diagonalMask[1][sq] = diag9;
     }
-    for (int f = 0; f < 8; ++f) fileMask[f] = 0x0101010101010101ull << f;
 }
 
 // Reads the material values from the settings file; missing file or keys keep
@@ -216,7 +211,7 @@ void buildPawnMasks() {
         int r = rankOfSq(sq), f = fileOfSq(sq);
         frontSpan[1][sq] = fileAhead(f, r, +1);
         frontSpan[0][sq] = fileAhead(f, r, -1);
-        adjacentFiles[sq] = (f > 0 ? fileMask[f - 1] : 0) | (f < 7 ? fileMask[f + 1] : 0);
+        adjacentFiles[sq] = (f > 0 ? FILE_H << (f - 1) : 0) | (f < 7 ? FILE_H << (f + 1) : 0);
         pawnNeighbours[1][sq] = at(r - 1, f - 1) | at(r - 1, f + 1) | at(r, f - 1) | at(r, f + 1);
         pawnNeighbours[0][sq] = at(r + 1, f - 1) | at(r + 1, f + 1) | at(r, f - 1) | at(r, f + 1);
         for (int ci = 0; ci < 2; ++ci) {
@@ -241,7 +236,6 @@ void buildDistanceAndColours() {
         }
         sameColourSquares[a] = same;
     }
-    for (int b = 0; b < 256; ++b) byteToFiles[b] = static_cast<U64>(b) * 0x0101010101010101ull;
 }
 
 // The rule of the square: is the king on k outside the square of the pawn on p?

@@ -2,6 +2,7 @@
 // small colour-generic bit helpers the terms are written with.
 #pragma once
 
+#include "board/bitboard.h"
 #include "board/board.h"
 
 namespace eval {
@@ -30,10 +31,6 @@ struct Halves {
     int black = 0;
 };
 
-inline constexpr U64 FILE_H = 0x0101010101010101ULL;
-inline constexpr U64 FILE_G = FILE_H << 1;
-inline constexpr U64 FILE_B = FILE_H << 6;
-inline constexpr U64 FILE_A = FILE_H << 7;
 inline constexpr U64 FILES_C_TO_F = 0x3C3C3C3C3C3C3C3CULL;
 inline constexpr U64 RANK_1 = 0xFFULL;
 inline constexpr U64 RANK_2 = RANK_1 << 8;

@@ -38,7 +38,7 @@ bool castled(const Board& board, int c) {
 // d- and e-pawn of colour c on their start squares with the square ahead taken.
 int blockedCentre(const Board& board, int c) {
     const U64 pawns = board.pieceBB[PAWN][c] & relativeRank(c, 1) & (FILE_H << 3 | FILE_H << 4);
-    return popcount(pawns & backward(c, board.occupied)) * blockedCentrePawn;
+    return popcount(pawns & backward(c, board.occupied)) * weights.blockedCentrePawn;
 }
 
 int minorImbalanceTerm(const Board& board) {
@@ -49,27 +49,27 @@ int minorImbalanceTerm(const Board& board) {
     switch (d) {
     case -3:
         if ((wQ <= bQ + 1 && wR == bR) || (wQ == bQ && wR <= bR + 2))
-            return -((9 - wQ - wR) * minorImbalanceBig / 9);
+            return -((9 - wQ - wR) * weights.minorImbalanceBig / 9);
         return 0;
     case -2:
-        if (wQ <= bQ && wR <= bR + 1) return -((9 - wQ - wR) * minorImbalanceSmall / 9);
+        if (wQ <= bQ && wR <= bR + 1) return -((9 - wQ - wR) * weights.minorImbalanceSmall / 9);
         return 0;
     case -1:
         if (wQ <= bQ && wR <= bR && board.pieceBB[PAWN][B])
-            return -((9 - wQ - wR) * minorImbalanceSmall / 9);
+            return -((9 - wQ - wR) * weights.minorImbalanceSmall / 9);
         return 0;
     case 0:
-        return wQ == bQ && wR != bR ? (wR - bR) * rookImbalance : 0;
+        return wQ == bQ && wR != bR ? (wR - bR) * weights.rookImbalance : 0;
     case 1:
         if (bQ <= wQ && bR <= wR && board.pieceBB[PAWN][W])
-            return (9 - bQ - bR) * minorImbalanceSmall / 9;
+            return (9 - bQ - bR) * weights.minorImbalanceSmall / 9;
         return 0;
     case 2:
-        if (bQ <= wQ && bR <= wR + 1) return (9 - bQ - bR) * minorImbalanceSmall / 9;
+        if (bQ <= wQ && bR <= wR + 1) return (9 - bQ - bR) * weights.minorImbalanceSmall / 9;
         return 0;
     case 3:
         if ((bQ <= wQ + 1 && bR == wR) || (bQ == wQ && bR <= wR + 2))
-            return (9 - bQ - bR) * minorImbalanceBig / 9;
+            return (9 - bQ - bR) * weights.minorImbalanceBig / 9;
         return 0;
     default:
         return 0;
@@ -92,24 +92,25 @@ int shelterTerm(const Board& board, int c, int& shelterValue) {
             if (queenSide > s) s = queenSide;
         }
         shelterValue = s;
-        return divide(shelterWeight * s * (2 * total - 12000) / 3, span);
+        return divide(weights.shelterWeight * s * (2 * total - 12000) / 3, span);
     }
     shelterValue = shelter(board, c, board.kingSq[c] & 63);
-    return divide(shelterWeight * shelterValue * (total - 6000), span);
+    return divide(weights.shelterWeight * shelterValue * (total - 6000), span);
 }
 
 // The king-danger penalty (zero or negative, from the king's side's view) for
 // an index of missing shelter plus attack count; the table ends at 50.
 int dangerPenalty(int index) {
     if (index < 0) return 0;
-    if (index < DANGER_TABLE_SIZE) return kingDangerTable[index] * MAX_TROPISM_PENALTY / 10;
-    return 10 * MAX_TROPISM_PENALTY;
+    if (index < DANGER_TABLE_SIZE)
+        return weights.kingDangerTable[index] * weights.MAX_TROPISM_PENALTY / 10;
+    return 10 * weights.MAX_TROPISM_PENALTY;
 }
 
 template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalTrace* trace) {
     const int lazy = board.lazy;
     const int side = board.toMove;
-    const int margin = lazyMargin;
+    const int margin = weights.lazyMargin;
     const int fromLast = (lazy + lastPositional) * side;
     const int fromBoard = (lazy + board.positional) * side;
     if (fromLast + margin < alpha && fromBoard + margin < alpha) {
@@ -141,12 +142,12 @@ template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalT
 
     if (total > 70 * pawn) {
         Halves development{
-            developmentWeight *
+            weights.developmentWeight *
                 popcount((board.pieceBB[KNIGHT][W] | board.pieceBB[BISHOP][W]) & RANK_1),
-            developmentWeight *
+            weights.developmentWeight *
                 popcount((board.pieceBB[KNIGHT][B] | board.pieceBB[BISHOP][B]) & RANK_8)};
-        Halves castling{castled(board, W) ? 0 : 3 * uncastledPenalty,
-                        castled(board, B) ? 0 : 3 * uncastledPenalty};
+        Halves castling{castled(board, W) ? 0 : 3 * weights.uncastledPenalty,
+                        castled(board, B) ? 0 : 3 * weights.uncastledPenalty};
         score += development.white - development.black + castling.white - castling.black;
         if constexpr (Traced) {
             trace->opening = true;
@@ -183,9 +184,9 @@ template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalT
         Halves knightOnly;
         if ((pawns & (FILE_A | FILE_B)) && (pawns & (FILE_G | FILE_H))) {
             if (!count[1][BISHOP] && !count[1][ROOK] && !count[1][QUEEN])
-                knightOnly.white = 4 * knightOnlyPenalty;
+                knightOnly.white = 4 * weights.knightOnlyPenalty;
             if (!count[0][BISHOP] && !count[0][ROOK] && !count[0][QUEEN])
-                knightOnly.black = 4 * knightOnlyPenalty;
+                knightOnly.black = 4 * weights.knightOnlyPenalty;
         }
         score += knightOnly.white - knightOnly.black;
         if constexpr (Traced) trace->knightOnlyPhase = true, trace->knightOnly = knightOnly;
@@ -217,8 +218,9 @@ template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalT
         const KingReach reach = computeKingReach(board, info);
         region[W] = reach.usable[W];
         region[B] = reach.usable[B];
-        const int term = divide(
-            kingReachWeight * (reach.pawns[W] - reach.pawns[B]) * (50 * pawn - total), 50 * pawn);
+        const int term = divide(weights.kingReachWeight * (reach.pawns[W] - reach.pawns[B]) *
+                                    (50 * pawn - total),
+                                50 * pawn);
         score += term;
         if constexpr (Traced) {
             trace->kingReachPhase = true;
@@ -249,21 +251,21 @@ template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalT
     // King danger. The penalty shrinks as the attacker's heavy pieces leave;
     // white's last shift needs black without queen and rook, black's also
     // needs white without bishops.
-    const int index[2] = {dangerBase[W] * shelterDangerWeight / 9 + against[W],
-                          dangerBase[B] * shelterDangerWeight / 9 + against[B]};
+    const int index[2] = {dangerBase[W] * weights.shelterDangerWeight / 9 + against[W],
+                          dangerBase[B] * weights.shelterDangerWeight / 9 + against[B]};
     int danger[2] = {dangerPenalty(index[W]), dangerPenalty(index[B])};
     if (!count[0][QUEEN]) {
-        danger[W] = shiftDown(danger[W], dangerShiftQueen);
+        danger[W] = shiftDown(danger[W], weights.dangerShiftQueen);
         if (!count[0][ROOK]) {
-            danger[W] = shiftDown(danger[W], dangerShiftRook);
-            danger[W] = shiftDown(danger[W], dangerShiftBishop);
+            danger[W] = shiftDown(danger[W], weights.dangerShiftRook);
+            danger[W] = shiftDown(danger[W], weights.dangerShiftBishop);
         }
     }
     if (!count[1][QUEEN]) {
-        danger[B] = shiftDown(danger[B], dangerShiftQueen);
+        danger[B] = shiftDown(danger[B], weights.dangerShiftQueen);
         if (!count[1][ROOK]) {
-            danger[B] = shiftDown(danger[B], dangerShiftRook);
-            if (!count[1][BISHOP]) danger[B] = shiftDown(danger[B], dangerShiftBishop);
+            danger[B] = shiftDown(danger[B], weights.dangerShiftRook);
+            if (!count[1][BISHOP]) danger[B] = shiftDown(danger[B], weights.dangerShiftBishop);
         }
     }
     score += danger[W] - danger[B];
@@ -291,10 +293,6 @@ template <bool Traced> int evaluateImpl(Board& board, int alpha, int beta, EvalT
 }
 
 } // namespace
-
-EvalHash* evaluationHash() {
-    return hashTable;
-}
 
 int evaluateTraced(Board& board, int alpha, int beta, EvalTrace& trace) {
     trace = EvalTrace{};

@@ -5,12 +5,6 @@
 #include "eval/params.h"
 
 namespace eval {
-namespace {
-
-constexpr U64 KING_WING = 0x0F0F0F0F0F0F0F0FULL;  // files e-h
-constexpr U64 QUEEN_WING = 0xF0F0F0F0F0F0F0F0ULL; // files a-d
-
-} // namespace
 
 int shelter(const Board& board, int c, int kingSq) {
     const int k = kingSq & 63;
@@ -45,21 +39,21 @@ int evaluateKingPlacement(const Board& board, EvalInfo& info, Halves* halves) {
     } else {
         const int rook = material.rook;
         if (board.wMat < rook && rook <= board.bMat) {
-            w = kingCentre[wk] * kingCentreWeight;
+            w = kingCentre[wk] * weights.kingCentreWeight;
         } else if (board.bMat < rook && rook <= board.wMat) {
-            b = kingCentre[bk] * kingCentreWeight;
+            b = kingCentre[bk] * weights.kingCentreWeight;
         } else {
             const U64 pawns = board.pieceBB[PAWN][W] | board.pieceBB[PAWN][B];
             if (!pawns || ((pawns & KING_WING) && (pawns & QUEEN_WING))) {
-                w = kingCentre[wk] * kingCentreWeight;
-                b = kingCentre[bk] * kingCentreWeight;
+                w = kingCentre[wk] * weights.kingCentreWeight;
+                b = kingCentre[bk] * weights.kingCentreWeight;
             } else {
                 // All pawns on one wing: the king standing there (white looked at first).
                 const U64 wing = (pawns & KING_WING) ? KING_WING : QUEEN_WING;
                 if (bit(wk) & wing)
-                    w = kingPawnWing;
+                    w = weights.kingPawnWing;
                 else if (bit(bk) & wing)
-                    b = kingPawnWing;
+                    b = weights.kingPawnWing;
             }
         }
     }

@@ -43,9 +43,9 @@ int backwardPawns(const Board& board, const EvalInfo& info, int c) {
 
     const int f = board.totalMat;
     const int i = initialMaterial;
-    int amount = divide(popcount(backwardSet) * backwardPenalty * f, i);
-    amount += divide(popcount(backwardSet & ~filesOf(opp)) * backwardOpenFile * f, i);
-    amount += divide(popcount(backwardSet & FILES_C_TO_F) * backwardCentre * f, i);
+    int amount = divide(popcount(backwardSet) * weights.backwardPenalty * f, i);
+    amount += divide(popcount(backwardSet & ~filesOf(opp)) * weights.backwardOpenFile * f, i);
+    amount += divide(popcount(backwardSet & FILES_C_TO_F) * weights.backwardCentre * f, i);
     return amount;
 }
 
@@ -61,8 +61,8 @@ int pawnPlacement(const Board& board, int c, U64& passed, U64& candidates) {
     for (U64 rest = own; rest;) {
         const int sq = popHighest(rest);
         amount += sign * pieceSquare[tc][PAWN][sq];
-        if (!(own & adjacentFiles[sq])) amount += ISOLATEDPAWNPENALTY;
-        if (own & frontSpan[tc][sq]) amount += DOUBLEPAWNPENALTY;
+        if (!(own & adjacentFiles[sq])) amount += weights.ISOLATEDPAWNPENALTY;
+        if (own & frontSpan[tc][sq]) amount += weights.DOUBLEPAWNPENALTY;
         if (opp & frontSpan[tc][sq]) continue;
         const U64 stoppers = opp & passedMask[tc][sq];
         if (!stoppers) {
@@ -88,10 +88,10 @@ int candidatesOf(const Board& board, int c, U64 passed, U64 candidates) {
     int amount = 0;
     for (U64 rest = candidates & board.pieceBB[PAWN][c]; rest;) {
         const int sq = popHighest(rest);
-        int v = (relativeRankOf(c, sq) - 2) * HPPBONUS;
+        int v = (relativeRankOf(c, sq) - 2) * weights.HPPBONUS;
         if (noQueen) {
-            v = v * candidateNoQueen / 4;
-            if (noPieces) v = v * candidateNoPieces / 4;
+            v = v * weights.candidateNoQueen / 4;
+            if (noPieces) v = v * weights.candidateNoPieces / 4;
         }
         amount += v;
     }
@@ -123,33 +123,34 @@ int passedOf(const Board& board, int c, U64 passed, U64 defenderRegion) {
         const int sq = popHighest(rest);
         if (ownPassed & frontSpan[tc][sq]) continue; // only the front pawn of a file
         const int r = relativeRankOf(c, sq);
-        int v = r * r * passedRankSquare / 10 + r * passedRankLinear / 10 + passedBase;
+        int v = r * r * weights.passedRankSquare / 10 + r * weights.passedRankLinear / 10 +
+                weights.passedBase;
 
         const int stop = sq + forwardStep(c);
         if (stop >= 0 && stop < 64) {
             if (board.colourBB[o] & bit(stop))
-                v += passedBlocked;
+                v += weights.passedBlocked;
             else if (!isSquareAttacked(board, stop, c == W ? WHITE : BLACK))
-                v += passedFreeStop;
+                v += weights.passedFreeStop;
         }
         const U64 supporters = own & pawnNeighbours[tc][sq];
         if (supporters) {
-            v += passedSupported;
-            if (supporters & passed) v += passedSupportedByPassed;
+            v += weights.passedSupported;
+            if (supporters & passed) v += weights.passedSupportedByPassed;
         }
 
         if (outsideSquare[sq][oppKing][flag]) {
-            int u = passedUnstoppable;
+            int u = weights.passedUnstoppable;
             if (!oppQueen && oppRooks == 0) {
-                u = u * unstoppableNoHeavy / 4;
-                if (!oppBishop) u = u * unstoppableNoBishop / 4;
+                u = u * weights.unstoppableNoHeavy / 4;
+                if (!oppBishop) u = u * weights.unstoppableNoBishop / 4;
             }
             v += u;
         } else if (!(frontSpan[tc][sq] & defenderRegion) && !oppQueen && oppRooks < 2) {
-            int u = passedKingFar;
+            int u = weights.passedKingFar;
             if (oppRooks == 0) {
-                u = u * kingFarNoRook / 4;
-                if (!oppBishop) u = u * kingFarNoBishop / 4;
+                u = u * weights.kingFarNoRook / 4;
+                if (!oppBishop) u = u * weights.kingFarNoBishop / 4;
             }
             v += u;
         }

@@ -46,16 +46,18 @@ int knightsOf(const Board& board, EvalInfo& info, int c, int& againstEnemy) {
         const int sq = popHighest(rest);
         const U64 attacks = knightAttacks[sq];
         info.attacks[KNIGHT][c] |= attacks;
-        int t = knightTropism[distance[sq][enemyKing]];
-        if (t < knightSafeCheck && (attacks & knightAttacks[enemyKing])) t = knightSafeCheck;
+        int t = weights.knightTropism[distance[sq][enemyKing]];
+        if (t < weights.knightSafeCheck && (attacks & knightAttacks[enemyKing]))
+            t = weights.knightSafeCheck;
         againstEnemy += t;
 
         amount += sign(c) * pieceSquare[tc][KNIGHT][sq];
-        if (total <= 40 * pawn) amount += divide((40 * pawn - total) * knightEndgame, 10 * pawn);
+        if (total <= 40 * pawn)
+            amount += divide((40 * pawn - total) * weights.knightEndgame, 10 * pawn);
         if ((info.attacks[PAWN][c] & bit(sq)) && total >= 30 * pawn &&
             isOutpost(board, info, c, sq)) {
-            amount += outpostBonus;
-            if (CENTRE_OUTPOSTS & bit(sq)) amount += outpostCentre;
+            amount += weights.outpostBonus;
+            if (CENTRE_OUTPOSTS & bit(sq)) amount += weights.outpostCentre;
         }
     }
     return amount;
@@ -78,19 +80,21 @@ int bishopsOf(const Board& board, EvalInfo& info, int c, int& againstEnemy) {
         const int sq = popHighest(rest);
         const U64 attacks = bishopXray(board, c, sq);
         info.attacks[BISHOP][c] |= attacks;
-        int t = bishopTropism[distance[sq][enemyKing]];
-        if ((attacks & kingAttacks[enemyKing]) && t < bishopNextToKing) t = bishopNextToKing;
-        if (t < bishopSafeCheck && (attacks & info.bishopChecks[o] & ~unsafe)) t = bishopSafeCheck;
+        int t = weights.bishopTropism[distance[sq][enemyKing]];
+        if ((attacks & kingAttacks[enemyKing]) && t < weights.bishopNextToKing)
+            t = weights.bishopNextToKing;
+        if (t < weights.bishopSafeCheck && (attacks & info.bishopChecks[o] & ~unsafe))
+            t = weights.bishopSafeCheck;
         againstEnemy += t;
 
         const U64 colour = sameColourSquares[sq];
         amount += sign(c) * pieceSquare[tc][BISHOP][sq];
-        amount += (popcount(attacks) - 4) * bishopMobility / 10;
-        amount += popcount(ownPawns & colour) * bishopOwnPawns / 4;
-        amount += popcount(ownBlocked & colour) * bishopBlockedPawns / 4;
-        amount += popcount(ownBlocked & FILES_C_TO_F & attacks) * bishopBadCentre / 4;
-        if (info.attacks[PAWN][c] & bit(sq)) amount += bishopDefended;
-        if (endgame) amount += popcount(oppBlocked & colour) * bishopTargets / 4;
+        amount += (popcount(attacks) - 4) * weights.bishopMobility / 10;
+        amount += popcount(ownPawns & colour) * weights.bishopOwnPawns / 4;
+        amount += popcount(ownBlocked & colour) * weights.bishopBlockedPawns / 4;
+        amount += popcount(ownBlocked & FILES_C_TO_F & attacks) * weights.bishopBadCentre / 4;
+        if (info.attacks[PAWN][c] & bit(sq)) amount += weights.bishopDefended;
+        if (endgame) amount += popcount(oppBlocked & colour) * weights.bishopTargets / 4;
     }
     return amount;
 }
@@ -115,22 +119,23 @@ int rooksOf(const Board& board, EvalInfo& info, int c, int& againstEnemy) {
         const U64 file = FILE_H << (sq & 7);
         const bool noOwnPawns = !(ownPawns & file);
         if (noOwnPawns) {
-            if (ownRooks & frontSpan[tc][sq]) amount += rookDoubled;
-            amount += (oppPawns & file) ? rookHalfOpenFile : rookOpenFile;
+            if (ownRooks & frontSpan[tc][sq]) amount += weights.rookDoubled;
+            amount += (oppPawns & file) ? weights.rookHalfOpenFile : weights.rookOpenFile;
         }
 
-        int t = rookTropism[distance[sq][enemyKing]];
-        if (attacks & kingAttacks[enemyKing]) t = rookNextToKing;
-        if (noOwnPawns && t < rookOpenFileTropism) t = rookOpenFileTropism;
-        if (t < rookSafeCheck && (attacks & info.rookChecks[o] & ~unsafe)) t = rookSafeCheck;
+        int t = weights.rookTropism[distance[sq][enemyKing]];
+        if (attacks & kingAttacks[enemyKing]) t = weights.rookNextToKing;
+        if (noOwnPawns && t < weights.rookOpenFileTropism) t = weights.rookOpenFileTropism;
+        if (t < weights.rookSafeCheck && (attacks & info.rookChecks[o] & ~unsafe))
+            t = weights.rookSafeCheck;
         againstEnemy += t;
 
         if ((bit(sq) & seventh) && seventhMatters) {
-            amount += rookSeventh;
+            amount += weights.rookSeventh;
             const U64 partners = (ownRooks | board.pieceBB[QUEEN][c]) & seventh;
-            if (rookAttacks(board.occupied, sq) & partners) amount += rookSeventhDoubled;
+            if (rookAttacks(board.occupied, sq) & partners) amount += weights.rookSeventhDoubled;
         }
-        amount += (popcount(attacks) - 4) * rookMobility / 10;
+        amount += (popcount(attacks) - 4) * weights.rookMobility / 10;
     }
     return amount;
 }
@@ -153,16 +158,17 @@ int queensOf(const Board& board, EvalInfo& info, int c, int& againstEnemy) {
         const int sq = popHighest(rest);
         const U64 attacks = queenXray(board, c, sq);
         info.attacks[QUEEN][c] |= attacks;
-        int t = queenTropism[distance[sq][enemyKing]];
-        if ((attacks & kingAttacks[enemyKing]) && t < queenNextToKing) t = queenNextToKing;
-        if (t < queenSafeCheck && (attacks & checks & ~unsafe)) t = queenSafeCheck;
+        int t = weights.queenTropism[distance[sq][enemyKing]];
+        if ((attacks & kingAttacks[enemyKing]) && t < weights.queenNextToKing)
+            t = weights.queenNextToKing;
+        if (t < weights.queenSafeCheck && (attacks & checks & ~unsafe)) t = weights.queenSafeCheck;
         againstEnemy += t;
 
         amount += sign(c) * pieceSquare[tc][QUEEN][sq];
-        if (total >= 40 * pawn) amount += (popcount(attacks) - 8) * queenMobility / 10;
+        if (total >= 40 * pawn) amount += (popcount(attacks) - 8) * weights.queenMobility / 10;
         if (total >= 65 * pawn && !(ownQueens & bit(QUEEN_HOME[c])))
-            amount += undeveloped * queenEarly;
-        if (!enemyHasQueen) amount += divide((78 * pawn - total) * queenAlone, 78 * pawn);
+            amount += undeveloped * weights.queenEarly;
+        if (!enemyHasQueen) amount += divide((78 * pawn - total) * weights.queenAlone, 78 * pawn);
     }
     return amount;
 }
@@ -212,9 +218,9 @@ int evaluateBishops(const Board& board, EvalInfo& info, int& againstWhite, int& 
     const int blackBishops = board.pieceCount[0][BISHOP];
     if (whiteBishops != blackBishops) {
         if (whiteBishops == 2)
-            w += bishopPair;
+            w += weights.bishopPair;
         else if (blackBishops == 2)
-            b += bishopPair;
+            b += weights.bishopPair;
     }
     w += bishopsOf(board, info, W, againstBlack);
     b += bishopsOf(board, info, B, againstWhite);

@@ -39,11 +39,6 @@ class MovePicker {
 void clearHistory(OrderingTables& tables);
 void clearKillers(OrderingTables& tables);
 
-inline int killerSlot(int gamePly) {
-    int p = gamePly % 50;
-    return p < 0 ? p + 50 : p;
-}
-
 // 2 when move is the first killer of this ply and side, 1 for the second, else 0.
 int killerTest(const OrderingTables& tables, unsigned move, int gamePly, int side);
 

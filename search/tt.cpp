@@ -6,11 +6,8 @@
 namespace {
 
 // The entries are read and written by several processes at once; each word
-// is accessed atomically on its own, and the XOR check catches a mix of words.
-struct Words {
-    std::uint32_t keyLow, keyHigh, data0, data1;
-};
-
+// is accessed atomically on its own into a private copy, and the XOR check
+// catches a mix of words.
 inline std::uint32_t loadWord(const std::uint32_t& w) {
     return std::atomic_ref<std::uint32_t>(const_cast<std::uint32_t&>(w))
         .load(std::memory_order_relaxed);
@@ -20,7 +17,7 @@ inline void storeWord(std::uint32_t& w, std::uint32_t v) {
     std::atomic_ref<std::uint32_t>(w).store(v, std::memory_order_relaxed);
 }
 
-inline Words readEntry(const TTEntry& e) {
+inline TTEntry readEntry(const TTEntry& e) {
     return {loadWord(e.keyLow), loadWord(e.keyHigh), loadWord(e.data0), loadWord(e.data1)};
 }
 
@@ -31,7 +28,7 @@ inline void writeEntry(TTEntry& e, U64 key, std::uint32_t data0, std::uint32_t d
     storeWord(e.keyHigh, static_cast<std::uint32_t>(key >> 32) ^ data1);
 }
 
-inline bool matches(const Words& w, U64 key) {
+inline bool matches(const TTEntry& w, U64 key) {
     return (w.keyLow ^ w.data0) == static_cast<std::uint32_t>(key) &&
            (w.keyHigh ^ w.data1) == static_cast<std::uint32_t>(key >> 32);
 }
@@ -67,8 +64,6 @@ void TranspositionTable::attach(TTEntry* entries, std::uint64_t count) {
     }
     entries_ = entries;
     count_ = count;
-    keepAboveMove_ = 0xFFFF0000u;
-    keepData1_ = 0xFFFFFFFFu;
     initialized_ = true;
 }
 
@@ -84,7 +79,7 @@ void TranspositionTable::clear() {
 
 int TranspositionTable::probe(U64 key, int depth, int alpha, int beta) const {
     if (!initialized_) return TT_NO_CUTOFF;
-    Words w = readEntry(entries_[key % count_]);
+    TTEntry w = readEntry(entries_[key % count_]);
     if (!matches(w, key) || depthOf(w.data1) < depth) return TT_NO_CUTOFF;
     int score = scoreOf(w.data1);
     switch (boundOf(w.data1)) {
@@ -101,14 +96,14 @@ int TranspositionTable::probe(U64 key, int depth, int alpha, int beta) const {
 
 Move TranspositionTable::bestMove(U64 key) const {
     if (!initialized_) return NO_MOVE;
-    Words w = readEntry(entries_[key % count_]);
+    TTEntry w = readEntry(entries_[key % count_]);
     return matches(w, key) ? static_cast<Move>(w.data0 & 0xFFFF) : NO_MOVE;
 }
 
 void TranspositionTable::store(U64 key, int depth, int ply, int score, int bound, Move move) {
     if (!initialized_) return;
     TTEntry& e = entries_[key % count_];
-    Words w = readEntry(e);
+    TTEntry w = readEntry(e);
     int d = depth < 0 ? 0 : depth > 63 ? 63 : depth;
     int age = ((ply % 64) + 64) % 64;
     int storedDepth = depthOf(w.data1);
@@ -130,9 +125,9 @@ void TranspositionTable::store(U64 key, int depth, int ply, int score, int bound
     Move storedMove = static_cast<Move>(w.data0 & 0xFFFF);
     if (keepResult) {
         if (move != NO_MOVE && move != storedMove)
-            writeEntry(e, key, (w.data0 & keepAboveMove_) | move, w.data1 & keepData1_);
+            writeEntry(e, key, (w.data0 & 0xFFFF0000u) | move, w.data1);
         return;
     }
-    std::uint32_t data0 = move != NO_MOVE ? (w.data0 & keepAboveMove_) | move : w.data0;
+    std::uint32_t data0 = move != NO_MOVE ? (w.data0 & 0xFFFF0000u) | move : w.data0;
     writeEntry(e, key, data0, data1);
 }

@@ -42,8 +42,6 @@ class TranspositionTable {
 
   private:
     bool initialized_ = false;
-    std::uint32_t keepAboveMove_ = 0; // data0 bits kept when only the move changes
-    std::uint32_t keepData1_ = 0;     // data1 bits kept when only the move changes
     std::uint64_t count_ = 0;
     TTEntry* entries_ = nullptr;
 };

@@ -21,6 +21,12 @@
 
 inline constexpr const char* SHARED_STATE_PREFIX = "sharedData";
 inline constexpr int GAME_MOVES_SIZE = 1000;
+// The gameMoves slot of a ply; plies are never negative in a game, but a FEN
+// can claim anything.
+inline int gameMoveSlot(int ply) {
+    int s = ply % GAME_MOVES_SIZE;
+    return s < 0 ? s + GAME_MOVES_SIZE : s;
+}
 inline constexpr std::int32_t DEFAULT_MAX_DEPTH = 35;
 
 // Codes of allSearchprocesEnabled: the task process 0 is running.

@@ -56,12 +56,6 @@ int devEval(int argc, char** argv) {
 
     eval::EvalTrace t;
     const int score = eval::evaluateTraced(board, -SCORE_INFINITE, SCORE_INFINITE, t);
-    if (t.lazyCut) {
-        std::printf("lazy cut-off (material %d)\n", board.lazy);
-        std::printf("eval %d\n", score);
-        return 0;
-    }
-
     std::printf("terms are white-minded; halves are each side's own share\n");
     std::printf("%-22s %6d   white %5d  black %5d\n", "material", t.material, board.wMat,
                 board.bMat);

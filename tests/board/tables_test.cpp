@@ -112,10 +112,9 @@ TEST(MaskTables, PawnStructureMasksPointTheRightWayForEachColour) {
     // h-side neighbour of e4 is the f-file, a-side the d-file.
     EXPECT_EQ(sideFileSpan[0][1][squareAt("e6")], bit(squareAt("f7")) | bit(squareAt("f8")));
     EXPECT_EQ(sideFileSpan[1][0][squareAt("e3")], bit(squareAt("d2")) | bit(squareAt("d1")));
-    EXPECT_EQ(adjacentFiles[squareAt("a5")], fileMask[6]);
+    EXPECT_EQ(adjacentFiles[squareAt("a5")], FILE_B);
     EXPECT_EQ(popcount(sameColourSquares[0]), 32);
     EXPECT_TRUE(sameColourSquares[squareAt("h1")] & bit(squareAt("a8")));
-    EXPECT_EQ(byteToFiles[0x81], fileMask[0] | fileMask[7]);
     EXPECT_EQ(diagonalMask[1][0], 0x8040201008040201ull);
     EXPECT_EQ(diagonalMask[0][7], 0x0102040810204080ull);
     EXPECT_EQ(distance[squareAt("a1")][squareAt("h8")], 7);

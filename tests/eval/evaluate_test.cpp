@@ -82,7 +82,7 @@ TEST_F(WithHash, HashHitIsDampedToo) {
 
 TEST_F(WithHash, FullEvaluationStoresWhiteMindedScoreAndHitRepeatsIt) {
     Board board = boardFrom("4k3/ppp5/8/8/3P4/8/5PPP/R3K3 b - - 60 40");
-    hash.clear();  // reading the FEN evaluated it once already
+    hash.clear(); // reading the FEN evaluated it once already
     board.positional = 0;
     lastPositional = 0;
     const int first = evaluate(board, -16000, 16000);
@@ -106,7 +106,7 @@ TEST_F(WithHash, LazyCutOffNeedsBothEstimatesAndLeavesTheHashAlone) {
     Board board = boardFrom("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
     ASSERT_EQ(board.lazy, 500);
     Board black = boardFrom("4k3/8/8/8/8/8/8/R3K3 b - - 0 1");
-    hash.clear();  // reading a FEN evaluates the position once
+    hash.clear(); // reading a FEN evaluates the position once
     board.positional = 0;
     lastPositional = 0;
     EXPECT_EQ(evaluate(board, 676, 700), 676); // 500 + 175 < 676
@@ -171,7 +171,7 @@ TEST_F(Driver, OpeningTermsNeedMoreThanSeventyPawnsOfMaterial) {
 }
 
 TEST_F(Driver, DevelopmentWeightCountsMinorsOnTheFirstRank) {
-    eval::developmentWeight = -5;
+    eval::weights.developmentWeight = -5;
     const EvalTrace t = traceOf("r1bqkb1r/pppppppp/2n2n2/8/8/5N2/PPPPPPPP/RNBQKB1R w KQkq - 0 1");
     EXPECT_EQ(t.development.white, -15); // b1, c1, f1
     EXPECT_EQ(t.development.black, -10); // c8, f8
@@ -231,34 +231,35 @@ TEST_F(Driver, KnightOnlyEndgameNeedsPawnsOnBothWings) {
     EXPECT_EQ(t.knightOnly.black, 0);
 }
 
-// The danger table's index is (9 - shelter) * shelterDangerWeight / 9 plus
+// The danger table's index is (9 - shelter) * weights.shelterDangerWeight / 9 plus
 // the attack count; without a shelter phase and without attackers it equals
-// shelterDangerWeight, which lets the table be read at any index.
+// weights.shelterDangerWeight, which lets the table be read at any index.
 TEST_F(Driver, DangerTableTruncatesAndClampsAtFifty) {
-    eval::dangerShiftQueen = eval::dangerShiftRook = eval::dangerShiftBishop = 0;
+    eval::weights.dangerShiftQueen = eval::weights.dangerShiftRook =
+        eval::weights.dangerShiftBishop = 0;
     const struct {
         int index;
         int penalty;
     } cases[] = {{-9, 0},    {0, 0},     {13, -31},  {30, -203},
                  {49, -290}, {50, -290}, {51, -290}, {400, -290}};
     for (const auto& c : cases) {
-        eval::shelterDangerWeight = c.index;
+        eval::weights.shelterDangerWeight = c.index;
         const EvalTrace t = traceOf("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
         EXPECT_EQ(t.dangerIndex[0], c.index);
         EXPECT_EQ(t.kingDanger.white, c.penalty) << c.index;
         EXPECT_EQ(t.kingDanger.black, c.penalty) << c.index;
     }
-    eval::kingDangerTable[50] = 60; // index 50 reads the table, beyond it the clamp
-    eval::shelterDangerWeight = 50;
+    eval::weights.kingDangerTable[50] = 60; // index 50 reads the table, beyond it the clamp
+    eval::weights.shelterDangerWeight = 50;
     EXPECT_EQ(traceOf("4k3/8/8/8/8/8/8/4K3 w - - 0 1").kingDanger.white, -174);
-    eval::shelterDangerWeight = 51;
+    eval::weights.shelterDangerWeight = 51;
     EXPECT_EQ(traceOf("4k3/8/8/8/8/8/8/4K3 w - - 0 1").kingDanger.white, -290);
 }
 
 // White's penalty takes the bishop shift once black lacks queen and rook;
 // black's only when white also has no bishop.
 TEST_F(Driver, DangerShiftsAsTheAttackersLeave) {
-    eval::shelterDangerWeight = 13; // penalty -31 before shifts
+    eval::weights.shelterDangerWeight = 13; // penalty -31 before shifts
     EvalTrace t = traceOf("4k3/8/8/8/8/8/8/B3K3 w - - 0 1");
     ASSERT_EQ(t.dangerIndex[0], 13);
     ASSERT_EQ(t.dangerIndex[1], 13);

@@ -27,13 +27,13 @@ TEST(TunedParameters, OrderAndDefaults) {
     EXPECT_EQ(pointers.size(), eval::TUNED_PARAMETER_COUNT);
     EXPECT_EQ(names.size(), eval::TUNED_PARAMETER_COUNT);
     // Positions the evaluation names explicitly.
-    EXPECT_EQ(eval::tunedParameters[29].value, &eval::knightEndgame);
-    EXPECT_EQ(eval::tunedParameters[39].value, &eval::rookDoubled);
-    EXPECT_EQ(eval::tunedParameters[41].value, &eval::rookHalfOpenFile);
-    EXPECT_EQ(eval::tunedParameters[52].value, &eval::MAX_TROPISM_PENALTY);
-    EXPECT_EQ(eval::tunedParameters[56].value, &eval::queenSafeCheck);
-    EXPECT_EQ(eval::tunedParameters[60].value, &eval::knightTropism[1]);
-    EXPECT_EQ(eval::tunedParameters[79].value, &eval::queenTropism[5]);
+    EXPECT_EQ(eval::tunedParameters[29].value, &eval::weights.knightEndgame);
+    EXPECT_EQ(eval::tunedParameters[39].value, &eval::weights.rookDoubled);
+    EXPECT_EQ(eval::tunedParameters[41].value, &eval::weights.rookHalfOpenFile);
+    EXPECT_EQ(eval::tunedParameters[52].value, &eval::weights.MAX_TROPISM_PENALTY);
+    EXPECT_EQ(eval::tunedParameters[56].value, &eval::weights.queenSafeCheck);
+    EXPECT_EQ(eval::tunedParameters[60].value, &eval::weights.knightTropism[1]);
+    EXPECT_EQ(eval::tunedParameters[79].value, &eval::weights.queenTropism[5]);
 }
 
 class Parameters : public EvalTest {};
@@ -41,15 +41,15 @@ class Parameters : public EvalTest {};
 TEST_F(Parameters, ATunedWeightChangesTheEvaluationAndResetRestoresIt) {
     const Board board = boardFrom("rnbqkbnr/ppp1pppp/3p4/8/8/3BN3/PPPPPPPP/RNBQK2R w KQkq - 0 1");
     const int before = freshEval(board);
-    *eval::tunedParameters[2].value = -100; // blockedCentrePawn: two white pawns blocked
+    *eval::tunedParameters[2].value = -100; // weights.blockedCentrePawn: two white pawns blocked
     EXPECT_EQ(freshEval(board), before + 2 * (-100 + 12));
-    eval::kingDangerTable[0] = 77;
-    eval::queenTropism[0] = 5;
+    eval::weights.kingDangerTable[0] = 77;
+    eval::weights.queenTropism[0] = 5;
     eval::resetEvaluationParameters();
-    EXPECT_EQ(eval::blockedCentrePawn, -12);
-    EXPECT_EQ(eval::kingDangerTable[0], 0);
-    EXPECT_EQ(eval::queenTropism[0], 0);
-    EXPECT_EQ(eval::lazyMargin, 175);
+    EXPECT_EQ(eval::weights.blockedCentrePawn, -12);
+    EXPECT_EQ(eval::weights.kingDangerTable[0], 0);
+    EXPECT_EQ(eval::weights.queenTropism[0], 0);
+    EXPECT_EQ(eval::weights.lazyMargin, 175);
     EXPECT_EQ(freshEval(board), before);
 }
 

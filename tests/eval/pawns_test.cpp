@@ -108,10 +108,10 @@ TEST_F(Pawns, OnlyTheFrontPassedPawnOfAFileIsScored) {
 TEST_F(Pawns, KingFarUsesTheKingSquareOutsideTheEndgame) {
     const std::string near = "rnbk2n1/pp4pp/8/8/3P4/8/8/RN1QKB1R w - - 0 1";
     const std::string far = "knb3nr/pp4pp/8/8/3P4/8/8/RN1QKB1R w - - 0 1";
-    eval::passedKingFar = 0;
+    eval::weights.passedKingFar = 0;
     const int nearBase = traceOf(near).passed.white;
     const int farBase = traceOf(far).passed.white;
-    eval::passedKingFar = 800;
+    eval::weights.passedKingFar = 800;
     EXPECT_EQ(traceOf(near).passed.white, nearBase);
     EXPECT_GT(traceOf(far).passed.white, farBase);
 }

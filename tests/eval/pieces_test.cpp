@@ -76,38 +76,47 @@ TEST_F(Pieces, RookOnOpenAndHalfOpenFiles) {
     // Both rooks on the open d-file: each gets the open-file bonus, the rear
     // one also the doubled bonus.
     const std::string open = "7k/8/8/8/3R4/8/8/3RK3 w - - 0 1";
-    EXPECT_EQ(sensitivity(eval::rookOpenFile, open, rooks), 200);
-    EXPECT_EQ(sensitivity(eval::rookHalfOpenFile, open, rooks), 0);
-    EXPECT_EQ(sensitivity(eval::rookDoubled, open, rooks), 100);
+    EXPECT_EQ(sensitivity(eval::weights.rookOpenFile, open, rooks), 200);
+    EXPECT_EQ(sensitivity(eval::weights.rookHalfOpenFile, open, rooks), 0);
+    EXPECT_EQ(sensitivity(eval::weights.rookDoubled, open, rooks), 100);
     const std::string halfOpen = "7k/3p4/8/8/3R4/8/8/3RK3 w - - 0 1";
-    EXPECT_EQ(sensitivity(eval::rookOpenFile, halfOpen, rooks), 0);
-    EXPECT_EQ(sensitivity(eval::rookHalfOpenFile, halfOpen, rooks), 200);
-    EXPECT_EQ(sensitivity(eval::rookDoubled, halfOpen, rooks), 100);
+    EXPECT_EQ(sensitivity(eval::weights.rookOpenFile, halfOpen, rooks), 0);
+    EXPECT_EQ(sensitivity(eval::weights.rookHalfOpenFile, halfOpen, rooks), 200);
+    EXPECT_EQ(sensitivity(eval::weights.rookDoubled, halfOpen, rooks), 100);
     const std::string closed = "7k/8/8/8/3R4/3P4/8/3RK3 w - - 0 1";
-    EXPECT_EQ(sensitivity(eval::rookOpenFile, closed, rooks), 0);
-    EXPECT_EQ(sensitivity(eval::rookDoubled, closed, rooks), 0);
-    EXPECT_EQ(sensitivity(eval::rookOpenFile, mirrorFen(open), rooks), -200);
+    EXPECT_EQ(sensitivity(eval::weights.rookOpenFile, closed, rooks), 0);
+    EXPECT_EQ(sensitivity(eval::weights.rookDoubled, closed, rooks), 0);
+    EXPECT_EQ(sensitivity(eval::weights.rookOpenFile, mirrorFen(open), rooks), -200);
 }
 
 TEST_F(Pieces, RookOnTheSeventh) {
-    EXPECT_EQ(sensitivity(eval::rookSeventh, "7k/3R4/8/8/8/8/8/4K3 w - - 0 1", rooks), 100);
-    EXPECT_EQ(sensitivity(eval::rookSeventh, "8/3R3k/8/8/8/8/8/4K3 w - - 0 1", rooks), 0);
-    EXPECT_EQ(sensitivity(eval::rookSeventh, "8/3R2pk/8/8/8/8/8/4K3 w - - 0 1", rooks), 100);
+    EXPECT_EQ(sensitivity(eval::weights.rookSeventh, "7k/3R4/8/8/8/8/8/4K3 w - - 0 1", rooks), 100);
+    EXPECT_EQ(sensitivity(eval::weights.rookSeventh, "8/3R3k/8/8/8/8/8/4K3 w - - 0 1", rooks), 0);
+    EXPECT_EQ(sensitivity(eval::weights.rookSeventh, "8/3R2pk/8/8/8/8/8/4K3 w - - 0 1", rooks),
+              100);
     const std::string pair = "7k/2RR4/8/8/8/8/8/4K3 w - - 0 1";
-    EXPECT_EQ(sensitivity(eval::rookSeventh, pair, rooks), 200);
-    EXPECT_EQ(sensitivity(eval::rookSeventhDoubled, pair, rooks), 200);
+    EXPECT_EQ(sensitivity(eval::weights.rookSeventh, pair, rooks), 200);
+    EXPECT_EQ(sensitivity(eval::weights.rookSeventhDoubled, pair, rooks), 200);
     // Every rook of a row of three sees a partner; a knight between two does not.
-    EXPECT_EQ(sensitivity(eval::rookSeventhDoubled, "7k/R1R1R3/8/8/8/8/8/4K3 w - - 0 1", rooks),
-              300);
-    EXPECT_EQ(sensitivity(eval::rookSeventhDoubled, "7k/R1N1R3/8/8/8/8/8/4K3 w - - 0 1", rooks), 0);
+    EXPECT_EQ(
+        sensitivity(eval::weights.rookSeventhDoubled, "7k/R1R1R3/8/8/8/8/8/4K3 w - - 0 1", rooks),
+        300);
+    EXPECT_EQ(
+        sensitivity(eval::weights.rookSeventhDoubled, "7k/R1N1R3/8/8/8/8/8/4K3 w - - 0 1", rooks),
+        0);
 }
 
 TEST_F(Pieces, BishopPairOnlyAgainstADifferentNumber) {
-    EXPECT_EQ(sensitivity(eval::bishopPair, "2b1kb2/8/8/8/8/8/8/2B1KB2 w - - 0 1", bishops), 0);
-    EXPECT_EQ(sensitivity(eval::bishopPair, "2b1k3/8/8/8/8/8/8/2B1KB2 w - - 0 1", bishops), 100);
-    EXPECT_EQ(sensitivity(eval::bishopPair, "2b1kb2/8/8/8/8/8/8/2B1K3 w - - 0 1", bishops), -100);
+    EXPECT_EQ(sensitivity(eval::weights.bishopPair, "2b1kb2/8/8/8/8/8/8/2B1KB2 w - - 0 1", bishops),
+              0);
+    EXPECT_EQ(sensitivity(eval::weights.bishopPair, "2b1k3/8/8/8/8/8/8/2B1KB2 w - - 0 1", bishops),
+              100);
+    EXPECT_EQ(sensitivity(eval::weights.bishopPair, "2b1kb2/8/8/8/8/8/8/2B1K3 w - - 0 1", bishops),
+              -100);
     // Three against two: the side with exactly two has the pair.
-    EXPECT_EQ(sensitivity(eval::bishopPair, "2b1kb2/8/8/8/8/8/8/1BB1KB2 w - - 0 1", bishops), -100);
+    EXPECT_EQ(
+        sensitivity(eval::weights.bishopPair, "2b1kb2/8/8/8/8/8/8/1BB1KB2 w - - 0 1", bishops),
+        -100);
 }
 
 // A bishop on d3 behind its own pawns c4 and e4 (light squares, like d3),
@@ -123,9 +132,14 @@ TEST_F(Pieces, BishopAndItsPawnsInQuarters) {
 TEST_F(Pieces, BishopDefendedAndEndgameTargets) {
     // d3 defended by c2, not by d2. In the endgame the black pawn on c4, a
     // light square, with a white pawn in front of it is a target: 100 / 4.
-    EXPECT_EQ(sensitivity(eval::bishopDefended, "4k3/8/8/8/8/3B4/2P5/4K3 w - - 0 1", bishops), 100);
-    EXPECT_EQ(sensitivity(eval::bishopDefended, "4k3/8/8/8/8/3B4/3P4/4K3 w - - 0 1", bishops), 0);
-    EXPECT_EQ(sensitivity(eval::bishopTargets, "4k3/8/8/8/2p5/2PB4/8/4K3 w - - 0 1", bishops), 25);
+    EXPECT_EQ(
+        sensitivity(eval::weights.bishopDefended, "4k3/8/8/8/8/3B4/2P5/4K3 w - - 0 1", bishops),
+        100);
+    EXPECT_EQ(
+        sensitivity(eval::weights.bishopDefended, "4k3/8/8/8/8/3B4/3P4/4K3 w - - 0 1", bishops), 0);
+    EXPECT_EQ(
+        sensitivity(eval::weights.bishopTargets, "4k3/8/8/8/2p5/2PB4/8/4K3 w - - 0 1", bishops),
+        25);
 }
 
 TEST_F(Pieces, SlidersSeeThroughTheirOwnLinePieces) {
@@ -142,10 +156,11 @@ TEST_F(Pieces, SlidersSeeThroughTheirOwnLinePieces) {
 TEST_F(Pieces, QueenMobilityAndEarlyQueen) {
     // Opening material with the queen out on h5 and three minors at home.
     const std::string fen = "rnbqkbnr/pppp1ppp/8/4p2Q/4P3/8/PPPP1PPP/RNB1KBNR w KQkq - 0 1";
-    EXPECT_EQ(sensitivity(eval::queenEarly, fen, [](const EvalTrace& t) { return t.queens; }),
-              100 * 4 - 0); // b1, c1, f1, g1 at home; black's queen is on d8
+    EXPECT_EQ(
+        sensitivity(eval::weights.queenEarly, fen, [](const EvalTrace& t) { return t.queens; }),
+        100 * 4 - 0); // b1, c1, f1, g1 at home; black's queen is on d8
     // Mobility counts above eight squares, in tenths.
-    EXPECT_EQ(sensitivity(eval::queenMobility, "4k3/8/8/8/8/8/8/Q3K3 w - - 0 1",
+    EXPECT_EQ(sensitivity(eval::weights.queenMobility, "4k3/8/8/8/8/8/8/Q3K3 w - - 0 1",
                           [](const EvalTrace& t) { return t.queens; }),
               0); // 900 material: below forty pawns
 }

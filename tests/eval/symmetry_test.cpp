@@ -4,10 +4,10 @@
 // The evaluation breaks the symmetry on purpose in two places; positions where
 // one applies are compared with the weight behind it set to zero (which makes
 // that term symmetric) rather than skipped:
-//  - king danger: white's penalty takes the dangerShiftBishop shift once black
+//  - king danger: white's penalty takes the weights.dangerShiftBishop shift once black
 //    lacks queen and rook, black's only if white also lacks bishops;
 //  - endgame king placement: with both kings on the wing holding all the
-//    pawns, white's king is looked at first (kingPawnWing).
+//    pawns, white's king is looked at first (weights.kingPawnWing).
 // The outpost test counts a square off the board as holding no pawn, so it
 // is symmetric on the a- and h-files and at the last ranks; nothing is skipped
 // for it.
@@ -87,8 +87,8 @@ class Symmetry : public EvalTest {
             const std::string mirrored = mirrorFen(fen);
             const bool shift = bishopShiftApplies(board);
             const bool wing = bothKingsOnThePawnWing(board);
-            if (shift) eval::dangerShiftBishop = 0;
-            if (wing) eval::kingPawnWing = 0;
+            if (shift) eval::weights.dangerShiftBishop = 0;
+            if (wing) eval::weights.kingPawnWing = 0;
             if (shift || wing) ++neutralised;
             const int a = freshEval(board);
             const int b = freshEval(boardFrom(mirrored));

@@ -24,3 +24,9 @@ void announceMove(Move move, const Board& after, const TranspositionTable& tt) {
         *ponder ? " ponder " : "", ponder);
     unlockOutput();
 }
+
+void printBoardLocked(const Board& board) {
+    lockOutput();
+    printBoard(board);
+    unlockOutput();
+}

@@ -12,3 +12,5 @@ void announceMove(Move move, const Board& after, const TranspositionTable& tt);
 // Writes a move as the protocol in use wants it: UCI with lower-case
 // promotion letters. buf holds at least 8 bytes.
 const char* protocolMoveText(Move move, char* buf);
+// printBoard under the output lock.
+void printBoardLocked(const Board& board);

@@ -22,6 +22,10 @@ const char* behindBlank(const char* p) {
 
 } // namespace
 
+bool startsWith(const char* line, const char* prefix) {
+    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
+}
+
 const char* argumentAt(const char* line, int offset) {
     std::size_t n = std::strlen(line);
     return line + (static_cast<std::size_t>(offset) < n ? offset : n);

@@ -7,6 +7,9 @@
 // depth in 6 bits.
 inline constexpr int MAX_SEARCH_DEPTH = 63;
 
+// True when line begins with prefix (commands are matched this way: exact,
+// case-sensitive prefixes).
+bool startsWith(const char* line, const char* prefix);
 // The text offset characters into line, or its terminating zero when the
 // line is shorter, so a short command never reads past its end.
 const char* argumentAt(const char* line, int offset);

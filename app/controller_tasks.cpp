@@ -19,12 +19,6 @@ bool isRealMove(Move m) {
     return m != NO_MOVE && m != NO_MOVES_MATED && m != NO_MOVES_STALEMATE;
 }
 
-void printBoardLocked(const Board& board) {
-    lockOutput();
-    printBoard(board);
-    unlockOutput();
-}
-
 // Searches the position after the expected reply (task 2; the table's move
 // for the position) or the position itself (task 3), until the front end
 // stops it. armTimer: the search's stopwatch is set here; a task handed over

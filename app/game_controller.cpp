@@ -113,9 +113,7 @@ GameController::~GameController() {
 
 void GameController::printBoardIfPosting() const {
     if (sharedLoad(pShared->postThinking) && sharedLoad(pShared->protocol) != PROTOCOL_UCI) {
-        lockOutput();
-        printBoard(board);
-        unlockOutput();
+        printBoardLocked(board);
     }
 }
 
@@ -163,9 +161,7 @@ void GameController::undoMove() {
     }
     clearTables();
     if (sharedLoad(pShared->postThinking)) {
-        lockOutput();
-        printBoard(board);
-        unlockOutput();
+        printBoardLocked(board);
     }
 }
 
@@ -251,9 +247,18 @@ void GameController::waitForSearchEnded() {
     }
 }
 
-void GameController::waitForTaskEnd() {
+bool GameController::taskHasEnded(int timeoutMs) {
+    if (searchState == 0) return true;
+    if (searchEndedEvent.wait(timeoutMs) == platform::WaitResult::TimedOut &&
+        (searchPids[0] <= 0 || platform::processRuns(searchPids[0]))) {
+        return false;
+    }
+    searchState = 0;
+    return true;
+}
+
+void GameController::endTask() {
     if (searchState != 0) {
-        sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
         waitForSearchEnded();
         sharedStore(pShared->engineMove, NO_MOVE);
     }
@@ -261,7 +266,18 @@ void GameController::waitForTaskEnd() {
 }
 
 void GameController::stopSearch() {
-    waitForTaskEnd();
+    if (searchState != 0) {
+        sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
+    }
+    endTask();
+}
+
+void GameController::finishSearch() {
+    if (searchState == 0) return;
+    const bool ponderGiven = searchState == 3;
+    pShared->timer1.setLimit(0);
+    endTask();
+    if (ponderGiven) printPonderBestmove();
 }
 
 bool GameController::isLegal(Move move) const {
@@ -275,7 +291,7 @@ int GameController::thinkAndMakeBestMove() {
         say("start thinkAndMakeBestMove\n");
         unlockOutput();
     }
-    waitForTaskEnd();
+    stopSearch();
 
     std::int32_t t = s.gameClock.timeForNextMove(0);
     startClock(0);
@@ -301,13 +317,15 @@ int GameController::thinkAndMakeBestMove() {
         s.gameMoves[gameMoveSlot(board.gamePly)] = hit;
         makeMove(board, hit);
         announceMove(hit, board, tt);
-        if (checkGameEnd(board)) {
-            if (sharedLoad(s.postThinking)) printBoardIfPosting();
+        // The board after the move, in both protocols, as the controller
+        // prints it after a searched move.
+        const bool ended = checkGameEnd(board);
+        if (sharedLoad(s.postThinking)) printBoardLocked(board);
+        if (ended) {
             stopClock();
             return 0;
         }
         startClock(1);
-        printBoardIfPosting();
         if (!sharedLoad(s.ponderEnabled)) return 1;
         s.timer1.setLimit(PONDER_TIME_LIMIT);
         s.timer1.start();
@@ -325,7 +343,7 @@ void GameController::startPonderTask(int code) {
     if (!sharedLoad(pShared->ponderEnabled)) return;
     // One task at a time: the controller signals the end of each task once,
     // and the front end waits once per hand-over.
-    waitForTaskEnd();
+    stopSearch();
     // The front end arms the ponder search's stopwatch itself, so that a
     // "stop" that comes before the controller has started cannot be undone.
     pShared->timer1.setLimit(PONDER_TIME_LIMIT);
@@ -342,7 +360,7 @@ void GameController::playOther() {
 }
 
 int GameController::applyUserMove(const char* text) {
-    waitForTaskEnd();
+    stopSearch();
     Move m = parseCoordinateMove(board, text);
     if (m == NO_MOVE) {
         say("Error (ambiguous move): %s\n", text);
@@ -357,9 +375,7 @@ int GameController::applyUserMove(const char* text) {
         startClock(0);
     }
     if (sharedLoad(pShared->protocol) == PROTOCOL_XBOARD) {
-        lockOutput();
-        printBoard(board);
-        unlockOutput();
+        printBoardLocked(board);
     }
     return 1;
 }
@@ -375,13 +391,14 @@ void GameController::applyEngineMove() {
 
 void GameController::moveNow() {
     pShared->timer1.setLimit(0);
-    if (searchState == 3 && sharedLoad(pShared->protocol) == PROTOCOL_UCI) printPonderBestmove();
+    if (searchState == 3 && sharedLoad(pShared->protocol) == PROTOCOL_UCI) {
+        // The ponder search ends at its next time check; its move is final then.
+        endTask();
+        printPonderBestmove();
+    }
 }
 
 void GameController::printPonderBestmove() {
-    // The ponder search ends at its next time check; its move is final then.
-    waitForSearchEnded();
-    searchState = 0;
     Move m = sharedLoad(pShared->ponderResult);
     if (!isLegal(m)) {
         // The search was stopped before it had a move: any legal move will do.
@@ -391,7 +408,6 @@ void GameController::printPonderBestmove() {
     char text[16];
     lockOutput();
     say("\nbestmove %s\n", m != NO_MOVE ? formatMove(m, text, true) : "0000");
-    std::fflush(stdout);
     unlockOutput();
 }
 
@@ -421,32 +437,39 @@ void GameController::clearTables() {
     tt.clear();
 }
 
-namespace {
+// ---- Self-play ----
 
-// The game's end as checkGameEnd sees it, without its result line (which the
-// controller has printed already).
-bool gameEndsQuietly(const Board& board) {
-    return gameEndResult(board) != nullptr;
+void GameController::startSelfPlay() {
+    stopSearch();
+    if (!selfPlaying_) savedPonder_ = sharedLoad(pShared->ponderEnabled);
+    sharedStore(pShared->ponderEnabled, 0); // each task must end with its move
+    setTimeControl(0, 0, 1000);
+    selfPlaying_ = true;
+    playSelfPlayMove();
 }
 
-} // namespace
+void GameController::playSelfPlayMove() {
+    enginePlays = 1;
+    setEngineSide(board.toMove);
+    selfPlayPly_ = board.gamePly;
+    thinkAndMakeBestMove();
+}
 
-void GameController::autoPlay() {
-    SharedState& s = *pShared;
-    const std::int32_t ponder = sharedLoad(s.ponderEnabled);
-    sharedStore(s.ponderEnabled, 0); // each task must end with its move
-    setTimeControl(0, 0, 1000);
-    for (;;) {
-        enginePlays = 1;
-        setEngineSide(board.toMove);
-        if (!thinkAndMakeBestMove()) break;
-        waitForSearchEnded();
-        searchState = 0;
-        Move m = sharedLoad(s.engineMove);
-        if (m == NO_MOVE || !isLegal(m)) break;
-        applyEngineMove();
-        if (gameEndsQuietly(board)) break;
+void GameController::continueSelfPlay(int timeoutMs) {
+    if (!selfPlaying_ || !taskHasEnded(timeoutMs)) return;
+    applyEngineMove();
+    // The game is over, or the controller played nothing (it has no move, or
+    // it is gone): self-play ends. The controller printed the result line.
+    if (board.gamePly == selfPlayPly_ || gameEndResult(board) != nullptr) {
+        endSelfPlay();
+    } else {
+        playSelfPlayMove();
     }
-    sharedStore(s.engineMove, NO_MOVE);
-    sharedStore(s.ponderEnabled, ponder);
+}
+
+void GameController::endSelfPlay() {
+    if (!selfPlaying_) return;
+    stopSearch();
+    sharedStore(pShared->ponderEnabled, savedPonder_);
+    selfPlaying_ = false;
 }

@@ -56,8 +56,13 @@ class GameController {
     void setPonderEnabled(int on);
 
     // ---- Tasks of the search controller ----
-    // Stops the running task and waits for its end.
+    // Switches the running task off and waits for its end: a search stopped
+    // this way announces nothing.
     void stopSearch();
+    // UCI: ends the running task so that its move is still announced, before
+    // anything else is printed: a search by the controller's "bestmove", a
+    // ponder search of the given position by printPonderBestmove.
+    void finishSearch();
     // Plays the engine's move: at once from a ponder hit, otherwise by handing
     // a search to the controller. Returns 0 when a move it played itself
     // ended the game, else 1.
@@ -71,15 +76,24 @@ class GameController {
     int applyUserMove(const char* text);
     // Makes the controller's last move on the game's board.
     void applyEngineMove();
-    // The search ends at its next time check; a UCI ponder search also
-    // announces its move.
+    // The search ends at its next time check; a UCI ponder search of the
+    // given position is waited for and its move announced.
     void moveNow();
+    // "bestmove" with the last ponder search's move (any legal move when it
+    // had none).
     void printPonderBestmove();
     void printHint();
     void printStat01();
     void clearTables();
-    // Self-play at one second a move until the game ends, waiting for each move.
-    void autoPlay();
+    // Self-play at one second a move until the game ends. It runs beside the
+    // command loop: startSelfPlay hands over the first move, and
+    // continueSelfPlay, called while no input waits, plays each move the
+    // controller has found (waiting at most timeoutMs) and starts the next.
+    void startSelfPlay();
+    void continueSelfPlay(int timeoutMs);
+    // Stops the self-play search and puts pondering back as it was.
+    void endSelfPlay();
+    bool selfPlaying() const { return selfPlaying_; }
 
     const Board& currentBoard() const { return board; }
     int state() const { return searchState; }
@@ -88,8 +102,11 @@ class GameController {
   private:
     // Copies the position to the controller and starts task code.
     void handOver(int code);
-    // Waits for the running task's end when one was handed over.
-    void waitForTaskEnd();
+    // Waits for the end of the task handed over, if any (it is not stopped).
+    void endTask();
+    // True when no task runs or it ends within timeoutMs.
+    bool taskHasEnded(int timeoutMs);
+    void playSelfPlayMove();
     // Waits for the controller's signal that a task has ended.
     void waitForSearchEnded();
     bool isLegal(Move move) const;
@@ -110,4 +127,7 @@ class GameController {
     platform::SharedMapping ttMapping;
     pid_t searchPids[MAX_SEARCH_PROCESSES] = {};
     int started = 0;
+    bool selfPlaying_ = false;
+    std::int32_t savedPonder_ = 0;
+    int selfPlayPly_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "app/line_reader.h"
 
 #include <cerrno>
+#include <cstring>
+#include <poll.h>
 #include <unistd.h>
 
 int LineReader::next() {
@@ -36,4 +38,11 @@ bool LineReader::readLine(char* line) {
         }
     }
     return n > 0;
+}
+
+bool LineReader::waitForInput(int timeoutMs) {
+    if (ended_ || std::memchr(buf_ + pos_, '\n', static_cast<std::size_t>(len_ - pos_)))
+        return true;
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, timeoutMs) > 0;
 }

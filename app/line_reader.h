@@ -13,6 +13,10 @@ class LineReader {
     // false at the end of input (or on a read error) when nothing was read.
     bool readLine(char* line);
 
+    // True when a line (or the end of input) can be read without waiting
+    // longer than timeoutMs.
+    bool waitForInput(int timeoutMs);
+
   private:
     // Next input character, or -1 at the end of input.
     int next();

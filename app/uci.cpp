@@ -14,10 +14,6 @@
 
 namespace {
 
-bool startsWith(const char* line, const char* prefix) {
-    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
-}
-
 // The time limit of "go infinite" and of a "go" without a clock.
 constexpr int UNLIMITED_MS = 99999999;
 
@@ -131,6 +127,8 @@ int runUci(LineReader& input, char* line, const char* programPath) {
     game.setTimeControl(0, 0, 5000);
     game.setMaxDepth(DEFAULT_MAX_DEPTH);
 
+    // A search that a command ends still announces its move first: every
+    // "go" gets exactly one "bestmove", and before any output of the next.
     do {
         if (startsWith(line, "quit")) {
             break;
@@ -139,14 +137,14 @@ int runUci(LineReader& input, char* line, const char* programPath) {
         } else if (startsWith(line, "ucinewgame")) {
             game.enginePlays = 0;
             game.stopClock();
-            game.stopSearch();
+            game.finishSearch();
         } else if (startsWith(line, "position")) {
             game.enginePlays = 0;
             game.stopClock();
-            game.stopSearch();
+            game.finishSearch();
             setUpPosition(game, line);
         } else if (startsWith(line, "stop")) {
-            game.moveNow();
+            game.finishSearch();
         } else if (startsWith(line, "ponderhit")) {
             game.enginePlays = 1;
             game.setEngineSide(game.currentBoard().toMove);
@@ -154,10 +152,11 @@ int runUci(LineReader& input, char* line, const char* programPath) {
         } else if (startsWith(line, "setoption name ")) {
             applyInGameOption(game, line + 15);
         } else if (startsWith(line, "go")) {
+            game.finishSearch();
             go(game, line);
         }
     } while (input.readLine(line));
     // "quit" and the end of input end the engine alike.
-    game.stopSearch();
+    game.finishSearch();
     return 0;
 }

@@ -123,6 +123,7 @@ bool applyUciSetoption(UciOptionValues& values, const char* line) {
 }
 
 bool writeSettings(const UciOptionValues& v, const char* identity, const char* path) {
+    if (settingsFileState(path) == SettingsFileState::NotRegular) return false;
     std::FILE* f = std::fopen(path, "w");
     if (!f) return false;
     std::fprintf(f, "==== settings %s ====\n", identity);
@@ -150,6 +151,17 @@ bool writeSettings(const UciOptionValues& v, const char* identity, const char* p
     std::fprintf(f, "pref:printInvertedScore=%d\n", v.invertedScore ? 1 : 0);
     std::fclose(f);
     return true;
+}
+
+const char* settingsFileNote(const char* path) {
+    switch (settingsFileState(path)) {
+    case SettingsFileState::NotRegular:
+        return "tarvok init.ini is not a regular file: skipped, the defaults hold";
+    case SettingsFileState::TooLarge:
+        return "tarvok init.ini is larger than 65536 bytes: only its start is read";
+    default:
+        return nullptr;
+    }
 }
 
 void readFrontEndSettings(FrontEndSettings& s, TarvokBook& book, std::FILE* echo,

@@ -47,9 +47,14 @@ void printUciIdentification(std::FILE* out, const char* identity);
 // matches no option changes nothing; returns whether one matched.
 bool applyUciSetoption(UciOptionValues& values, const char* line);
 // Creates the settings file anew from the option values. Returns false (and
-// writes nothing) when the file cannot be created.
+// writes nothing) when the file cannot be created or something other than a
+// regular file is in its place.
 bool writeSettings(const UciOptionValues& values, const char* identity,
                    const char* path = SETTINGS_FILE_NAME);
+
+// One line (without its end) about a settings file that is read in part or
+// not at all, for the front end to print once; nullptr when all is well.
+const char* settingsFileNote(const char* path = SETTINGS_FILE_NAME);
 
 // The keys the game controller reads. The defaults are the values the
 // controller holds before it reads the file.

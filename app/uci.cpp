@@ -120,6 +120,7 @@ int runUci(LineReader& input, char* line, const char* programPath) {
     }
     if (!more) return 0; // the GUI went away before the game began
     writeSettings(values, engineId);
+    if (const char* note = settingsFileNote()) say("info string %s\n", note);
 
     GameController game(engineId, programPath);
     if (!game.usable()) return 1;

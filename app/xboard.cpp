@@ -11,6 +11,7 @@
 #include "app/line_reader.h"
 #include "app/output.h"
 #include "app/protocols.h"
+#include "app/settings.h"
 #include "board/settings_file.h"
 
 namespace {
@@ -323,6 +324,7 @@ bool XboardLoop::move(const char* line) {
 
 int runXboard(LineReader& input, char* line, const char* programPath) {
     say("feature done=0\n");
+    if (const char* note = settingsFileNote()) say("%s\n", note);
     GameController game(engineId, programPath);
     if (!game.usable()) return 1;
     game.setTimeControl(0, 0, 5000);

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "engine_driver.h"
 
 namespace {
@@ -129,6 +132,99 @@ TEST(UciProtocol, ReadyWhileSearchingAndStopAnswersAtOnce) {
     EXPECT_TRUE(std::regex_match(secondWord(*best), kUciMove)) << *best;
 }
 
+// Every go gets exactly one bestmove, before any output of the next search,
+// whatever command ends it.
+TEST(UciProtocol, EveryGoGetsExactlyOneBestmove) {
+    Engine e;
+    e.startUci();
+    const std::vector<std::string> followers = {"position startpos", "ucinewgame", "isready",
+                                                "go infinite", "quit"};
+    for (const std::string& next : followers) {
+        e->send("position startpos moves e2e4");
+        e->send("go infinite");
+        e->send("stop");
+        e->send(next);
+        if (next == "quit") break;
+        e->send("stop");
+        e->send("isready");
+        ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "readyok"; }, 5000ms))
+            << next;
+    }
+    e->drain(300ms);
+    EXPECT_EQ(e->waitExit(5000ms), 0);
+    // One bestmove per go, each after that go's search lines.
+    int gos = 0, answers = 0;
+    bool searching = false;
+    for (const std::string& l : e->transcript()) {
+        if (startsWith(l, "start thinkAndMakeBestMove")) {
+            EXPECT_FALSE(searching) << "a search began before the last one's bestmove\n"
+                                    << e->transcriptText();
+            searching = true;
+            ++gos;
+        } else if (startsWith(l, "bestmove ")) {
+            EXPECT_TRUE(searching) << e->transcriptText();
+            searching = false;
+            ++answers;
+        }
+    }
+    EXPECT_EQ(gos, 6);
+    EXPECT_EQ(answers, 6) << e->transcriptText();
+
+    // Many go/stop pairs sent without waiting.
+    Engine burst;
+    burst.startUci();
+    burst->send("position startpos");
+    for (int i = 0; i < 200; ++i) {
+        burst->send("go infinite");
+        burst->send("stop");
+    }
+    burst->send("isready");
+    ASSERT_TRUE(burst->waitFor([](const std::string& l) { return l == "readyok"; }, 8000ms));
+    auto lines = burst->takeLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return startsWith(l, "bestmove "); }),
+              200);
+}
+
+// The budget printed for each go comes from that go's own words, and even a
+// spent budget plays a searched move (the first iteration always completes).
+TEST(UciProtocol, TimeTroubleStillSearchesAndGoTakesOnlyItsOwnLimits) {
+    Engine e;
+    e.startUci();
+    struct Case {
+        const char* go;
+        const char* budget;
+    };
+    const Case cases[] = {
+        {"go wtime 100 btime 100 winc 100 binc 100", "===========time next move: 50 ms==========="},
+        {"go movetime 1", "===========time next move: 0 ms==========="},
+        {"go movetime 10", "===========time next move: 5 ms==========="},
+        {"go movetime 100", "===========time next move: 50 ms==========="},
+        {"go depth 3", "===========time next move: 99999849 ms==========="},
+        {"go wtime 60000 btime 50000 winc 1000 binc 500",
+         "===========time next move: 2850 ms==========="},
+    };
+    for (const Case& c : cases) {
+        e->send("position startpos");
+        e->send(c.go);
+        auto best = e->waitForPrefix("bestmove ", 5000ms);
+        ASSERT_TRUE(best) << c.go << "\n" << e->transcriptText();
+        auto lines = e->takeLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.budget), lines.end())
+            << c.go << "\n"
+            << e->transcriptText();
+        // Searched: at least the first iteration reported its move.
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return startsWith(l, "info depth 1 ");
+        })) << c.go;
+        if (std::string(c.go) == "go depth 3") {
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+                return startsWith(l, "info depth 3 ");
+            })) << e->transcriptText();
+        }
+    }
+}
+
 TEST(UciProtocol, MovetimeDepthAndLowerCasePromotion) {
     Engine e;
     e.startUci();
@@ -138,6 +234,9 @@ TEST(UciProtocol, MovetimeDepthAndLowerCasePromotion) {
     auto best = e->waitForPrefix("bestmove ", 10000ms);
     ASSERT_TRUE(best) << e->transcriptText();
     EXPECT_EQ(secondWord(*best), "a7b8q") << *best;
+    auto report = e->takeLines();
+    EXPECT_NE(std::find(report.begin(), report.end(), " foundmove=a7b8q"), report.end())
+        << e->transcriptText();
 
     e->send("position startpos moves e2e4 e7e5 g1f3");
     e->send("go depth 2 movetime 20000");
@@ -342,18 +441,11 @@ TEST(XboardProtocol, AutoPlaysToTheEndAndHintNamesALegalMove) {
     // White mates in one: self-play makes that move and stops at the mate.
     e->send("setboard 7k/5Q2/6K1/8/8/8/8/8 w - - 0 1");
     e->send("auto");
-    e->send("ping 3");
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 3"; }, 20000ms))
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "1-0 {white mates}"; }, 5000ms))
         << e->transcriptText();
-    auto lines = e->takeLines();
     int moves = 0;
-    bool mate = false;
-    for (const std::string& l : lines) {
-        moves += startsWith(l, "move ");
-        mate = mate || l == "1-0 {white mates}";
-    }
+    for (const std::string& l : e->drain(300ms)) moves += startsWith(l, "move ");
     EXPECT_EQ(moves, 1) << e->transcriptText();
-    EXPECT_TRUE(mate) << e->transcriptText();
 
     // After its move the table knows the reply the engine expects: the hint
     // is a move of Black from the position after the engine's move.
@@ -368,6 +460,55 @@ TEST(XboardProtocol, AutoPlaysToTheEndAndHintNamesALegalMove) {
     std::string move = hint->substr(6);
     EXPECT_TRUE(std::regex_match(move, kXboardMove)) << *hint;
     EXPECT_TRUE(move[1] == '7' || move[1] == '8') << *hint;
+}
+
+// Self-play reads its input while it plays: each command acts within one move.
+TEST(XboardProtocol, SelfPlayHearsQuitNewForceAndMoveNow) {
+    const auto nextMove = [](Engine& e) { return e->waitForPrefix("move ", 3000ms); };
+    {
+        Engine e;
+        e.startXboard();
+        e->send("new");
+        e->send("nopost");
+        e->send("auto");
+        ASSERT_TRUE(nextMove(e)) << "first self-play move";
+        e->send("quit");
+        EXPECT_EQ(e->waitExit(2000ms), 0) << e->transcriptText();
+        int moves = 0;
+        for (const std::string& l : e->transcript()) moves += startsWith(l, "move ");
+        EXPECT_LE(moves, 2) << e->transcriptText();
+    }
+    Engine e;
+    e.startXboard();
+    e->send("new");
+    e->send("nopost");
+    e->send("auto");
+    ASSERT_TRUE(nextMove(e)) << "first self-play move";
+    // "?" ends the move being searched; self-play goes on with the next.
+    e->send("?");
+    ASSERT_TRUE(nextMove(e)) << "move after ?";
+    ASSERT_TRUE(nextMove(e)) << "self-play goes on after ?";
+    // force ends self-play: nothing more is played, the game stays as it is.
+    e->send("force");
+    e->send("ping 8");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 8"; }, 3000ms));
+    e->takeLines();
+    auto later = e->drain(1500ms);
+    EXPECT_TRUE(std::none_of(later.begin(), later.end(), [](const std::string& l) {
+        return startsWith(l, "move ");
+    })) << e->transcriptText();
+    // new during self-play: the start position, the engine plays Black again.
+    e->send("auto");
+    ASSERT_TRUE(nextMove(e)) << "self-play again";
+    e->send("new");
+    e->send("post");
+    e->send("e2e4");
+    ASSERT_TRUE(e->waitFor(
+        [](const std::string& l) {
+            return l == "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
+        },
+        3000ms))
+        << e->transcriptText();
 }
 
 // Thinking lines start with the depth, right-aligned.
@@ -464,6 +605,37 @@ TEST(XboardProtocol, AnalysisFollowsMovesAndUndoAndPlayotherAnswers) {
     std::string m = secondWord(*move);
     EXPECT_TRUE(std::regex_match(m, kXboardMove)) << *move;
     EXPECT_TRUE(m[1] >= '1' && m[1] <= '4') << *move; // a White move
+}
+
+// A settings file that is a FIFO or a link to /dev/zero: the engine starts,
+// says in one line that it skipped the file, and answers at once.
+TEST(Protocols, OddSettingsFilesAreSkippedWithOneLine) {
+    for (const char* protocol : {"xboard", "uci"}) {
+        for (bool fifo : {true, false}) {
+            ScratchDir dir;
+            const std::string path = dir.file("tarvok init.ini");
+            if (fifo) {
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            } else {
+                ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
+            }
+            EngineProcess e(dir.path());
+            const bool uci = std::string(protocol) == "uci";
+            e.send(protocol);
+            e.send(uci ? "isready" : "ping 1");
+            const std::string answer = uci ? "readyok" : "pong 1";
+            ASSERT_TRUE(e.waitFor([&](const std::string& l) { return l == answer; }, 5000ms))
+                << protocol << " fifo=" << fifo << "\n"
+                << e.transcriptText();
+            const std::string note =
+                std::string(uci ? "info string " : "") +
+                "tarvok init.ini is not a regular file: skipped, the defaults hold";
+            const auto& lines = e.transcript();
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), note), 1) << e.transcriptText();
+            e.send("quit");
+            EXPECT_EQ(e.waitExit(3000ms), 0);
+        }
+    }
 }
 
 TEST(Protocols, MalformedInputNeverHangs) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 
 #include "app/settings.h"
 #include "book/tarvok_book.h"
@@ -292,6 +293,52 @@ TEST(FrontEndSettingsReader, ProcessCountIsClampedToTheSlaveRange) {
         EXPECT_EQ(s.processCount, c.count) << c.line;
         EXPECT_EQ(out, std::string("Read settings:\n") + c.echo) << c.line;
     }
+}
+
+// Numbers are decimal only: no hexadecimal, no infinities, no "nan".
+TEST(SettingsNumbers, DecimalOnly) {
+    EXPECT_EQ(readNumber("0x10"), 0);
+    EXPECT_EQ(readNumber("inf"), 0);
+    EXPECT_EQ(readNumber("-infinity"), 0);
+    EXPECT_EQ(readNumber("nan"), 0);
+    EXPECT_EQ(readNumber("  64   (in MB)"), 64);
+    EXPECT_EQ(readNumber("-7.9x"), -7);
+    EXPECT_EQ(readNumber(".5e1"), 5);
+    EXPECT_EQ(readNumber("1e12"), 2147483647);
+    EXPECT_EQ(readNumber("12e"), 12);
+    EXPECT_EQ(readNumber("-"), 0);
+    EXPECT_EQ(readNumber("."), 0);
+}
+
+// Only a regular file is read, and at most its first 65536 bytes: a FIFO or
+// a device in its place would block the start or never end.
+TEST(FrontEndSettingsReader, OddFilesAreSkippedAndLargeOnesCut) {
+    TempDir dir;
+    std::string path = dir.file("tarvok init.ini");
+    EXPECT_EQ(settingsFileNote(path.c_str()), nullptr); // missing: nothing to say
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    FrontEndSettings s;
+    TarvokBook book;
+    readFrontEndSettings(s, book, stdout, path.c_str());
+    EXPECT_EQ(s.processCount, 1);
+    EXPECT_STREQ(settingsFileNote(path.c_str()),
+                 "tarvok init.ini is not a regular file: skipped, the defaults hold");
+    EXPECT_FALSE(writeSettings(UciOptionValues{}, kIdentity, path.c_str()));
+    std::filesystem::remove(path);
+
+    std::filesystem::create_symlink("/dev/zero", path);
+    EXPECT_FALSE(SettingsFile().open(path.c_str()));
+    EXPECT_NE(settingsFileNote(path.c_str()), nullptr);
+    std::filesystem::remove(path);
+
+    // A key within the first 65536 bytes counts, one behind them does not.
+    std::string filler(SETTINGS_MAX_BYTES - 10, '#');
+    writeFile(path, "pref:MAXPROCESSES=2\n" + filler + "\npref:pondering=1\n");
+    readFrontEndSettings(s, book, stdout, path.c_str());
+    EXPECT_EQ(s.processCount, 3);
+    EXPECT_EQ(s.ponderEnabled, 0);
+    EXPECT_STREQ(settingsFileNote(path.c_str()),
+                 "tarvok init.ini is larger than 65536 bytes: only its start is read");
 }
 
 TEST(FrontEndSettingsReader, ReadsBackWhatTheOptionPhaseWrote) {

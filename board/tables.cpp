@@ -174,8 +174,14 @@ void buildStepTables() {
     }
 }
 
+// A material value as the engine uses it: the pawn at least 1 (it divides),
+// the others at least 0, none above 100000.
+int clampValue(int v, int lo) {
+    return v < lo ? lo : v > 100000 ? 100000 : v;
+}
+
 // Reads the material values from the settings file; missing file or keys keep
-// the current values.
+// the current values. The echo shows each value as it will be used.
 void readMaterialSettings() {
     SettingsFile file;
     if (!file.open()) return;
@@ -183,13 +189,14 @@ void readMaterialSettings() {
         const char* key;
         int* value;
         const char* echo;
+        int lowest;
     };
     const Key keys[] = {
-        {"pref:VALPAWN=", &material.pawn, "   VALPAWN:  %d\n"},
-        {"pref:VALKNIGHT=", &material.knight, "   VALKNIGHT:%d\n"},
-        {"pref:VALBISHOP=", &material.bishop, "   VALBISHOP:%d\n"},
-        {"pref:VALROOK=", &material.rook, "   VALROOK:  %d\n"},
-        {"pref:VALQUEEN=", &material.queen, "   VALQUEEN: %d\n"},
+        {"pref:VALPAWN=", &material.pawn, "   VALPAWN:  %d\n", 1},
+        {"pref:VALKNIGHT=", &material.knight, "   VALKNIGHT:%d\n", 0},
+        {"pref:VALBISHOP=", &material.bishop, "   VALBISHOP:%d\n", 0},
+        {"pref:VALROOK=", &material.rook, "   VALROOK:  %d\n", 0},
+        {"pref:VALQUEEN=", &material.queen, "   VALQUEEN: %d\n", 0},
     };
     bool echo = false;
     while (const char* line = file.nextLine()) {
@@ -199,7 +206,7 @@ void readMaterialSettings() {
         }
         for (const Key& k : keys) {
             if (const char* v = settingsValue(line, k.key)) {
-                *k.value = readNumber(v);
+                *k.value = clampValue(readNumber(v), k.lowest);
                 if (echo) std::printf(k.echo, *k.value);
             }
         }
@@ -257,13 +264,10 @@ void buildOutsideSquare() {
 
 // Values far outside any sensible range would overflow the material sums or
 // divide by zero in the capture scores; hold them within bounds.
-int clampValue(int v, int lo) {
-    return v < lo ? lo : v > 100000 ? 100000 : v;
-}
-
 } // namespace
 
 void rebuildValueTables() {
+    // The tuner writes the values too: held to the same range.
     material.pawn = clampValue(material.pawn, 1);
     material.knight = clampValue(material.knight, 0);
     material.bishop = clampValue(material.bishop, 0);

@@ -2,6 +2,8 @@
 // small colour-generic bit helpers the terms are written with.
 #pragma once
 
+#include <climits>
+
 #include "board/bitboard.h"
 #include "board/board.h"
 
@@ -86,9 +88,12 @@ inline constexpr U64 filesOf(U64 s) {
 }
 
 // Integer division that never traps: the divisors come from material values
-// that a settings file may set to anything.
+// that a settings file may set to anything. A zero divisor makes the term
+// neutral (0).
 inline constexpr int divide(int a, int d) {
-    return d ? a / d : a;
+    if (d == 0) return 0;
+    if (d == -1) return a == INT_MIN ? INT_MAX : -a;
+    return a / d;
 }
 // Arithmetic right shift by a tunable amount kept within the type's width.
 inline constexpr int shiftDown(int v, int s) {

@@ -638,6 +638,29 @@ TEST(Protocols, OddSettingsFilesAreSkippedWithOneLine) {
     }
 }
 
+// Material values are held to what the engine can use, and the settings echo
+// shows the values used, not the texts read. Numbers are decimal only.
+TEST(Protocols, SettingsEchoShowsTheValuesUsedAndNumbersAreDecimal) {
+    Engine e("pref:printToScreen=1\npref:VALPAWN=-5\npref:VALQUEEN=999999\npref:VALROOK=0x10\n");
+    e.startXboard();
+    e->send("ping 0x10");
+    e->send("ping inf");
+    e->send("ping 12.9");
+    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 12"; }));
+    const auto& lines = e->transcript();
+    std::vector<std::string> echo;
+    for (const std::string& l : lines) {
+        if (startsWith(l, "   VAL") || startsWith(l, "pong")) echo.push_back(l);
+    }
+    // The front end's echo (each search process echoes too, on its own time).
+    ASSERT_GE(echo.size(), 6u) << e.process->transcriptText();
+    EXPECT_EQ(
+        std::vector<std::string>(echo.begin(), echo.begin() + 3),
+        (std::vector<std::string>{"   VALPAWN:  1", "   VALQUEEN: 100000", "   VALROOK:  0"}));
+    EXPECT_EQ(std::vector<std::string>(echo.end() - 3, echo.end()),
+              (std::vector<std::string>{"pong 0", "pong 0", "pong 12"}));
+}
+
 TEST(Protocols, MalformedInputNeverHangs) {
     for (const char* protocol : {"xboard", "uci"}) {
         Engine e;

@@ -6,6 +6,7 @@
 
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/tables.h"
 #include "eval/evalhash.h"
 #include "eval/evaluate.h"
 #include "eval_support.h"
@@ -168,6 +169,32 @@ TEST_F(Robustness, DegenerateBoards) {
         }
         (void)rng;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Material values from a settings file can make a divisor of the evaluation
+// 0 (here the span between the starting material and 6000): the term it
+// divides is then neutral, never the undivided product.
+using EvalDivisors = evaltest::EvalTest;
+
+TEST_F(EvalDivisors, AZeroDivisorGivesANeutralTerm) {
+    const MaterialValues saved = material;
+    material.pawn = 99;
+    material.queen = 8; // 2 * 8 + 4 * 500 + 8 * 300 + 16 * 99 = 6000
+    rebuildValueTables();
+    ASSERT_EQ(initialMaterial, 6000);
+    for (const char* fen : {"rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNB1KBNR w - - 0 1",
+                            "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNB1KBNR w KQkq - 0 1"}) {
+        const eval::EvalTrace t = evaltest::traceOf(fen);
+        EXPECT_TRUE(t.shelterPhase) << fen;
+        EXPECT_EQ(t.shelter.white, 0) << fen;
+        EXPECT_EQ(t.shelter.black, 0) << fen;
+    }
+    material = saved;
+    rebuildValueTables();
 }
 
 } // namespace

@@ -283,6 +283,40 @@ TEST(UciProtocol, PonderPonderhitAndPonderStop) {
     }
 }
 
+// A move played from a ponder hit is shown as a searched move is: the
+// announcement, then the board after it.
+TEST(UciProtocol, PonderHitMovePrintsTheBoardLikeASearchedMove) {
+    Engine e;
+    e.startUci({"setoption name Ponder value true"});
+    e->send("position startpos");
+    e->send("go movetime 100"); // the level ponderhit uses: 50 ms a move
+    ASSERT_TRUE(e->waitForPrefix("bestmove ", 5000ms));
+    e->send("position startpos moves e2e4 e7e5");
+    e->send("go ponder");
+    e->drain(400ms); // pondered longer than 80 % of the budget: a hit plays at once
+    e->send("ponderhit");
+    auto best = e->waitForPrefix("bestmove ", 5000ms);
+    ASSERT_TRUE(best) << e->transcriptText();
+    e->send("isready");
+    std::vector<std::string> after;
+    ASSERT_TRUE(e->waitFor(
+        [&](const std::string& l) {
+            after.push_back(l);
+            return l == "readyok";
+        },
+        5000ms));
+    const std::regex fen("[1-8pnbrqkPNBRQK/]+ b KQkq - [0-9]+ 2");
+    EXPECT_TRUE(std::any_of(after.begin(), after.end(), [&](const std::string& l) {
+        return std::regex_match(l, fen);
+    })) << e->transcriptText();
+    // Played at once: no search of its own between ponderhit and the move.
+    auto lines = e->transcript();
+    auto hit =
+        std::find(lines.rbegin(), lines.rend(), "===========time next move: 50 ms===========");
+    ASSERT_NE(hit, lines.rend()) << e->transcriptText();
+    EXPECT_TRUE(startsWith(*(hit - 1), "bestmove ")) << e->transcriptText();
+}
+
 TEST(UciProtocol, RefusedPositionsLeaveTheGameAsItWas) {
     Engine e;
     e.startUci();

@@ -101,6 +101,9 @@ TEST(EntryPoint, FrontEndPromptsAndChoosesByFirstThreeCharacters) {
     EXPECT_EQ(two.out, kGreeting);
 }
 
+// Kept on purpose (README): misuse ends with its own exit code, 1 for a
+// search process started by hand and 2 for a usage line, where every other
+// end exits with 0.
 TEST(EntryPoint, OneArgumentIsSearchProcessOrUsage) {
     ASSERT_TRUE(binaryExists()) << "build the tarvok target first";
     // "12" is search process 1; started by hand, outside any engine instance,

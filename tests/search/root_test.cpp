@@ -223,6 +223,27 @@ bool parseXboardLine(const std::string& line, XboardLine& out) {
     return out.pv.empty() || out.pv.back() == ' ';
 }
 
+// Kept on purpose: when the root position itself repeats an earlier one, the
+// thinking lines still show the root move (an empty line would be a malformed
+// "pv" to a UCI GUI).
+TEST_F(RootTest, ARootRepetitionStillShowsTheRootMove) {
+    setPosition("4k3/r7/q7/8/8/8/8/6NK w - - 0 1");
+    for (const char* m : {"g1f3", "e8d8", "f3g1", "d8e8"}) play(m);
+    shared().postThinking = 1;
+    CaptureStdout();
+    searchToDepth(3);
+    std::istringstream lines(GetCapturedStdout());
+    std::string line;
+    int thinking = 0;
+    while (std::getline(lines, line)) {
+        XboardLine x;
+        if (!parseXboardLine(line, x)) continue;
+        ++thinking;
+        EXPECT_FALSE(x.pv.empty()) << line;
+    }
+    EXPECT_GE(thinking, 3);
+}
+
 TEST_F(RootTest, ThinkingLinesOfBothProtocols) {
     shared().postThinking = 1;
     setPosition(MIDDLEGAME);

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,5 +87,5 @@ int readNumber(const char* text) {
     double v = std::strtod(number.c_str(), nullptr);
     if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
     if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
-    return static_cast<int>(v);  // truncates toward zero
+    return static_cast<int>(v); // truncates toward zero
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 inline constexpr const char* SETTINGS_FILE_NAME = "tarvok init.ini";
-inline constexpr int SETTINGS_LINE_SIZE = 1000;  // at most 999 characters a line
+inline constexpr int SETTINGS_LINE_SIZE = 1000; // at most 999 characters a line
 // Only the start of a larger file is read.
 inline constexpr long SETTINGS_MAX_BYTES = 65536;
 
@@ -14,7 +14,7 @@ enum class SettingsFileState { Missing, Regular, TooLarge, NotRegular };
 SettingsFileState settingsFileState(const char* path = SETTINGS_FILE_NAME);
 
 class SettingsFile {
-public:
+  public:
     // Opens the file; false (and no lines) when it cannot be opened or is no
     // regular file.
     bool open(const char* path = SETTINGS_FILE_NAME);
@@ -24,7 +24,7 @@ public:
     const char* nextLine();
     ~SettingsFile();
 
-private:
+  private:
     void* file_ = nullptr;
     long left_ = 0; // bytes still to be read
     char line_[SETTINGS_LINE_SIZE];

@@ -1,5 +1,6 @@
 #include "app/game_controller.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/announce.h"
+#include "app/line_reader.h"
 #include "app/output.h"
 #include "app/position_check.h"
 #include "app/settings.h"
@@ -23,10 +25,16 @@
 
 namespace {
 
-// How long the front end waits for the search processes to attach to the
-// shared objects, and to end at shut-down.
-constexpr int ATTACH_TIMEOUT_MS = 20000;
-constexpr int REAP_TIMEOUT_MS = 5000;
+// A started process that has not attached yet is waited for as long as it
+// runs or uses processor time; this long without either, the front end
+// goes on without it (its objects stay, it may attach later).
+constexpr int ATTACH_STALL_MS = 2000;
+// How often the front end looks at process 0 while it waits on it.
+constexpr int WATCH_MS = 200;
+// At quit: how long the running task may take to end, and the search
+// processes to leave, before they are killed.
+constexpr int QUIT_TASK_MS = 600;
+constexpr int REAP_TIMEOUT_MS = 1000;
 
 // Index into gameMoves for a ply; plies are never negative in a game, but
 // a FEN can claim anything.
@@ -35,11 +43,22 @@ int moveSlot(int ply) {
     return s < 0 ? s + GAME_MOVES_SIZE : s;
 }
 
+void watchHook(void* game) {
+    static_cast<GameController*>(game)->watchSearchProcesses();
+}
+
+unsigned long long megabytes(std::uint64_t bytes) {
+    return static_cast<unsigned long long>(bytes >> 20);
+}
+
 } // namespace
 
-GameController::GameController(const char* identity, const char* programPath) {
+GameController::GameController(const char* identity, const char* programPath, int protocol)
+    : programPath(programPath), messageProtocol(protocol) {
     // 1-2: the book object is a member; the evaluation hash.
-    openEvalHash(evalHash, evalHashMapping, identity);
+    if (!tableMade(EVAL_HASH_MAPPING_PREFIX,
+                   makeEvalHash(evalHash, evalHashMapping, identity, evalHashEntries())))
+        return;
     // 3: the shared state.
     if (!openSharedState(sharedMapping, identity)) return;
     SharedState& s = *pShared;
@@ -47,7 +66,9 @@ GameController::GameController(const char* identity, const char* programPath) {
     initEvaluation(&evalHash);
     initBoardTables(&s.ordering, board);
     // 5: the transposition table.
-    openTranspositionTable(tt, ttMapping, identity);
+    if (!tableMade(TT_MAPPING_PREFIX,
+                   makeTranspositionTable(tt, ttMapping, identity, transpositionEntries())))
+        return;
     // 6-7: a new game and the defaults.
     newGame();
     setSharedDefaults(s);
@@ -58,7 +79,8 @@ GameController::GameController(const char* identity, const char* programPath) {
     if (!createTaskEvents(startSearchEvent, searchEndedEvent, identity)) {
         say("ERROR! Could not create the task events.\n");
     }
-    // 9-10: the settings file.
+    // 9-10: the settings file; what the search processes need of it is handed
+    // to them in the shared state.
     processCount = 1;
     FrontEndSettings settings;
     readFrontEndSettings(settings, book, stdout);
@@ -70,43 +92,116 @@ GameController::GameController(const char* identity, const char* programPath) {
     s.useBook = settings.useBook;
     s.useExtensions = settings.useExtensions;
     processCount = settings.processCount;
+    s.settings.material = material;
+    readInstanceSettings(s.settings);
     // 11-12: the search processes.
     s.numProcesses = processCount;
     say("Using %d processor%s\n", processCount - 1, processCount > 2 ? "s" : "");
-    for (int i = 0; i < MAX_PROCESS_NUMBERS; ++i) s.processState[i] = 0;
+    resetProcessRecords(s);
     started = startSearchProcesses(programPath, processCount, searchPids);
+    ready = true;
     waitForSearchProcesses();
+    setInputIdleHook(watchHook, this);
 }
 
-// Every search process marks itself idle once it has opened every shared
-// object. From then on no process opens one by name, so the names can go:
-// nothing of this instance stays behind in /dev/shm, even when the front end
-// is killed.
-void GameController::waitForSearchProcesses() {
-    const std::int32_t begin = nowMs();
-    for (;;) {
-        bool all = true;
-        for (int i = 0; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
-            if (searchPids[i] <= 0) continue;
-            if (sharedLoad(pShared->processState[i]) == 0 && platform::processRuns(searchPids[i])) {
-                all = false;
-            }
-        }
-        if (all || msBetween(begin, nowMs()) > ATTACH_TIMEOUT_MS) break;
-        platform::sleepMs(5);
+bool GameController::tableMade(const char* name, const TableMade& made) {
+    if (made.status != platform::MapStatus::Ok) {
+        printTableFailure(name, made.status);
+        return false;
     }
-    platform::removeInstanceObjects(platform::instanceId());
+    if (made.bytesGot < made.bytesAsked) {
+        tell("Could not get %llu MB for %s, using %llu MB.", megabytes(made.bytesAsked), name,
+             megabytes(made.bytesGot));
+    }
+    return true;
+}
+
+void GameController::tell(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    say("%s%s\n", messageProtocol == PROTOCOL_UCI ? "info string " : "", text);
+}
+
+void GameController::waitForSearchProcesses() {
+    struct Watch {
+        std::uint64_t ticks = 0;
+        std::int32_t lastProgress = 0;
+    } watch[MAX_SEARCH_PROCESSES];
+    for (Watch& w : watch) w.lastProgress = nowMs();
+    for (;;) {
+        bool waiting = false;
+        const std::int32_t now = nowMs();
+        for (int i = 0; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
+            if (searchPids[i] <= 0 || sharedLoad(pShared->attached[i])) continue;
+            std::uint64_t ticks = 0;
+            platform::Activity a = platform::processActivity(searchPids[i], &ticks);
+            if (a == platform::Activity::Gone) {
+                if (sharedLoad(pShared->attached[i])) continue;
+                tell("Search process %d ended before it started working.", i);
+                platform::waitForExit(searchPids[i], 100);
+                searchPids[i] = -1;
+                continue;
+            }
+            if (a == platform::Activity::Running || ticks != watch[i].ticks) {
+                watch[i].ticks = ticks;
+                watch[i].lastProgress = now;
+            }
+            if (msBetween(watch[i].lastProgress, now) < ATTACH_STALL_MS) waiting = true;
+        }
+        if (!waiting) return;
+        platform::sleepMs(2);
+    }
+}
+
+void GameController::watchSearchProcesses() {
+    if (ready && searchPids[0] > 0 && !platform::processRuns(searchPids[0]))
+        restartSearchProcesses();
+}
+
+bool GameController::restartSearchProcesses() {
+    SharedState& s = *pShared;
+    platform::waitForExit(searchPids[0], 1000);
+    const bool wasAttached = sharedLoad(s.attached[0]) != 0;
+    const bool taskEnded = searchEndedEvent.wait(0) == platform::WaitResult::Acquired;
+    if (!wasAttached) {
+        // It could not start: starting it again would only fail again.
+        tell("Search process 0 ended before it started working.");
+        searchPids[0] = -1;
+        searchState = 0;
+        return false;
+    }
+    tell("Search process 0 ended; starting the search processes again.");
+    for (int i = 1; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
+        if (searchPids[i] <= 0) continue;
+        platform::killProcess(searchPids[i]);
+        platform::waitForExit(searchPids[i], 1000);
+    }
+    resetProcessRecords(s);
+    while (startSearchEvent.wait(0) == platform::WaitResult::Acquired) {
+    }
+    started = startSearchProcesses(programPath, processCount, searchPids);
+    // A task whose end was signalled, or whose move was played already, is
+    // over; any other starts again on the position it was given (rootBoard
+    // and the stopwatch are as they were).
+    const std::int32_t task = sharedLoad(s.allSearchprocesEnabled);
+    const bool played = task == TASK_THINK && sharedLoad(s.engineMove) != NO_MOVE;
+    if (searchState == 0 || taskEnded || played) {
+        searchState = 0;
+        return false;
+    }
+    startSearchEvent.signal();
+    return true;
 }
 
 GameController::~GameController() {
-    if (!pShared) {
-        closeEvalHash(evalHash, evalHashMapping);
-        return;
-    }
+    setInputIdleHook(nullptr, nullptr);
     // 1: end the search processes.
-    sharedStore(pShared->running, 0);
-    startSearchEvent.signal();
-    if (started > 0) {
+    if (pShared && started > 0) {
+        sharedStore(pShared->running, 0);
+        startSearchEvent.signal();
         int count = processCount < MAX_SEARCH_PROCESSES ? processCount : MAX_SEARCH_PROCESSES;
         reapSearchProcesses(searchPids, count, REAP_TIMEOUT_MS);
     }
@@ -252,19 +347,33 @@ void GameController::handOver(int code) {
     startSearchEvent.signal();
 }
 
-void GameController::waitForSearchEnded() {
-    // Without time limit, but a controller that died cannot signal: then the
-    // front end stops waiting instead of hanging with it.
-    while (searchEndedEvent.wait(1000) == platform::WaitResult::TimedOut) {
-        if (searchPids[0] > 0 && !platform::processRuns(searchPids[0])) return;
+bool GameController::awaitTaskEnd(int limitMs) {
+    const std::int32_t begin = nowMs();
+    for (;;) {
+        platform::WaitResult r = searchEndedEvent.wait(WATCH_MS);
+        if (r == platform::WaitResult::Acquired) return true;
+        if (r == platform::WaitResult::Failed || searchPids[0] <= 0) return false;
+        if (!platform::processRuns(searchPids[0]) && !restartSearchProcesses()) {
+            return searchState == 0; // ended before it died, or gone for good
+        }
+        if (limitMs >= 0 && msBetween(begin, nowMs()) >= limitMs) return false;
     }
 }
 
 void GameController::waitForTaskEnd() {
     if (searchState != 0) {
         sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
-        waitForSearchEnded();
+        awaitTaskEnd();
         sharedStore(pShared->engineMove, NO_MOVE);
+    }
+    searchState = 0;
+}
+
+void GameController::quit() {
+    enginePlays = 0;
+    if (searchState != 0) {
+        sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
+        awaitTaskEnd(QUIT_TASK_MS);
     }
     searchState = 0;
 }
@@ -389,7 +498,7 @@ void GameController::moveNow() {
 
 void GameController::printPonderBestmove() {
     // The ponder search ends at its next time check; its move is final then.
-    waitForSearchEnded();
+    awaitTaskEnd();
     searchState = 0;
     Move m = sharedLoad(pShared->ponderResult);
     if (!isLegal(m)) {
@@ -464,7 +573,7 @@ void GameController::autoPlay() {
         enginePlays = 1;
         setEngineSide(board.toMove);
         if (!thinkAndMakeBestMove()) break;
-        waitForSearchEnded();
+        awaitTaskEnd();
         searchState = 0;
         Move m = sharedLoad(s.engineMove);
         if (m == NO_MOVE || !isLegal(m)) break;

@@ -118,7 +118,7 @@ int runUci(LineReader& input, char* line, const char* programPath) {
     if (!more) return 0; // the GUI went away before the game began
     writeSettings(values, engineId);
 
-    GameController game(engineId, programPath);
+    GameController game(engineId, programPath, PROTOCOL_UCI);
     if (!game.usable()) return 1;
     game.setProtocol(PROTOCOL_UCI);
     game.setTimeControl(0, 0, 5000);
@@ -151,6 +151,6 @@ int runUci(LineReader& input, char* line, const char* programPath) {
         }
     } while (input.readLine(line));
     // "quit" and the end of input end the engine alike.
-    game.stopSearch();
+    game.quit();
     return 0;
 }

@@ -55,8 +55,7 @@ class XboardLoop {
 bool XboardLoop::handle(const char* line) {
     GameController& g = game_;
     if (startsWith(line, "quit")) {
-        g.enginePlays = 0;
-        g.stopSearch();
+        g.quit();
         return false;
     } else if (line[0] == '.') {
         g.printStat01();
@@ -183,7 +182,6 @@ int runXboard(LineReader& input, char* line, const char* programPath) {
         if (!loop.handle(line)) return 0;
     }
     // End of input: as "quit".
-    game.enginePlays = 0;
-    game.stopSearch();
+    game.quit();
     return 0;
 }

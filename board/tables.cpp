@@ -297,7 +297,7 @@ void rebuildValueTables() {
     }
 }
 
-void initBoardTables(OrderingTables* ordering, Board& board) {
+void initBoardTables(OrderingTables* ordering, Board& board, const MaterialValues* given) {
     static bool keysAndSlidersBuilt = false;
     if (!keysAndSlidersBuilt) {
         buildZobrist();
@@ -306,7 +306,10 @@ void initBoardTables(OrderingTables* ordering, Board& board) {
     }
     orderingTables = ordering;
     buildStepTables();
-    readMaterialSettings();
+    if (given)
+        material = *given;
+    else
+        readMaterialSettings();
     buildPawnMasks();
     buildDistanceAndColours();
     buildOutsideSquare();

@@ -118,11 +118,18 @@ class NamedEvent {
 // number as the only argument, this process's standard output and error,
 // and standard input from /dev/null. Returns 0 and the child's id, or errno.
 int startProcess(const char* arg0, int number, pid_t* pid);
-// Called first thing in a started process: it is killed when its parent
-// dies. False (the caller ends) when the parent is not `expectedParent` any
-// more, i.e. it died before this call.
+// Called first thing in a started process, after its instance is set: when
+// its parent dies, the process removes every object of the instance and
+// ends, so that an engine whose front end was killed leaves nothing behind.
+// False (the objects removed already; the caller ends) when the parent is not
+// `expectedParent` any more, i.e. it died before this call.
 bool tieToParent(pid_t expectedParent);
 bool processRuns(pid_t pid);
+// What a process is doing: Gone (ended or never was), Stopped (by a signal
+// or a debugger), Waiting (asleep), Running (on a processor or in the
+// kernel). cpuTicks: its processor time so far, in clock ticks.
+enum class Activity { Gone, Stopped, Waiting, Running };
+Activity processActivity(pid_t pid, std::uint64_t* cpuTicks = nullptr);
 // Ends the process at once (SIGKILL).
 void killProcess(pid_t pid);
 // Waits for a child to end: its exit status (128 + signal when killed), or

@@ -8,9 +8,9 @@
 #include "board/ordering.h"
 
 struct ZobristKeys {
-    U64 piece[7][2][64]; // [kind][colour index][sq]; kind 6 (EMPTY) holds the en-passant keys
+    U64 piece[7][2][64];  // [kind][colour index][sq]; kind 6 (EMPTY) holds the en-passant keys
     U64 side;
-    U64 castle[16]; // castle[mask]; castle[0] = 0
+    U64 castle[16];       // castle[mask]; castle[0] = 0
 };
 
 struct MaterialValues {
@@ -18,27 +18,27 @@ struct MaterialValues {
 };
 
 extern ZobristKeys zobrist;
-extern MaterialValues material; // written by the settings file and the tuner
-extern int initialMaterial;     // 2Q + 4R + 4B + 4N + 16P (7800 by default)
-extern int pieceValue[8];       // PAWN..QUEEN, KING 0, EMPTY 0
+extern MaterialValues material;  // written by the settings file and the tuner
+extern int initialMaterial;      // 2Q + 4R + 4B + 4N + 16P (7800 by default)
+extern int pieceValue[8];        // PAWN..QUEEN, KING 0, EMPTY 0
 
 extern U64 knightAttacks[64];
 extern U64 kingAttacks[64];
-extern U64 pawnAttacks[2][64];  // [0 white, 1 black][sq]
-extern U64 fileMask[8];         // [0 h-file .. 7 a-file]
-extern U64 diagonalMask[2][64]; // [0: +7 direction, 1: +9 direction][sq]
-extern U64 frontSpan[2][64];    // [colour index][sq]
+extern U64 pawnAttacks[2][64];   // [0 white, 1 black][sq]
+extern U64 fileMask[8];          // [0 h-file .. 7 a-file]
+extern U64 diagonalMask[2][64];  // [0: +7 direction, 1: +9 direction][sq]
+extern U64 frontSpan[2][64];     // [colour index][sq]
 extern U64 adjacentFiles[64];
-extern U64 pawnNeighbours[2][64];  // [colour index][sq]
-extern U64 passedMask[2][64];      // [colour index][sq]
-extern U64 sideFileSpan[2][2][64]; // [0 h-side, 1 a-side][colour index][sq]
+extern U64 pawnNeighbours[2][64];       // [colour index][sq]
+extern U64 passedMask[2][64];           // [colour index][sq]
+extern U64 sideFileSpan[2][2][64];      // [0 h-side, 1 a-side][colour index][sq]
 extern U64 sameColourSquares[64];
 extern U64 byteToFiles[256];
-extern const U64 kingSideFiles;               // files e-h
-extern const U64 queenSideFiles;              // files a-d
-extern std::int32_t outsideSquare[64][64][4]; // [pawn sq][king sq][flag]
+extern const U64 kingSideFiles;   // files e-h
+extern const U64 queenSideFiles;  // files a-d
+extern std::int32_t outsideSquare[64][64][4];  // [pawn sq][king sq][flag]
 extern std::int32_t distance[64][64];
-extern int pieceSquare[2][7][64]; // [colour index][kind][sq]
+extern int pieceSquare[2][7][64];  // [colour index][kind][sq]
 // Piece-square sources, a8 first, h1 last; the tuner writes them.
 extern int pieceSquareSource[6][64];
 
@@ -49,7 +49,8 @@ extern OrderingTables* orderingTables;
 // the start position. The material values are `given`, or read from the
 // settings file without it. The Zobrist keys and the magic tables are built
 // on first use of this function and never again.
-void initBoardTables(OrderingTables* ordering, Board& board, const MaterialValues* given = nullptr);
+void initBoardTables(OrderingTables* ordering, Board& board,
+                     const MaterialValues* given = nullptr);
 // Rebuilds pieceValue, initialMaterial and pieceSquare from material and the
 // piece-square sources (used after the tuner changed them).
 void rebuildValueTables();

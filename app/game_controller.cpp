@@ -149,7 +149,11 @@ void GameController::waitForSearchProcesses() {
                 watch[i].ticks = ticks;
                 watch[i].lastProgress = now;
             }
-            if (msBetween(watch[i].lastProgress, now) < ATTACH_STALL_MS) waiting = true;
+            const bool stalled = msBetween(watch[i].lastProgress, now) >= ATTACH_STALL_MS;
+            // The others open what process 0 creates: without it they wait
+            // (and retry, which looks like progress) in vain.
+            if (i == 0 && stalled) return;
+            if (!stalled) waiting = true;
         }
         if (!waiting) return;
         platform::sleepMs(2);

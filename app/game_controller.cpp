@@ -25,9 +25,9 @@
 
 namespace {
 
-// A started process that has not attached yet is waited for as long as it
-// runs or uses processor time; this long without either, the front end
-// goes on without it (its objects stay, it may attach later).
+// Process 0, started and not attached yet, is waited for as long as it runs
+// or uses processor time; this long without either, the front end goes on
+// without it (its objects stay, it may attach later).
 constexpr int ATTACH_STALL_MS = 2000;
 // How often the front end looks at process 0 while it waits on it.
 constexpr int WATCH_MS = 200;
@@ -35,6 +35,8 @@ constexpr int WATCH_MS = 200;
 // processes to leave, before they are killed.
 constexpr int QUIT_TASK_MS = 600;
 constexpr int REAP_TIMEOUT_MS = 1000;
+// How much of the hash tables' memory the front end reserves at a time.
+constexpr std::uint64_t RESERVE_STEP_BYTES = std::uint64_t{64} << 20;
 
 // Index into gameMoves for a ply; plies are never negative in a game, but
 // a FEN can claim anything.
@@ -125,58 +127,68 @@ void GameController::tell(const char* format, ...) {
     say("%s%s\n", messageProtocol == PROTOCOL_UCI ? "info string " : "", text);
 }
 
+bool GameController::endedBeforeAttaching(int i) {
+    if (searchPids[i] <= 0 || sharedLoad(pShared->attached[i])) return false;
+    if (platform::processRuns(searchPids[i]) || sharedLoad(pShared->attached[i])) return false;
+    tell("Search process %d ended before it started working.", i);
+    platform::waitForExit(searchPids[i], 100);
+    searchPids[i] = -1;
+    return true;
+}
+
 void GameController::waitForSearchProcesses() {
-    struct Watch {
+    // Only process 0 answers the front end; the slaves are watched later.
+    std::uint64_t lastTicks = 0;
+    std::int32_t lastProgress = nowMs();
+    while (searchPids[0] > 0 && !sharedLoad(pShared->attached[0]) && !endedBeforeAttaching(0)) {
         std::uint64_t ticks = 0;
-        std::int32_t lastProgress = 0;
-    } watch[MAX_SEARCH_PROCESSES];
-    for (Watch& w : watch) w.lastProgress = nowMs();
-    for (;;) {
-        bool waiting = false;
         const std::int32_t now = nowMs();
-        for (int i = 0; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
-            if (searchPids[i] <= 0 || sharedLoad(pShared->attached[i])) continue;
-            std::uint64_t ticks = 0;
-            platform::Activity a = platform::processActivity(searchPids[i], &ticks);
-            if (a == platform::Activity::Gone) {
-                if (sharedLoad(pShared->attached[i])) continue;
-                tell("Search process %d ended before it started working.", i);
-                platform::waitForExit(searchPids[i], 100);
-                searchPids[i] = -1;
-                continue;
-            }
-            if (a == platform::Activity::Running || ticks != watch[i].ticks) {
-                watch[i].ticks = ticks;
-                watch[i].lastProgress = now;
-            }
-            const bool stalled = msBetween(watch[i].lastProgress, now) >= ATTACH_STALL_MS;
-            // The others open what process 0 creates: without it they wait
-            // (and retry, which looks like progress) in vain.
-            if (i == 0 && stalled) return;
-            if (!stalled) waiting = true;
+        if (platform::processActivity(searchPids[0], &ticks) == platform::Activity::Running ||
+            ticks != lastTicks) {
+            lastTicks = ticks;
+            lastProgress = now;
         }
-        if (!waiting) return;
-        platform::sleepMs(2);
+        if (msBetween(lastProgress, now) >= ATTACH_STALL_MS) return;
+        platform::sleepMs(1);
+    }
+}
+
+void GameController::reserveTables() {
+    struct Table {
+        platform::SharedMapping& mapping;
+        const char* name;
+    } tables[] = {{evalHashMapping, EVAL_HASH_MAPPING_PREFIX}, {ttMapping, TT_MAPPING_PREFIX}};
+    for (int t = 0; t < 2; ++t) {
+        platform::SharedMapping& m = tables[t].mapping;
+        if (reserved[t] >= m.bytes) continue;
+        int error = platform::reserveMapping(m, reserved[t], RESERVE_STEP_BYTES);
+        if (error != 0) {
+            tell("Could not reserve the memory of %s (%s): it is taken as the table fills.",
+                 tables[t].name, std::strerror(error));
+            reserved[t] = m.bytes;
+            continue;
+        }
+        reserved[t] += RESERVE_STEP_BYTES;
+        return; // one piece at a time
     }
 }
 
 void GameController::watchSearchProcesses() {
-    if (ready && searchPids[0] > 0 && !platform::processRuns(searchPids[0]))
-        restartSearchProcesses();
+    if (!ready) return;
+    reserveTables();
+    for (int i = 1; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) endedBeforeAttaching(i);
+    if (searchPids[0] > 0 && !platform::processRuns(searchPids[0])) restartSearchProcesses();
 }
 
 bool GameController::restartSearchProcesses() {
     SharedState& s = *pShared;
-    platform::waitForExit(searchPids[0], 1000);
-    const bool wasAttached = sharedLoad(s.attached[0]) != 0;
     const bool taskEnded = searchEndedEvent.wait(0) == platform::WaitResult::Acquired;
-    if (!wasAttached) {
+    if (endedBeforeAttaching(0)) {
         // It could not start: starting it again would only fail again.
-        tell("Search process 0 ended before it started working.");
-        searchPids[0] = -1;
         searchState = 0;
         return false;
     }
+    platform::waitForExit(searchPids[0], 1000);
     tell("Search process 0 ended; starting the search processes again.");
     for (int i = 1; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
         if (searchPids[i] <= 0) continue;

@@ -112,9 +112,16 @@ class GameController {
     // even its smallest size could not be had, one line when it was made
     // smaller than asked.
     bool tableMade(const char* name, const TableMade& made);
-    // Waits while a started process has not attached and still runs and
-    // makes progress; one that ends first is reported and counted out.
+    // Waits while process 0 has not attached and still runs and makes
+    // progress; if it ends first it is reported and counted out.
     void waitForSearchProcesses();
+    // A process that ended before it attached: reported in one line (once)
+    // and counted out. False for one that runs or has attached.
+    bool endedBeforeAttaching(int number);
+    // Takes a further piece of the hash tables' memory (they are made
+    // without it, so that the engine is ready at once); says so once if
+    // that fails.
+    void reserveTables();
     // Process 0 died: returns whether a task was handed over anew.
     bool restartSearchProcesses();
     // A message of the engine's own, in the protocol's style.
@@ -134,6 +141,7 @@ class GameController {
     platform::SharedMapping ttMapping;
     pid_t searchPids[MAX_SEARCH_PROCESSES] = {};
     int started = 0;
+    std::uint64_t reserved[2] = {}; // bytes of the tables' memory taken: eval hash, table
     const char* programPath;
     int messageProtocol;
     bool ready = false;

@@ -18,6 +18,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -144,6 +145,19 @@ bool buildPath(const char* name, char* out, int outSize) {
 
 using Initializer = void (*)(void*);
 
+// Bytes of the objects this process made whose memory is not reserved yet.
+std::uint64_t promisedBytes = 0;
+
+// Whether the file system of fd has room for `bytes` more, beyond what this
+// process has promised to objects already (an object takes its memory as it
+// is written, or when it is reserved).
+bool roomFor(int fd, std::uint64_t bytes) {
+    struct statvfs fs;
+    if (fstatvfs(fd, &fs) != 0 || fs.f_blocks == 0) return true; // no figures: try
+    const std::uint64_t free = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+    return free >= promisedBytes && free - promisedBytes >= bytes;
+}
+
 // Opens the named object, or creates it: under a temporary name the memory is
 // reserved and initialised, then the object is linked to its real name, so
 // that no process ever opens a half-made object. Losing the race to another
@@ -198,7 +212,8 @@ MapStatus mapObject(SharedMapping& m, const char* name, std::uint64_t bytes, boo
             m.error = errno;
             return MapStatus::CreateFailed;
         }
-        int r = posix_fallocate(tfd, 0, static_cast<off_t>(bytes));
+        int r = roomFor(tfd, bytes) ? 0 : ENOSPC;
+        if (r == 0 && ftruncate(tfd, static_cast<off_t>(bytes)) != 0) r = errno;
         if (r != 0) {
             m.error = r;
             shm_unlink(temp);
@@ -219,6 +234,7 @@ MapStatus mapObject(SharedMapping& m, const char* name, std::uint64_t bytes, boo
         int linkError = errno;
         shm_unlink(temp);
         if (linked == 0) {
+            promisedBytes += bytes;
             m.handle = tfd;
             m.address = addr;
             m.bytes = bytes;
@@ -389,6 +405,15 @@ bool objectExists(const char* name) {
 
 MapStatus openMapping(SharedMapping& mapping, const char* name, std::uint64_t bytes) {
     return mapObject(mapping, name, bytes, true, nullptr);
+}
+
+int reserveMapping(SharedMapping& mapping, std::uint64_t offset, std::uint64_t bytes) {
+    if (mapping.handle < 0) return EBADF;
+    if (offset >= mapping.bytes) return 0;
+    if (bytes > mapping.bytes - offset) bytes = mapping.bytes - offset;
+    int r = posix_fallocate(mapping.handle, static_cast<off_t>(offset), static_cast<off_t>(bytes));
+    if (mapping.created) promisedBytes -= promisedBytes < bytes ? promisedBytes : bytes;
+    return r;
 }
 
 void unmapView(SharedMapping& mapping) {

@@ -63,10 +63,16 @@ struct SharedMapping {
     int error = 0;        // errno of the failure
 };
 
-// Creates the object with `bytes` bytes of reserved, zeroed memory or opens
-// the existing one (whose size is then the size it has), and maps all of it
-// read-write. A size the machine cannot hold fails here, not later.
+// Creates the object with `bytes` zeroed bytes or opens the existing one
+// (whose size is then the size it has), and maps all of it read-write. A
+// new object fails (ENOSPC, or EFBIG under a file-size limit) when its file
+// system has not that much room left beside what this process's objects
+// were promised; its memory is taken as it is written, or reserved with
+// reserveMapping. Bytes 0: only an existing object is opened.
 MapStatus openMapping(SharedMapping& mapping, const char* name, std::uint64_t bytes);
+// Takes the memory of bytes [offset, offset + bytes) of the object now, so
+// that writing there later cannot fail. 0, or the error.
+int reserveMapping(SharedMapping& mapping, std::uint64_t offset, std::uint64_t bytes);
 void unmapView(SharedMapping& mapping);
 void closeHandle(SharedMapping& mapping);
 

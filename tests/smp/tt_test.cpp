@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -246,6 +247,13 @@ TEST_F(HashMappingTest, ProcessesShareTheTables) {
     ASSERT_EQ(madeEval.status, platform::MapStatus::Ok);
     EXPECT_EQ(madeTt.bytesGot, madeTt.bytesAsked);
     EXPECT_EQ(tt.size(), 65536u);
+    // Made at once, its memory taken when reserved (or written).
+    struct stat st;
+    ASSERT_EQ(fstat(ttMap.handle, &st), 0);
+    EXPECT_EQ(st.st_blocks, 0);
+    EXPECT_EQ(platform::reserveMapping(ttMap, 0, std::uint64_t{1} << 30), 0);
+    ASSERT_EQ(fstat(ttMap.handle, &st), 0);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_blocks) * 512, madeTt.bytesGot);
     EXPECT_EQ(eval.size(), 65536u);
 
     // A search process attaches to them as they are, whatever it would ask for.

@@ -4,6 +4,12 @@
 
 #include "smp/locks.h"
 
+namespace {
+// The largest size the engine offers (UCI "Hash ... max 4096"); larger
+// settings are held to it.
+constexpr int LARGEST_HASH_SETTING = 4096;
+} // namespace
+
 bool readHashSizeSetting(int* sizeSetting, const char* path) {
     SettingsFile file;
     if (!file.open(path)) return false;
@@ -11,6 +17,7 @@ bool readHashSizeSetting(int* sizeSetting, const char* path) {
     while (const char* line = file.nextLine()) {
         if (const char* value = settingsValue(line, "pref:size-hashtable=")) {
             *sizeSetting = readNumber(value);
+            if (*sizeSetting > LARGEST_HASH_SETTING) *sizeSetting = LARGEST_HASH_SETTING;
             found = true;
         }
     }

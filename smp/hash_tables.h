@@ -14,8 +14,8 @@
 inline constexpr const char* TT_MAPPING_PREFIX = "sharedHashtable";
 inline constexpr const char* EVAL_HASH_MAPPING_PREFIX = "sharedEvalHashtable";
 
-// The value of the last "pref:size-hashtable=" line; false when the file or
-// the key is missing.
+// The value of the last "pref:size-hashtable=" line, held to at most 4096
+// (MB); false when the file or the key is missing.
 bool readHashSizeSetting(int* sizeSetting, const char* path = SETTINGS_FILE_NAME);
 std::uint64_t transpositionEntries(const char* path = SETTINGS_FILE_NAME);
 std::uint64_t evalHashEntries(const char* path = SETTINGS_FILE_NAME);

@@ -229,6 +229,8 @@ TEST_F(HashMappingTest, SizesComeFromTheSettingsFile) {
     EXPECT_EQ(evalHashEntries(path.c_str()), 4194304u);
     writeSettings("pref:size-hashtable=8\n pref:size-hashtable=2\npref:size-hashtable=3.9\n");
     EXPECT_EQ(transpositionEntries(path.c_str()), 3u * 65536); // the last line wins
+    writeSettings("pref:size-hashtable=100000\n"); // the largest size offered
+    EXPECT_EQ(transpositionEntries(path.c_str()), 4096u * 65536);
     writeSettings("pref:size-hashtable=0\n");
     EXPECT_EQ(transpositionEntries(path.c_str()), 65536u);
     writeSettings("pref:size-hashtable=\n");

@@ -57,6 +57,7 @@ unsigned long long megabytes(std::uint64_t bytes) {
 
 GameController::GameController(const char* identity, const char* programPath, int protocol)
     : programPath(programPath), messageProtocol(protocol) {
+    openGlobalLocks(identity, FRONT_END_PROCESS);
     // 1-2: the book object is a member; the evaluation hash.
     if (!tableMade(EVAL_HASH_MAPPING_PREFIX,
                    makeEvalHash(evalHash, evalHashMapping, identity, evalHashEntries())))

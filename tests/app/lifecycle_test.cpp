@@ -88,6 +88,17 @@ TEST(Lifecycle, SlowControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
 }
 
 TEST(Lifecycle, FrontEndKilledBeforeItsProcessesAttachedLeavesNothing) {
+    {
+        // Killed while the GUI reads its options: nothing was made yet.
+        ScratchDir dir;
+        EngineProcess e(dir.path());
+        ASSERT_TRUE(e.waitForPrefix("Choose mode", 5000ms));
+        e.send("uci");
+        ASSERT_TRUE(e.waitForPrefix("uciok", 5000ms));
+        e.killFrontEnd();
+        EXPECT_EQ(e.waitExit(), 128 + SIGKILL);
+        expectNothingLeft(dir, e.pid());
+    }
     ScratchDir dir;
     dir.write("tarvok init.ini", "pref:MAXPROCESSES=1\npref:size-hashtable=1\n");
     EngineProcess e(dir.path());

@@ -221,14 +221,14 @@ TEST(Lifecycle, SearchProcessesRunWithTheirFrontEndsOptions) {
     ASSERT_TRUE(e.waitFor([](const std::string& l) { return isLine(l, "readyok"); }, 6000ms));
     dir.write("tarvok init.ini", "pref:VALQUEEN=100\npref:size-hashtable=2\n");
     kill(controller, SIGCONT);
-    e.send("position fen k7/8/8/8/8/8/8/KQ6 b - - 0 1");
+    e.send("position fen k7/8/8/8/8/8/8/KQ4q1 w - - 0 1");
     e.send("go depth 2");
-    ASSERT_TRUE(e.waitForPrefix("bestmove a8a7", 5000ms)) << e.transcriptText();
-    // The board the controller prints after its move evaluates with its
-    // front end's queen (900), not the file's (100).
+    ASSERT_TRUE(e.waitForPrefix("bestmove b1g1", 5000ms)) << e.transcriptText();
+    // The controller takes the queen with its front end's value (900, not
+    // the file's 100): the board it prints after its move has none left.
     EXPECT_TRUE(e.waitFor(
         [](const std::string& l) {
-            return isLine(l, "toMove=white  eval=987  lazy=900  wMat=900  bMat=0");
+            return isLine(l, "toMove=black  eval=987  lazy=900  wMat=900  bMat=0");
         },
         3000ms))
         << e.transcriptText();

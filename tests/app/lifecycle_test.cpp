@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 
 #include "engine_driver.h"
@@ -186,6 +187,20 @@ TEST(Lifecycle, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
         EXPECT_EQ(told, (std::vector<std::string>{
                             "info string Could not get 32 MB for sharedEvalHashtable, using 16 MB.",
                             "info string Could not get 64 MB for sharedHashtable, using 16 MB."}));
+        // Made at once, their memory is taken while the engine waits.
+        auto reserved = [&] {
+            std::uint64_t bytes = 0;
+            for (const std::string& name : sharedObjectsOf(e.pid())) {
+                struct stat st;
+                if (name.find("Hashtable") != std::string::npos &&
+                    stat(("/dev/shm/" + name).c_str(), &st) == 0)
+                    bytes += static_cast<std::uint64_t>(st.st_blocks) * 512;
+            }
+            return bytes;
+        };
+        for (int waited = 0; waited < 3000 && reserved() < (32u << 20); waited += 50)
+            std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(reserved(), 32u << 20);
         e.send("position startpos");
         e.send("go depth 3");
         EXPECT_TRUE(e.waitForPrefix("bestmove", 5000ms)) << e.transcriptText();

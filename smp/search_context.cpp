@@ -5,40 +5,18 @@
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 
-namespace {
-
-void readContextSettings(SearchContext& context, const char* path) {
-    SettingsFile file;
-    if (!file.open(path)) return;
-    while (const char* line = file.nextLine()) {
-        if (const char* v = settingsValue(line, "pref:NalimovCache=")) {
-            context.egtbCacheMb = readNumber(v);
-        }
-        if (const char* v = settingsValue(line, "pref:printInvertedScore=")) {
-            context.printInvertedScore = readNumber(v);
-        }
-        if (const char* v = settingsValue(line, "pref:egtb-path=")) {
-            std::size_t n = std::strcspn(v, "\r\n");
-            if (n >= sizeof context.egtbPath) n = sizeof context.egtbPath - 1;
-            std::memcpy(context.egtbPath, v, n);
-            context.egtbPath[n] = 0;
-        }
-    }
-}
-
-} // namespace
-
 bool initSearchContext(SearchContext& context, SharedState* shared, int processNumber,
-                       const char* suffix, const char* settingsPath) {
+                       const char* suffix) {
     context.nodes = 0;
     context.quiescenceNodes = 0;
-    context.printInvertedScore = 0;
     context.pShared = shared;
     context.processNumber = processNumber;
-    context.egtbCacheMb = DEFAULT_EGTB_CACHE_MB;
-    context.egtbPath[0] = 0;
-    openTranspositionTable(context.tt, context.ttMapping, suffix, settingsPath);
-    readContextSettings(context, settingsPath);
+    const InstanceSettings& settings = shared->settings;
+    context.printInvertedScore = settings.printInvertedScore;
+    context.egtbCacheMb = settings.egtbCacheMb;
+    std::memcpy(context.egtbPath, settings.egtbPath, sizeof context.egtbPath);
+    context.egtbPath[sizeof context.egtbPath - 1] = 0;
+    if (!attachTranspositionTable(context.tt, context.ttMapping, suffix)) return false;
     // The tablebases register here (path, cache size, process number) once
     // the prober exists; until then no tablebase is found.
     int count = shared ? sharedLoad(shared->numProcesses) : 1;

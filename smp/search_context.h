@@ -27,12 +27,11 @@ struct SearchContext {
     char egtbPath[SETTINGS_LINE_SIZE];
 };
 
-inline constexpr std::int32_t DEFAULT_EGTB_CACHE_MB = 64;
-
-// Opens the transposition table (clearing it), reads the context's settings,
-// sets up the tablebases and creates or opens the slave events and the split
-// block locks. False when an event or lock could not be had.
+// Attaches the transposition table the front end made, takes the context's
+// settings from the shared state (the front end's InstanceSettings), sets up
+// the tablebases and creates or opens the slave events and the split block
+// locks. False when the table, an event or a lock could not be had.
 bool initSearchContext(SearchContext& context, SharedState* shared, int processNumber,
-                       const char* suffix, const char* settingsPath = SETTINGS_FILE_NAME);
+                       const char* suffix);
 // Releases the transposition table (with its messages), the events and locks.
 void destroySearchContext(SearchContext& context);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "egtb/egtb.h"
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 
@@ -11,22 +12,54 @@ void readContextSettings(SearchContext& context, const char* path) {
     SettingsFile file;
     if (!file.open(path)) return;
     while (const char* line = file.nextLine()) {
-        if (const char* v = settingsValue(line, "pref:NalimovCache=")) {
-            context.egtbCacheMb = readNumber(v);
-        }
         if (const char* v = settingsValue(line, "pref:printInvertedScore=")) {
             context.printInvertedScore = readNumber(v);
-        }
-        if (const char* v = settingsValue(line, "pref:egtb-path=")) {
-            std::size_t n = std::strcspn(v, "\r\n");
-            if (n >= sizeof context.egtbPath) n = sizeof context.egtbPath - 1;
-            std::memcpy(context.egtbPath, v, n);
-            context.egtbPath[n] = 0;
         }
     }
 }
 
+void lockStateHook() {
+    lockState();
+}
+void unlockStateHook() {
+    unlockState();
+}
+void lockOutputHook() {
+    lockOutput();
+}
+void unlockOutputHook() {
+    unlockOutput();
+}
+
 } // namespace
+
+TablebaseSettings readTablebaseSettings(const char* settingsPath) {
+    TablebaseSettings settings;
+    SettingsFile file;
+    if (!file.open(settingsPath)) return settings;
+    while (const char* line = file.nextLine()) {
+        if (const char* v = settingsValue(line, "pref:NalimovCache=")) {
+            settings.cacheMb = readNumber(v);
+        }
+        if (const char* v = settingsValue(line, "pref:egtb-path=")) {
+            std::size_t n = std::strcspn(v, "\r\n");
+            if (n >= sizeof settings.path) n = sizeof settings.path - 1;
+            std::memcpy(settings.path, v, n);
+            settings.path[n] = 0;
+            settings.pathGiven = true;
+        }
+    }
+    return settings;
+}
+
+void startTablebases(const TablebaseSettings& settings, bool quiet, bool withLocks) {
+    if (!settings.pathGiven) return;
+    // Registration runs under the state lock so that the processes of one
+    // engine do not all read the table files at once.
+    static const EgtbLocks engineLocks = {lockStateHook, unlockStateHook, lockOutputHook,
+                                          unlockOutputHook};
+    initEgtb(settings.path, settings.cacheMb, quiet, withLocks ? &engineLocks : nullptr);
+}
 
 bool initSearchContext(SearchContext& context, SharedState* shared, int processNumber,
                        const char* suffix, const char* settingsPath) {
@@ -35,12 +68,10 @@ bool initSearchContext(SearchContext& context, SharedState* shared, int processN
     context.printInvertedScore = 0;
     context.pShared = shared;
     context.processNumber = processNumber;
-    context.egtbCacheMb = DEFAULT_EGTB_CACHE_MB;
-    context.egtbPath[0] = 0;
     openTranspositionTable(context.tt, context.ttMapping, suffix, settingsPath);
     readContextSettings(context, settingsPath);
-    // The tablebases register here (path, cache size, process number) once
-    // the prober exists; until then no tablebase is found.
+    context.egtb = readTablebaseSettings(settingsPath);
+    startTablebases(context.egtb, processNumber != 0, true);
     int count = shared ? sharedLoad(shared->numProcesses) : 1;
     if (count < 1) count = 1;
     if (count > MAX_PROCESS_NUMBERS) count = MAX_PROCESS_NUMBERS;

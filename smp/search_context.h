@@ -10,6 +10,16 @@
 #include "smp/platform.h"
 #include "smp/shared_state.h"
 
+inline constexpr std::int32_t DEFAULT_EGTB_CACHE_MB = 64;
+
+// Tablebase settings: "pref:NalimovCache=" (MB) and "pref:egtb-path=" (the
+// rest of the line; without that line no directory is searched at all).
+struct TablebaseSettings {
+    std::int32_t cacheMb = DEFAULT_EGTB_CACHE_MB;
+    bool pathGiven = false;
+    char path[SETTINGS_LINE_SIZE] = "";
+};
+
 struct SearchContext {
     std::int32_t nodes; // full-width nodes since the counters were cleared
     std::int32_t quiescenceNodes;
@@ -22,17 +32,19 @@ struct SearchContext {
     int processNumber;
     TranspositionTable tt;
     platform::SharedMapping ttMapping;
-    // Tablebase settings: "pref:NalimovCache=" (MB) and "pref:egtb-path=".
-    std::int32_t egtbCacheMb;
-    char egtbPath[SETTINGS_LINE_SIZE];
+    TablebaseSettings egtb;
 };
-
-inline constexpr std::int32_t DEFAULT_EGTB_CACHE_MB = 64;
 
 // Opens the transposition table (clearing it), reads the context's settings,
 // sets up the tablebases and creates or opens the slave events and the split
 // block locks. False when an event or lock could not be had.
 bool initSearchContext(SearchContext& context, SharedState* shared, int processNumber,
                        const char* suffix, const char* settingsPath = SETTINGS_FILE_NAME);
+// The tablebase settings of a settings file (defaults when it is missing).
+TablebaseSettings readTablebaseSettings(const char* settingsPath = SETTINGS_FILE_NAME);
+// Sets up the tablebases from the settings: nothing is registered without a
+// directory setting. withLocks takes the engine's state and output locks
+// around registration and the start-up lines.
+void startTablebases(const TablebaseSettings& settings, bool quiet, bool withLocks);
 // Releases the transposition table (with its messages), the events and locks.
 void destroySearchContext(SearchContext& context);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -41,6 +42,7 @@ void forgetRegistration() {
     for (TableDesc& t : tableRegistry) {
         for (int s = 0; s < 2; ++s) {
             t.fileName[s].clear();
+            t.length[s] = 0;
             freeEmdInfo(t.compressedInfo[s]);
             t.compressedInfo[s] = nullptr;
             delete[] t.blockIndex[s];
@@ -92,8 +94,10 @@ bool registerSide(TableDesc& t, int side, const std::string& dir, bool& compress
     if (form == 1) {
         if (wide) {
             struct stat st;
-            length = t.length[side] != 0 || fstat(fd, &st) != 0 ? t.length[side]
-                                                                : std::uint64_t(st.st_size) / 2;
+            // Until every table's range is known, a plain file gives its own.
+            length = t.knownLength[side] != 0 || fstat(fd, &st) != 0
+                         ? t.knownLength[side]
+                         : std::uint64_t(st.st_size) / 2;
         } else {
             off_t end = lseek(fd, 0, SEEK_END);
             if (end < 0) fatal("*** Seek in %s failed\n", path.c_str());
@@ -109,9 +113,10 @@ bool registerSide(TableDesc& t, int side, const std::string& dir, bool& compress
                       : full * EMD_BLOCK_SIZE + info->lastBlockSize;
         compressed = true;
     }
-    if (t.length[side] != 0 && length != t.length[side]) fatal("*** %s corrupted\n", path.c_str());
+    if (t.knownLength[side] != 0 && length != t.knownLength[side])
+        fatal("*** %s corrupted\n", path.c_str());
     close(fd);
-    t.length[side] = static_cast<std::uint32_t>(length);
+    t.length[side] = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, 0xFFFFFFFFu));
     if (!enterMaterialMap(t)) fatal("*** Unable to register %s\n", path.c_str());
     t.fileName[side] = path;
     t.blockIndex[side] = new (std::nothrow) CacheBucket[CACHE_BUCKETS];

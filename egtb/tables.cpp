@@ -64,6 +64,7 @@ struct RegistryBuilder {
                       (listed(t.name, WIDE_TABLES) ? TABLE_16BIT : 0);
             for (int s = 0; s < 2; ++s) {
                 t.indexFn[s] = nullptr;
+                t.knownLength[s] = 0;
                 t.length[s] = 0;
                 t.openFile[s] = -1;
                 t.compressedInfo[s] = nullptr;
@@ -71,8 +72,8 @@ struct RegistryBuilder {
             }
         }
         for (const KnownLength& k : KNOWN_LENGTHS) {
-            tableRegistry[k.id].length[0] = k.white;
-            tableRegistry[k.id].length[1] = k.black;
+            tableRegistry[k.id].knownLength[0] = k.white;
+            tableRegistry[k.id].knownLength[1] = k.black;
         }
     }
 };

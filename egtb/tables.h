@@ -36,8 +36,9 @@ struct TableDesc {
     std::uint32_t flags;
     IndexFn indexFn[2]; // White to move, Black to move; none yet: the side is not probed
     char name[8];
-    std::uint32_t length[2]; // index range per side; 0 = not known, not checked
-    std::string fileName[2]; // empty when the side is not registered
+    std::uint32_t knownLength[2]; // the index range each side must have; 0 = not checked
+    std::uint32_t length[2];      // index range of the registered file
+    std::string fileName[2];      // empty when the side is not registered
     SpinLock fileLock[2];
     int openFile[2]; // descriptor, -1 when closed
     EmdInfo* compressedInfo[2];

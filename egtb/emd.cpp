@@ -158,12 +158,19 @@ BitReader makeBitReader(const std::uint8_t* data, std::uint64_t size, std::uint6
 
 std::uint64_t BitReader::peek() const {
     std::uint64_t byte = pos >> 3;
+    int skip = static_cast<int>(pos & 7);
     std::uint64_t v = 0;
+    if (byte + 9 <= size) {
+        std::memcpy(&v, data + byte, 8);
+        v = __builtin_bswap64(v);
+        if (skip) v = v << skip | data[byte + 8] >> (8 - skip);
+        return v;
+    }
+    // Near the end: zeros past the last byte.
     for (int i = 0; i < 8; ++i) {
         v <<= 8;
         if (byte + i < size) v |= data[byte + i];
     }
-    int skip = static_cast<int>(pos & 7);
     if (skip) {
         v <<= skip;
         if (byte + 8 < size) v |= data[byte + 8] >> (8 - skip);

@@ -26,12 +26,13 @@ constexpr int LIST_SIZE = 3;
 void* cacheMemory = nullptr;
 
 // Prints a "***" line and ends the process with status 1.
-[[noreturn]] void fatal(const char* format, const char* name, long long number = 0) {
+// Every format names a %s, and a %d only where a number is passed.
+[[noreturn]] void fatal(const char* format, const char* name, int number = 0) {
     std::printf(format, name, number);
     std::fflush(stdout);
     std::_Exit(1);
 }
-[[noreturn]] void fatalNumber(const char* format, long long number) {
+[[noreturn]] void fatalNumber(const char* format, int number) {
     std::printf(format, number);
     std::fflush(stdout);
     std::_Exit(1);
@@ -107,7 +108,8 @@ bool registerSide(TableDesc& t, int side, const std::string& dir, bool& compress
         EmdError code = readCompressedHeader(fd, &info);
         if (code != EMD_OK) headerFailure(path, code);
         if (info->blockSize != EMD_BLOCK_SIZE)
-            fatal("*** %s: Unsupported block size %d\n", path.c_str(), info->blockSize);
+            fatal("*** %s: Unsupported block size %d\n", path.c_str(),
+                  static_cast<int>(info->blockSize));
         std::uint64_t full = std::uint64_t{info->blockCount - 1};
         length = wide ? full * (EMD_BLOCK_SIZE / 2) + info->lastBlockSize / 2
                       : full * EMD_BLOCK_SIZE + info->lastBlockSize;
@@ -121,8 +123,8 @@ bool registerSide(TableDesc& t, int side, const std::string& dir, bool& compress
     t.fileName[side] = path;
     t.blockIndex[side] = new (std::nothrow) CacheBucket[CACHE_BUCKETS];
     if (!t.blockIndex[side])
-        fatalNumber("*** Cannot allocate %lld bytes of memory\n",
-                    static_cast<long long>(sizeof(CacheBucket) * CACHE_BUCKETS));
+        fatalNumber("*** Cannot allocate %d bytes of memory\n",
+                    static_cast<int>(sizeof(CacheBucket) * CACHE_BUCKETS));
     for (int k = 0; k < CACHE_BUCKETS; ++k) t.blockIndex[side][k].head = -1;
     t.compressedInfo[side] = info;
     return true;
@@ -158,7 +160,7 @@ int registerTables(const char* directories) {
         p += n + 1;
     }
     if (compressed && !createDecodeBlock())
-        fatalNumber("*** Cannot allocate decode block: error code %lld\n", 226309);
+        fatalNumber("*** Cannot allocate decode block: error code %d\n", 226309);
     egtbMaxPieces = piecesOfTable(highest);
     return egtbMaxPieces;
 }

@@ -1,5 +1,6 @@
 // The block cache: its size, hits and evictions, short blocks, and readers
 // on several threads sharing a tiny cache.
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
 #include <thread>
@@ -77,6 +78,19 @@ TEST(EgtbCache, NoCacheMeansNoInformation) {
     EXPECT_EQ(setCacheMemory(memory, CACHE_ENTRY_BYTES - 1), 1);
     EXPECT_EQ(probeValue(KQK, 0, 5), VALUE_BROKEN);
     EXPECT_EQ(setCacheMemory(memory, CACHE_ENTRY_BYTES), 1);
+    EXPECT_EQ(probeValue(KQK, 0, 5), 32641);
+    // A file gone during play: it stays readable while it is open; once the
+    // files are closed, what is cached still reads and the rest does not.
+    dir.write("kbk.nbw", Bytes(3 * EMD_BLOCK_SIZE, 2));
+    registerTables(dir.path().c_str());
+    setCacheMemory(memory, CACHE_ENTRY_BYTES);
+    EXPECT_EQ(probeValue(KBK, 0, 7), 32642);
+    std::remove(dir.file("kbk.nbw").c_str());
+    EXPECT_EQ(probeValue(KBK, 0, EMD_BLOCK_SIZE), 32642);
+    EXPECT_EQ(probeValue(KBK, 0, 8), 32642);
+    closeAllTableFiles();
+    EXPECT_EQ(probeValue(KBK, 0, 8), 32642);
+    EXPECT_EQ(probeValue(KBK, 0, 2 * EMD_BLOCK_SIZE), VALUE_BROKEN);
     EXPECT_EQ(probeValue(KQK, 0, 5), 32641);
 }
 

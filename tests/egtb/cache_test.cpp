@@ -110,6 +110,7 @@ TEST(EgtbCache, AShortBlockNeverServesStaleBytes) {
     setCacheMemory(memory, sizeof memory);
     EXPECT_EQ(probeValue(KBK, 0, 3100), 32649);
     EXPECT_EQ(probeValue(KRNKNN, 0, 1499), 0x34 - 512);
+    EXPECT_EQ(probeValue(KRNKNN, 0, 1550), VALUE_BROKEN); // a hit
     EXPECT_EQ(probeValue(KBK, 0, 3100), 32649);
     EXPECT_EQ(probeValue(KRNKNN, 0, 1550), VALUE_BROKEN);
     EXPECT_EQ(probeValue(KRNKNN, 0, 4000), VALUE_BROKEN);

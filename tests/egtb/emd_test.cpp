@@ -153,7 +153,9 @@ TEST(EmdFormat, HandMadeCodesAndCopies) {
     early.put(far.extra, far.extraBits);
     cut.distances[1] = 0;
     code.put(zero, 'x');
-    code.put(zero, near.symbol);
+    code.put(zero, near.symbol); // distance 0, then a copy that would end the block
+    code.put(zero, far.symbol);
+    zero.put(far.extra, far.extraBits);
     code.put(shortBits, 'x');
     code.put(shortBits, far.symbol); // its extra bits are missing
     for (const Bytes& block : {early.bytes, zero.bytes, shortBits.bytes}) {

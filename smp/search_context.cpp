@@ -2,8 +2,41 @@
 
 #include <cstring>
 
+#include "egtb/egtb.h"
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
+
+namespace {
+
+void lockStateHook() {
+    lockState();
+}
+void unlockStateHook() {
+    unlockState();
+}
+void lockOutputHook() {
+    lockOutput();
+}
+void unlockOutputHook() {
+    unlockOutput();
+}
+
+} // namespace
+
+TablebaseSettings readTablebaseSettings(const char* settingsPath) {
+    InstanceSettings settings;
+    readInstanceSettings(settings, settingsPath);
+    return settings.egtb;
+}
+
+void startTablebases(const TablebaseSettings& settings, bool quiet, bool withLocks) {
+    if (!settings.pathGiven) return;
+    // Registration runs under the state lock so that the processes of one
+    // engine do not all read the table files at once.
+    static const EgtbLocks engineLocks = {lockStateHook, unlockStateHook, lockOutputHook,
+                                          unlockOutputHook};
+    initEgtb(settings.path, settings.cacheMb, quiet, withLocks ? &engineLocks : nullptr);
+}
 
 bool initSearchContext(SearchContext& context, SharedState* shared, int processNumber,
                        const char* suffix) {
@@ -13,12 +46,9 @@ bool initSearchContext(SearchContext& context, SharedState* shared, int processN
     context.processNumber = processNumber;
     const InstanceSettings& settings = shared->settings;
     context.printInvertedScore = settings.printInvertedScore;
-    context.egtbCacheMb = settings.egtbCacheMb;
-    std::memcpy(context.egtbPath, settings.egtbPath, sizeof context.egtbPath);
-    context.egtbPath[sizeof context.egtbPath - 1] = 0;
+    context.egtb = settings.egtb;
     if (!attachTranspositionTable(context.tt, context.ttMapping, suffix)) return false;
-    // The tablebases register here (path, cache size, process number) once
-    // the prober exists; until then no tablebase is found.
+    startTablebases(context.egtb, processNumber != 0, true);
     int count = shared ? sharedLoad(shared->numProcesses) : 1;
     if (count < 1) count = 1;
     if (count > MAX_PROCESS_NUMBERS) count = MAX_PROCESS_NUMBERS;

@@ -22,9 +22,7 @@ struct SearchContext {
     int processNumber;
     TranspositionTable tt;
     platform::SharedMapping ttMapping;
-    // Tablebase settings: "pref:NalimovCache=" (MB) and "pref:egtb-path=".
-    std::int32_t egtbCacheMb;
-    char egtbPath[SETTINGS_LINE_SIZE];
+    TablebaseSettings egtb;
 };
 
 // Attaches the transposition table the front end made, takes the context's
@@ -33,5 +31,11 @@ struct SearchContext {
 // locks. False when the table, an event or a lock could not be had.
 bool initSearchContext(SearchContext& context, SharedState* shared, int processNumber,
                        const char* suffix);
+// The tablebase settings of a settings file (defaults when it is missing).
+TablebaseSettings readTablebaseSettings(const char* settingsPath = SETTINGS_FILE_NAME);
+// Sets up the tablebases from the settings: nothing is registered without a
+// directory setting. withLocks takes the engine's state and output locks
+// around registration and the start-up lines.
+void startTablebases(const TablebaseSettings& settings, bool quiet, bool withLocks);
 // Releases the transposition table (with its messages), the events and locks.
 void destroySearchContext(SearchContext& context);

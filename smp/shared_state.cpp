@@ -39,22 +39,22 @@ void closeSharedState(platform::SharedMapping& mapping) {
 
 void readInstanceSettings(InstanceSettings& settings, const char* path) {
     settings.printInvertedScore = 0;
-    settings.egtbCacheMb = DEFAULT_EGTB_CACHE_MB;
-    settings.egtbPath[0] = 0;
+    settings.egtb = TablebaseSettings{};
     SettingsFile file;
     if (!file.open(path)) return;
     while (const char* line = file.nextLine()) {
         if (const char* v = settingsValue(line, "pref:NalimovCache=")) {
-            settings.egtbCacheMb = readNumber(v);
+            settings.egtb.cacheMb = readNumber(v);
         }
         if (const char* v = settingsValue(line, "pref:printInvertedScore=")) {
             settings.printInvertedScore = readNumber(v);
         }
         if (const char* v = settingsValue(line, "pref:egtb-path=")) {
             std::size_t n = std::strcspn(v, "\r\n");
-            if (n >= sizeof settings.egtbPath) n = sizeof settings.egtbPath - 1;
-            std::memcpy(settings.egtbPath, v, n);
-            settings.egtbPath[n] = 0;
+            if (n >= sizeof settings.egtb.path) n = sizeof settings.egtb.path - 1;
+            std::memcpy(settings.egtb.path, v, n);
+            settings.egtb.path[n] = 0;
+            settings.egtb.pathGiven = true;
         }
     }
 }

@@ -49,14 +49,21 @@ inline constexpr std::int32_t PROTOCOL_UCI = 2;
 
 inline constexpr std::int32_t DEFAULT_EGTB_CACHE_MB = 64;
 
+// Tablebase settings: "pref:NalimovCache=" (MB) and "pref:egtb-path=" (the
+// rest of the line; without that line no directory is searched at all).
+struct TablebaseSettings {
+    std::int32_t cacheMb = DEFAULT_EGTB_CACHE_MB;
+    bool pathGiven = false;
+    char path[SETTINGS_LINE_SIZE] = "";
+};
+
 // The options the front end settled for its instance before it started the
 // search processes. They take them from here, never from the settings file,
 // which another engine in the same folder may have rewritten since.
 struct InstanceSettings {
     MaterialValues material;           // the values in use (after clamping)
     std::int32_t printInvertedScore;   // "pref:printInvertedScore="
-    std::int32_t egtbCacheMb;          // "pref:NalimovCache=" (MB)
-    char egtbPath[SETTINGS_LINE_SIZE]; // "pref:egtb-path="
+    TablebaseSettings egtb;
 };
 
 // Reads the search processes' keys (printInvertedScore, NalimovCache,

@@ -18,6 +18,7 @@
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 #include "smp/search_process.h"
+#include "smp/split.h"
 
 namespace {
 
@@ -66,6 +67,9 @@ GameController::GameController(const char* identity, const char* programPath) {
     say("Using %d processor%s\n", processCount - 1, processCount > 2 ? "s" : "");
     for (int i = 0; i < MAX_PROCESS_NUMBERS; ++i) s.processState[i] = 0;
     started = startSearchProcesses(programPath, processCount, searchPids);
+    // The split search watches its slaves by these ids.
+    for (int i = 0; i < processCount && i < MAX_SEARCH_PROCESSES; ++i)
+        s.processPid[i] = searchPids[i] > 0 ? searchPids[i] : 0;
     waitForSearchProcesses();
 }
 
@@ -237,6 +241,7 @@ void GameController::setSwitch(int number, int on) {
 
 void GameController::handOver(int code) {
     SharedState& s = *pShared;
+    markDeadProcessesGone(s); // a dead slave is never claimed again
     s.rootBoard = board;
     s.rootRing = repetitionRing;
     sharedStore(s.allSearchprocesEnabled, code);

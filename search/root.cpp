@@ -13,6 +13,7 @@
 #include "search/node.h"
 #include "smp/locks.h"
 #include "smp/search_context.h"
+#include "smp/split.h"
 
 namespace {
 
@@ -139,6 +140,175 @@ bool stopRequested(const SharedState& sh) {
     return sh.timer1.timeIsUp() || sharedLoad(sh.allSearchprocesEnabled) == 0;
 }
 
+// While the driver searches a root move itself, the highest-numbered process
+// is held back from splits, so that no more processes search at once than
+// there are slaves. Only an idle process is taken, and only what was taken is
+// given back (releaseHeldBack). With complain, a process found busy is
+// reported with "ERROR: not idle".
+bool holdBackHighest(SearchContext& ctx, bool complain) {
+    SharedState& sh = *ctx.pShared;
+    const int highest = sh.numProcesses - 1;
+    if (highest <= 0 || highest >= MAX_PROCESS_NUMBERS || highest == ctx.processNumber)
+        return false;
+    lockIfOpen(stateLock);
+    int state = sh.processState[highest];
+    if (state == PROCESS_IDLE) sh.processState[highest] = PROCESS_BUSY;
+    unlockIfOpen(stateLock);
+    if (complain && state == PROCESS_BUSY) {
+        Line line;
+        line.add("ERROR: not idle\n");
+        line.print();
+    }
+    return state == PROCESS_IDLE;
+}
+
+void releaseHeldBack(SearchContext& ctx, bool held) {
+    if (!held) return;
+    SharedState& sh = *ctx.pShared;
+    const int highest = sh.numProcesses - 1;
+    lockIfOpen(stateLock);
+    if (sh.processState[highest] == PROCESS_BUSY) sh.processState[highest] = PROCESS_IDLE;
+    unlockIfOpen(stateLock);
+}
+
+// The root moves from index `from` on, searched by this process alone: a zero
+// window at the best score so far, and the full window for a move that beats
+// it. Returns the count of moves searched (from counts as searched before).
+int searchRestAlone(SearchContext& ctx, Board& board, int k, int& prev, bool post, int from) {
+    SharedState& sh = *ctx.pShared;
+    Move* moves = sh.splitBlocks[ROOT_SPLIT_BLOCK].moveList;
+    std::int16_t* scores = sh.splitBlocks[ROOT_SPLIT_BLOCK].status;
+    Board child;
+    int searched = from;
+    for (int i = from; i < ROOT_LIST_SIZE && moves[i] != NO_MOVE; ++i) {
+        ++sh.rootMovesDone;
+        sh.currentRootMove = moves[i];
+        printCurrentMove(ctx, i + 1, moves[i]);
+        child = board;
+        makeMove(child, moves[i]);
+        int v = -searchNode(ctx, moves[i], child, k - 1, -prev - 1, -prev, 0);
+        scores[i] = static_cast<std::int16_t>(v);
+        if (v <= prev) {
+            if (sh.timer1.timeIsUp()) break;
+        } else {
+            v = -searchNode(ctx, moves[i], child, k - 1, -SCORE_MATE, SCORE_MATE, 0);
+            scores[i] = static_cast<std::int16_t>(v);
+            if (v <= prev || stopRequested(sh) || v == -SCORE_TIMEOUT) {
+                if (sh.timer1.timeIsUp()) break;
+            } else {
+                prev = v;
+                if (post) printThinkingLine(ctx, board, k, v, moves[i]);
+                if (sh.timer1.timeIsUp()) {
+                    ++searched; // completed: it must lead the list
+                    break;
+                }
+            }
+        }
+        if (sharedLoad(sh.allSearchprocesEnabled) == 0) break;
+        ++searched;
+        if (scores[i] == SCORE_MATE) break;
+    }
+    return searched;
+}
+
+// Gives every idle slave to the root block (never process 0 or this one).
+// Returns how many were claimed.
+int claimSlavesForRootBlock(SearchContext& ctx) {
+    SharedState& sh = *ctx.pShared;
+    const int count = std::min<int>(sh.numProcesses, MAX_PROCESS_NUMBERS);
+    SplitBlock& block = sh.splitBlocks[ROOT_SPLIT_BLOCK];
+    int claimed[MAX_PROCESS_NUMBERS];
+    int n = 0;
+    lockState();
+    for (int i = 1; i < count; ++i) {
+        if (i == ctx.processNumber || sh.processState[i] != PROCESS_IDLE) continue;
+        sh.processState[i] = PROCESS_BUSY;
+        lockSplitBlock(ctx.splitLocks[ROOT_SPLIT_BLOCK]);
+        block.numSlaves += 1;
+        sh.slaveBlock[i] = ROOT_SPLIT_BLOCK;
+        sh.slaveMoveIndex[i] = -1;
+        unlockSplitBlock(ctx.splitLocks[ROOT_SPLIT_BLOCK]);
+        sh.numSplitBlock[i] = ROOT_SPLIT_BLOCK;
+        claimed[n++] = i;
+    }
+    unlockState();
+    for (int c = 0; c < n; ++c) ctx.startSlave[claimed[c]].signal();
+    return n;
+}
+
+// The root moves after the first with several search processes: the slaves
+// take them from the root block with a zero window at prev; a move that one
+// of them finds better is searched again here with the full window, and the
+// slaves go on with the moves after it. Returns the count of moves searched.
+int searchRestWithSlaves(SearchContext& ctx, Board& board, int k, int& prev, bool post) {
+    SharedState& sh = *ctx.pShared;
+    SplitBlock& block = sh.splitBlocks[ROOT_SPLIT_BLOCK];
+    platform::NamedMutex& blockLock = ctx.splitLocks[ROOT_SPLIT_BLOCK];
+    Move* moves = block.moveList;
+    std::int16_t* scores = block.status;
+    lockSplitBlock(blockLock);
+    block.alpha = prev;
+    block.beta = prev + 1;
+    block.move = NO_MOVE;
+    block.depth = k;
+    block.nextMoveIndex = 1;
+    block.stopFlag = 0;
+    unlockSplitBlock(blockLock);
+
+    Board child;
+    for (;;) {
+        if (claimSlavesForRootBlock(ctx) == 0) {
+            // Nobody to hand the moves to: the driver takes the rest itself.
+            lockSplitBlock(blockLock);
+            int from = block.nextMoveIndex;
+            unlockSplitBlock(blockLock);
+            int searched = searchRestAlone(ctx, board, k, prev, post, from);
+            lockSplitBlock(blockLock);
+            block.nextMoveIndex = searched;
+            unlockSplitBlock(blockLock);
+            return searched;
+        }
+        waitForSlaves(ctx, ROOT_SPLIT_BLOCK);
+        lockSplitBlock(blockLock);
+        bool stopped = block.stopFlag != 0;
+        int idx = 0;
+        if (!stopRequested(sh) && stopped) {
+            block.stopFlag = 0;
+            idx = reorderSplitList(moves, scores, block.nextMoveIndex);
+            block.nextMoveIndex = idx;
+        }
+        unlockSplitBlock(blockLock);
+        if (stopRequested(sh) || !stopped || moves[idx] == NO_MOVE) break;
+
+        sh.rootMovesDone = idx;
+        sh.currentRootMove = moves[idx];
+        printCurrentMove(ctx, idx + 1, moves[idx]);
+        child = board;
+        makeMove(child, moves[idx]);
+        bool held = holdBackHighest(ctx, true);
+        int v = -searchNode(ctx, moves[idx], child, k - 1, -SCORE_MATE, SCORE_MATE, 0);
+        lockSplitBlock(blockLock);
+        scores[idx] = static_cast<std::int16_t>(v);
+        block.alpha = v;
+        block.beta = v + 1;
+        unlockSplitBlock(blockLock);
+        releaseHeldBack(ctx, held);
+        if (stopRequested(sh) || v == -SCORE_TIMEOUT) break;
+        if (v > prev) {
+            prev = v;
+            if (post) printThinkingLine(ctx, board, k, v, moves[idx]);
+        }
+        lockSplitBlock(blockLock);
+        block.nextMoveIndex = idx + 1;
+        unlockSplitBlock(blockLock);
+        if (prev == SCORE_MATE) break;
+    }
+    lockSplitBlock(blockLock);
+    int searched = block.nextMoveIndex;
+    unlockSplitBlock(blockLock);
+    return searched;
+}
+
 } // namespace
 
 int sortRootMoves(Move* moves, std::int16_t* scores, int n) {
@@ -185,6 +355,7 @@ Move searchRoot(SearchContext& ctx, Board& board, RootReport* report) {
     sh.quiescenceNodeCount = 0;
     unlockIfOpen(stateLock);
     setProcessState(ctx, me, PROCESS_BUSY);
+    if (me == 0 && sh.numProcesses > 1) freeBlocksOfGoneOwners(ctx);
 
     board.rootPly = board.gamePly;
 
@@ -208,7 +379,6 @@ Move searchRoot(SearchContext& ctx, Board& board, RootReport* report) {
     Move* moves = block.moveList;
     std::int16_t* scores = block.status;
     const bool post = sh.postThinking != 0;
-    const int highest = sh.numProcesses - 1;
     bool interrupted = false;
     int prev = evaluate(board, -SCORE_MATE, SCORE_MATE);
     Board child;
@@ -222,14 +392,14 @@ Move searchRoot(SearchContext& ctx, Board& board, RootReport* report) {
         // The first move alone, in an aspiration window around the last score.
         // Meanwhile the highest-numbered process is held back from splits, so
         // that no more processes search at once than there are slaves.
-        setProcessState(ctx, highest, PROCESS_BUSY);
+        bool held = holdBackHighest(ctx, false);
         child = board;
         makeMove(child, moves[0]);
         int v =
             -searchNode(ctx, moves[0], child, k - 1, -(prev + ASPIRATION), -(prev - ASPIRATION), 0);
         if (v >= prev + ASPIRATION || v <= prev - ASPIRATION)
             v = -searchNode(ctx, moves[0], child, k - 1, -SCORE_MATE, SCORE_MATE, 0);
-        setProcessState(ctx, highest, PROCESS_IDLE);
+        releaseHeldBack(ctx, held);
         scores[0] = static_cast<std::int16_t>(v);
 
         if (stopRequested(sh) || v == -SCORE_TIMEOUT) {
@@ -253,39 +423,10 @@ Move searchRoot(SearchContext& ctx, Board& board, RootReport* report) {
         prev = v;
         if (post) printThinkingLine(ctx, board, k, v, moves[0]);
 
-        // The other moves: a zero window at the best score so far, and the
-        // full window for a move that beats it. (With several search
-        // processes these moves are to go to the slaves through the root
-        // block; until the split search exists this process takes them all.)
-        int searched = 1;
-        for (int i = 1; moves[i] != NO_MOVE; ++i) {
-            ++sh.rootMovesDone;
-            sh.currentRootMove = moves[i];
-            printCurrentMove(ctx, i + 1, moves[i]);
-            child = board;
-            makeMove(child, moves[i]);
-            v = -searchNode(ctx, moves[i], child, k - 1, -prev - 1, -prev, 0);
-            scores[i] = static_cast<std::int16_t>(v);
-            if (v <= prev) {
-                if (sh.timer1.timeIsUp()) break;
-            } else {
-                v = -searchNode(ctx, moves[i], child, k - 1, -SCORE_MATE, SCORE_MATE, 0);
-                scores[i] = static_cast<std::int16_t>(v);
-                if (v <= prev || stopRequested(sh) || v == -SCORE_TIMEOUT) {
-                    if (sh.timer1.timeIsUp()) break;
-                } else {
-                    prev = v;
-                    if (post) printThinkingLine(ctx, board, k, v, moves[i]);
-                    if (sh.timer1.timeIsUp()) {
-                        ++searched; // completed: it must lead the list
-                        break;
-                    }
-                }
-            }
-            if (sharedLoad(sh.allSearchprocesEnabled) == 0) break;
-            ++searched;
-            if (scores[i] == SCORE_MATE) break;
-        }
+        // The other moves: by this process alone, or handed to the slaves
+        // through the root block.
+        int searched = sh.numProcesses < 2 ? searchRestAlone(ctx, board, k, prev, post, 1)
+                                           : searchRestWithSlaves(ctx, board, k, prev, post);
 
         int best = sortRootMoves(moves, scores, searched);
         if (stopRequested(sh)) {

@@ -40,7 +40,14 @@ enum TaskCode : std::int32_t {
     TASK_EPD_SUITE = 6,
 };
 
-enum ProcessStateCode : std::int32_t { PROCESS_IDLE = 1, PROCESS_BUSY = 2 };
+// A search process's state: 0 until it has attached, then idle (waiting for a
+// split block) or busy; gone once it was found dead.
+enum ProcessStateCode : std::int32_t {
+    PROCESS_NOT_ATTACHED = 0,
+    PROCESS_IDLE = 1,
+    PROCESS_BUSY = 2,
+    PROCESS_GONE = 3,
+};
 
 inline constexpr std::int32_t PROTOCOL_XBOARD = 1;
 inline constexpr std::int32_t PROTOCOL_UCI = 2;
@@ -80,6 +87,16 @@ struct SharedState {
     std::int32_t allSearchprocesEnabled; // TaskCode
     std::int32_t numSplitBlock[MAX_PROCESS_NUMBERS]; // block given to each process, 0 none
     std::int32_t processState[MAX_PROCESS_NUMBERS];  // ProcessStateCode
+
+    // ---- The split search's watch over its slaves ----
+    // A block owner waiting for its slaves must tell a slow slave from a dead
+    // one, which would otherwise keep it waiting for ever.
+    std::int32_t processPid[MAX_PROCESS_NUMBERS]; // written by the front end; 0 unknown
+    // The block a slave was claimed for, from claim until it has left (0 none),
+    // and the index of the move it searches there (-1 none); both change under
+    // that block's lock.
+    std::int32_t slaveBlock[MAX_PROCESS_NUMBERS];
+    std::int32_t slaveMoveIndex[MAX_PROCESS_NUMBERS];
 };
 static_assert(std::is_trivially_copyable_v<SharedState> && std::is_standard_layout_v<SharedState>);
 

@@ -60,6 +60,16 @@ long cpuMs(pid_t pid) {
     return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
 }
 
+// The process's scheduler state: 'R' while it runs or waits for a processor,
+// 'S' while it sleeps (waiting on an event or a lock).
+char schedulerState(pid_t pid) {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(f, line);
+    std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+}
+
 std::vector<pid_t> searchProcesses(const ScratchDir& dir, pid_t frontEnd) {
     std::vector<pid_t> all = processesIn(dir.path()), found;
     for (pid_t p : all)
@@ -102,6 +112,18 @@ TEST(SplitEngine, WithOneSlaveNoMoreThanOneProcessSearchesAtOnce) {
     long cpuBefore = searchCpuMs(dir, e.pid());
     auto start = std::chrono::steady_clock::now();
     e.send("go movetime 2500");
+    // Runnable counts whether or not a processor is free, so the samples hold
+    // on a loaded machine too: the two must (almost) never be runnable at once.
+    std::vector<pid_t> procs = searchProcesses(dir, e.pid());
+    int samples = 0, both = 0;
+    while (std::chrono::steady_clock::now() - start < 2300ms) {
+        int running = 0;
+        for (pid_t p : procs) running += schedulerState(p) == 'R';
+        ++samples;
+        both += running >= 2;
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_LE(both * 20, samples) << both << " of " << samples << " samples had both runnable";
     ASSERT_TRUE(e.waitForPrefix("bestmove ", 10000ms)) << "bestmove";
     long wall = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - start)

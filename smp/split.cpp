@@ -287,7 +287,7 @@ int searchSplitPoint(SearchContext& ctx, unsigned /*move*/, Board& B, int d, int
                 v = -searchNode(ctx, mv, K, d - 1 + e, -beta, -a, k);
             } else {
                 if (reducible(sh, B, K, mv, d, inCheckNow)) e = -1;
-                v = a + 1;
+                v = a;
                 if (!research) {
                     v = -searchNode(ctx, mv, K, d - 1 + e, -a - 1, -a, k);
                     if (e == -1 && v > a) v = -searchNode(ctx, mv, K, d - 1, -a - 1, -a, k);

@@ -299,6 +299,26 @@ TEST_F(SplitTest, TheSlaveThatBeatsAlphaMarksItsMoveAndStopsTheOthers) {
     }
 }
 
+TEST_F(SplitTest, AnOwnerFindingItsBlockStoppedSearchesTheFailedHighMoveAgainWithItsWindow) {
+    // The slaves have left; the one at entry 1 found it better than alpha.
+    // The owner must search that move itself, with its full window: it mates.
+    startSlaves(0);
+    setPosition("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    board.rootPly = board.gamePly;
+    SplitBlock& block = state->splitBlocks[2];
+    giveBlock(ctx, *state, 2, board, 3, 0, 0);
+    const Move mate = moveFrom(board, "a1a8");
+    Move* list = block.moveList;
+    std::swap(*std::find(list, list + MOVELIST_CAPACITY, mate), list[1]);
+    block.status[0] = block.status[2] = 0;
+    block.status[1] = MOVE_FAILED_HIGH;
+    block.nextMoveIndex = 3;
+    block.stopFlag = 1;
+    EXPECT_EQ(searchSplitPoint(ctx, 0, board, 3, 0, 500, 2, 0, TT_UPPER, NO_MOVE), SCORE_MATE);
+    EXPECT_EQ(block.stopFlag, 1); // the mate stops the block
+    EXPECT_EQ(block.numSlaves, 0);
+}
+
 TEST_F(SplitTest, MatesAreFoundWithOneTwoAndThreeSlaves) {
     struct Case {
         const char* fen;

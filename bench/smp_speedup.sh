@@ -2,7 +2,8 @@
 # Speed-up of the split search: a fresh engine over UCI per run, with 0, 1 and
 # 2 slave processes (number_of_processors), "go depth D" on the three
 # benchmark positions, the median of a few runs of the time from "go" to
-# "bestmove". Prints the times per position, then per depth the geometric
+# "bestmove" (with a move time far beyond it, so that only the depth ends
+# the search). Prints the times per position, then per depth the geometric
 # means of time(0)/time(2) (the speed-up), time(0)/time(1) (what handing the
 # root moves to one slave costs) and the nodes per second per searching
 # process (1, 1 and 2 of them). It prints, never fails.
@@ -37,7 +38,7 @@ run_one() {
         while read -r -t 60 line <&"${ENG[0]}"; do [ "$line" = readyok ] && break; done
         printf 'position fen %s\n' "$fen" >&"${ENG[1]}"
         start=$(now_ms)
-        printf 'go depth %d\n' "$depth" >&"${ENG[1]}"
+        printf 'go depth %d movetime 100000000\n' "$depth" >&"${ENG[1]}"
         while read -r -t 900 line <&"${ENG[0]}"; do
             case $line in
                 "Nodes="*) nodes=${line#Nodes=} ;;

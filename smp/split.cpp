@@ -34,9 +34,9 @@ void printLine(const char* text) {
 }
 
 // Takes the move at the block's next-move index for a searcher with the
-// given alpha (the caller holds the block's lock): writes the searcher's alpha into its
-// status and advances the index past a real move. Returns the move and its
-// index.
+// given alpha (the caller holds the block's lock): writes that alpha into the
+// move's status and advances the index past a real move. Returns the move and
+// its index.
 Move takeMove(SplitBlock& block, int alpha, int& index) {
     int idx = std::clamp(block.nextMoveIndex, 0, MOVELIST_CAPACITY - 1);
     index = idx;
@@ -82,6 +82,14 @@ void stopAndWait(SearchContext& ctx, int k) {
     waitForSlaves(ctx, k);
 }
 
+// "search process N died", after "info string " in UCI.
+void reportDeadProcess(const SharedState& sh, int process) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%ssearch process %d died\n",
+                  sharedLoad(sh.protocol) == PROTOCOL_UCI ? "info string " : "", process);
+    printLine(line);
+}
+
 // Looks at the slaves attached to block k and counts off the dead ones. The
 // caller holds no lock. Returns true when one was found.
 bool countOffDeadSlaves(SearchContext& ctx, int k) {
@@ -123,13 +131,6 @@ bool countOffDeadSlaves(SearchContext& ctx, int k) {
 }
 
 } // namespace
-
-void reportDeadProcess(const SharedState& sh, int process) {
-    char line[64];
-    std::snprintf(line, sizeof line, "%ssearch process %d died\n",
-                  sharedLoad(sh.protocol) == PROTOCOL_UCI ? "info string " : "", process);
-    printLine(line);
-}
 
 int reorderSplitList(Move* moves, std::int16_t* status, int n) {
     if (moves[0] == NO_MOVE) return 0;

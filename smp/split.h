@@ -8,10 +8,6 @@
 
 struct SearchContext;
 
-// Prints "search process N died" ("info string " first in UCI) under the
-// output lock.
-void reportDeadProcess(const SharedState& shared, int process);
-
 // Process 0, at the start of a root search: frees the blocks 2..99 whose owner
 // is gone and that no slave holds; prints "ERROR: split block K owned by P"
 // for one still owned by a live process.

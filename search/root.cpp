@@ -181,7 +181,7 @@ int searchRestAlone(SearchContext& ctx, Board& board, int k, int& prev, bool pos
     Board child;
     int searched = from;
     for (int i = from; i < ROOT_LIST_SIZE && moves[i] != NO_MOVE; ++i) {
-        ++sh.rootMovesDone;
+        sh.rootMovesDone = i;
         sh.currentRootMove = moves[i];
         printCurrentMove(ctx, i + 1, moves[i]);
         child = board;

@@ -123,7 +123,9 @@ TEST(SplitEngine, WithOneSlaveNoMoreThanOneProcessSearchesAtOnce) {
         both += running >= 2;
         std::this_thread::sleep_for(5ms);
     }
-    EXPECT_LE(both * 20, samples) << both << " of " << samples << " samples had both runnable";
+    // Hand-overs make both runnable for a moment, longer on a loaded machine;
+    // searching side by side makes it a third of the time or more.
+    EXPECT_LE(both * 5, samples) << both << " of " << samples << " samples had both runnable";
     ASSERT_TRUE(e.waitForPrefix("bestmove ", 10000ms)) << "bestmove";
     long wall = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - start)
@@ -144,9 +146,17 @@ pid_t busySlave(const ScratchDir& dir, pid_t frontEnd) {
             if (processNumberOf(p) >= 1) slaves.push_back(p);
         std::vector<long> before;
         for (pid_t p : slaves) before.push_back(cpuMs(p));
-        std::this_thread::sleep_for(150ms);
-        for (std::size_t i = 0; i < slaves.size(); ++i)
-            if (cpuMs(slaves[i]) - before[i] >= 50) return slaves[i];
+        std::this_thread::sleep_for(300ms);
+        pid_t busiest = -1;
+        long most = 0;
+        for (std::size_t i = 0; i < slaves.size(); ++i) {
+            long used = cpuMs(slaves[i]) - before[i];
+            if (used > most) {
+                most = used;
+                busiest = slaves[i];
+            }
+        }
+        if (busiest > 0) return busiest;
     }
     return -1;
 }

@@ -21,6 +21,7 @@
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 #include "smp/search_process.h"
+#include "smp/split.h"
 
 namespace {
 
@@ -346,6 +347,7 @@ void GameController::setSwitch(int number, int on) {
 
 void GameController::handOver(int code) {
     SharedState& s = *pShared;
+    markDeadProcessesGone(s); // a dead slave is never claimed again
     s.rootBoard = board;
     s.rootRing = repetitionRing;
     sharedStore(s.allSearchprocesEnabled, code);

@@ -136,7 +136,10 @@ int searchNode(SearchContext& ctx, unsigned m, Board& B, int d, int a, int b, in
             ++movesSearched;
         }
 
-        if (movesSearched > 0 && d > 4 && ctx.processNumber >= 0 && sh.numProcesses > 1) {
+        // The 0 ms test of the slave-available event comes before any lock:
+        // most nodes find nobody idle and go on at once.
+        if (movesSearched > 0 && d > 4 && ctx.processNumber >= 0 && sh.numProcesses > 1 &&
+            ctx.slaveAvailable.wait(0) == platform::WaitResult::Acquired) {
             SplitRequest request{m, &B, d, a, b, nodeAlpha, boundType, best, &picker};
             int result;
             if (trySplit(ctx, request, result)) return result;

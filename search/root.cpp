@@ -14,6 +14,7 @@
 #include "search/node.h"
 #include "smp/locks.h"
 #include "smp/search_context.h"
+#include "smp/split.h"
 
 namespace {
 
@@ -177,16 +178,45 @@ struct RootSearch {
 
 enum class Outcome { Go, Interrupted, Decided };
 
-// The first move alone, in an aspiration window around the last score.
-// Meanwhile the highest-numbered process is held back from splits, so that
-// no more processes search at once than there are slaves.
+// While the driver searches a root move itself, the highest-numbered process
+// is held back from splits, so that no more processes search at once than
+// there are slaves. Only an idle process is taken, and only what was taken is
+// given back (releaseHeldBack). With complain, a process found busy is
+// reported with "ERROR: not idle".
+bool holdBackHighest(SearchContext& ctx, bool complain) {
+    SharedState& sh = *ctx.pShared;
+    const int highest = sh.numProcesses - 1;
+    if (highest <= 0 || highest >= MAX_PROCESS_NUMBERS || highest == ctx.processNumber)
+        return false;
+    lockIfOpen(stateLock);
+    int state = sh.processState[highest];
+    if (state == PROCESS_IDLE) sh.processState[highest] = PROCESS_BUSY;
+    unlockIfOpen(stateLock);
+    if (complain && state == PROCESS_BUSY) {
+        Line line;
+        line.add("ERROR: not idle\n");
+        line.print();
+    }
+    return state == PROCESS_IDLE;
+}
+
+void releaseHeldBack(SearchContext& ctx, bool held) {
+    if (!held) return;
+    SharedState& sh = *ctx.pShared;
+    const int highest = sh.numProcesses - 1;
+    lockIfOpen(stateLock);
+    if (sh.processState[highest] == PROCESS_BUSY) sh.processState[highest] = PROCESS_IDLE;
+    unlockIfOpen(stateLock);
+}
+
+// The first move alone, in an aspiration window around the last score, with
+// the highest-numbered process held back.
 Outcome searchFirstMove(RootSearch& r, int k, RootReport& result) {
-    const int highest = r.sh.numProcesses - 1;
-    setProcessState(r.ctx, highest, PROCESS_BUSY);
+    bool held = holdBackHighest(r.ctx, false);
     int v = r.searchMove(0, k - 1, r.prev - ASPIRATION, r.prev + ASPIRATION);
     if (v >= r.prev + ASPIRATION || v <= r.prev - ASPIRATION)
         v = r.searchMove(0, k - 1, -SCORE_MATE, SCORE_MATE);
-    setProcessState(r.ctx, highest, PROCESS_IDLE);
+    releaseHeldBack(r.ctx, held);
     r.scores[0] = static_cast<std::int16_t>(v);
 
     if (r.stopRequested(k) || v == -SCORE_TIMEOUT) {
@@ -203,16 +233,14 @@ Outcome searchFirstMove(RootSearch& r, int k, RootReport& result) {
     return Outcome::Go;
 }
 
-// The other moves: a zero window at the best score so far, and the full
-// window for a move that beats it. (With several search processes these
-// moves are to go to the slaves through the root block; until the split
-// search exists this process takes them all.) Returns the number of moves
-// completed, the first one included.
-int searchOtherMoves(RootSearch& r, int k) {
+// The root moves from index from on, searched by this process alone: a zero
+// window at the best score so far, and the full window for a move that beats
+// it. Returns the number of moves completed, those before from included.
+int searchRestAlone(RootSearch& r, int k, int from) {
     SharedState& sh = r.sh;
-    int searched = 1;
-    for (int i = 1; r.moves[i] != NO_MOVE; ++i) {
-        ++sh.rootMovesDone;
+    int searched = from;
+    for (int i = from; i < ROOT_LIST_SIZE && r.moves[i] != NO_MOVE; ++i) {
+        sh.rootMovesDone = i;
         sh.currentRootMove = r.moves[i];
         printCurrentMove(r.ctx, i + 1, r.moves[i]);
         int v = r.searchMove(i, k - 1, r.prev, r.prev + 1);
@@ -238,6 +266,107 @@ int searchOtherMoves(RootSearch& r, int k) {
         if (r.scores[i] == SCORE_MATE) break;
     }
     return searched;
+}
+
+// Gives every idle slave to the root block (never process 0 or this one).
+// Returns how many were claimed.
+int claimSlavesForRootBlock(SearchContext& ctx) {
+    SharedState& sh = *ctx.pShared;
+    const int count = std::min<int>(sh.numProcesses, MAX_PROCESS_NUMBERS);
+    SplitBlock& block = sh.splitBlocks[ROOT_SPLIT_BLOCK];
+    int claimed[MAX_PROCESS_NUMBERS];
+    int n = 0;
+    lockState();
+    for (int i = 1; i < count; ++i) {
+        if (i == ctx.processNumber || sh.processState[i] != PROCESS_IDLE) continue;
+        sh.processState[i] = PROCESS_BUSY;
+        lockSplitBlock(ctx.splitLocks[ROOT_SPLIT_BLOCK]);
+        block.numSlaves += 1;
+        sh.slaveBlock[i] = ROOT_SPLIT_BLOCK;
+        sh.slaveMoveIndex[i] = -1;
+        unlockSplitBlock(ctx.splitLocks[ROOT_SPLIT_BLOCK]);
+        sh.numSplitBlock[i] = ROOT_SPLIT_BLOCK;
+        claimed[n++] = i;
+    }
+    unlockState();
+    for (int c = 0; c < n; ++c) ctx.startSlave[claimed[c]].signal();
+    return n;
+}
+
+// The root moves after the first with several search processes: the slaves
+// take them from the root block with a zero window at prev; a move that one
+// of them finds better is searched again here with the full window, and the
+// slaves go on with the moves after it. Returns the count of moves searched.
+int searchRestWithSlaves(RootSearch& r, int k) {
+    SearchContext& ctx = r.ctx;
+    SharedState& sh = r.sh;
+    SplitBlock& block = sh.splitBlocks[ROOT_SPLIT_BLOCK];
+    platform::NamedMutex& blockLock = ctx.splitLocks[ROOT_SPLIT_BLOCK];
+    lockSplitBlock(blockLock);
+    block.alpha = r.prev;
+    block.beta = r.prev + 1;
+    block.move = NO_MOVE;
+    block.depth = k;
+    block.nextMoveIndex = 1;
+    block.stopFlag = 0;
+    unlockSplitBlock(blockLock);
+
+    for (;;) {
+        if (claimSlavesForRootBlock(ctx) == 0) {
+            // Nobody to hand the moves to: the driver takes the rest itself.
+            lockSplitBlock(blockLock);
+            int from = block.nextMoveIndex;
+            unlockSplitBlock(blockLock);
+            int searched = searchRestAlone(r, k, from);
+            lockSplitBlock(blockLock);
+            block.nextMoveIndex = searched;
+            unlockSplitBlock(blockLock);
+            return searched;
+        }
+        waitForSlaves(ctx, ROOT_SPLIT_BLOCK);
+        lockSplitBlock(blockLock);
+        bool stopped = block.stopFlag != 0;
+        int idx = 0;
+        if (!r.stopRequested(k) && stopped) {
+            block.stopFlag = 0;
+            idx = reorderSplitList(r.moves, r.scores, block.nextMoveIndex);
+            block.nextMoveIndex = idx;
+        }
+        unlockSplitBlock(blockLock);
+        if (r.stopRequested(k) || !stopped || r.moves[idx] == NO_MOVE) break;
+
+        sh.rootMovesDone = idx;
+        sh.currentRootMove = r.moves[idx];
+        printCurrentMove(ctx, idx + 1, r.moves[idx]);
+        bool held = holdBackHighest(ctx, true);
+        int v = r.searchMove(idx, k - 1, -SCORE_MATE, SCORE_MATE);
+        lockSplitBlock(blockLock);
+        r.scores[idx] = static_cast<std::int16_t>(v);
+        block.alpha = v;
+        block.beta = v + 1;
+        unlockSplitBlock(blockLock);
+        releaseHeldBack(ctx, held);
+        if (r.stopRequested(k) || v == -SCORE_TIMEOUT) break;
+        if (v > r.prev) {
+            r.prev = v;
+            if (r.post) printThinkingLine(ctx, r.board, k, v, r.moves[idx]);
+        }
+        lockSplitBlock(blockLock);
+        block.nextMoveIndex = idx + 1;
+        unlockSplitBlock(blockLock);
+        if (r.prev == SCORE_MATE) break;
+    }
+    lockSplitBlock(blockLock);
+    int searched = block.nextMoveIndex;
+    unlockSplitBlock(blockLock);
+    return searched;
+}
+
+// The other moves: by this process alone, or handed to the slaves through
+// the root block. Returns the number of moves completed, the first one
+// included.
+int searchOtherMoves(RootSearch& r, int k) {
+    return r.sh.numProcesses < 2 ? searchRestAlone(r, k, 1) : searchRestWithSlaves(r, k);
 }
 
 // After an iteration: the list re-ordered, then whether to go on.
@@ -296,6 +425,7 @@ int setUpRoot(SearchContext& ctx, Board& board) {
     sh.quiescenceNodeCount = 0;
     unlockIfOpen(stateLock);
     setProcessState(ctx, me, PROCESS_BUSY);
+    if (me == 0 && sh.numProcesses > 1) freeBlocksOfGoneOwners(ctx);
 
     board.rootPly = board.gamePly;
 

@@ -9,6 +9,7 @@
 #include "eval/evaluate.h"
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
+#include "smp/split.h"
 
 bool beginEngineInstance() {
     if (!platform::createInstance()) return false;
@@ -28,6 +29,8 @@ int startSearchProcesses(const char* programPath, int count, pid_t* pids) {
         if (pShared) pShared->numSplitBlock[i] = 0;
         pid_t pid = -1;
         int error = platform::startProcess(programPath, i, &pid);
+        // The split search watches its slaves by these ids.
+        if (pShared) pShared->processPid[i] = error == 0 ? pid : 0;
         if (error != 0) {
             std::printf("CreateProcess failed (%d).\n", error);
             continue;
@@ -67,10 +70,6 @@ namespace {
 
 constexpr int SLAVE_ANNOUNCE_MS = 1000;
 
-// A slave's share of a split block. Until the split search exists a block
-// handed to a slave is given back at once, without searching a move.
-void searchSlaveShare(SearchContext&, Move, Board&, int /*depth*/, int /*alpha*/, int /*block*/) {}
-
 } // namespace
 
 void slaveWorkLoop(SearchContext& ctx) {
@@ -106,16 +105,19 @@ void slaveWorkLoop(SearchContext& ctx) {
 
         ctx.nodes = 0;
         ctx.quiescenceNodes = 0;
-        searchSlaveShare(ctx, move, board, depth, alpha, b);
+        slaveSearchSplitBlock(ctx, move, board, depth, alpha, b);
 
+        // Leaving the block and becoming idle happen at once: a slave that
+        // were idle while still counted on its block could be claimed for
+        // another one in between.
         lockState();
+        lockSplitBlock(ctx.splitLocks[b]);
+        block.numSlaves -= 1;
+        shared.slaveBlock[me] = 0;
+        unlockSplitBlock(ctx.splitLocks[b]);
         shared.processState[me] = PROCESS_IDLE;
         addNodeTotals(shared, ctx.nodes, ctx.quiescenceNodes);
         unlockState();
-
-        lockSplitBlock(ctx.splitLocks[b]);
-        block.numSlaves -= 1;
-        unlockSplitBlock(ctx.splitLocks[b]);
 
         ctx.blockReady[b].signal();
         ctx.slaveAvailable.signal();

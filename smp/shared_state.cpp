@@ -63,6 +63,9 @@ void resetProcessRecords(SharedState& state) {
     for (int i = 0; i < MAX_PROCESS_NUMBERS; ++i) {
         state.numSplitBlock[i] = 0;
         state.processState[i] = 0;
+        state.processPid[i] = 0;
+        state.slaveBlock[i] = 0;
+        state.slaveMoveIndex[i] = -1;
         sharedStore(state.attached[i], 0);
     }
     for (int k = 0; k < SPLIT_BLOCK_COUNT; ++k) {
@@ -81,6 +84,8 @@ void setSharedDefaults(SharedState& state) {
     state.protocol = PROTOCOL_XBOARD;
     state.useEgtb = state.useNullMove = state.useLateMoveReduction = 1;
     state.useFutility = state.useExtensions = state.useBook = 1;
+    // The shipped values until the front end hands over what it read.
+    state.settings = InstanceSettings{};
     for (int k = 0; k < SPLIT_BLOCK_COUNT; ++k) {
         state.splitBlocks[k].owner = SPLIT_BLOCK_FREE;
         state.splitBlocks[k].number = k;

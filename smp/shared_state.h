@@ -42,7 +42,14 @@ enum TaskCode : std::int32_t {
     TASK_EPD_SUITE = 6,
 };
 
-enum ProcessStateCode : std::int32_t { PROCESS_IDLE = 1, PROCESS_BUSY = 2 };
+// A search process's state: 0 until it has attached, then idle (waiting for a
+// split block) or busy; gone once it was found dead.
+enum ProcessStateCode : std::int32_t {
+    PROCESS_NOT_ATTACHED = 0,
+    PROCESS_IDLE = 1,
+    PROCESS_BUSY = 2,
+    PROCESS_GONE = 3,
+};
 
 inline constexpr std::int32_t PROTOCOL_XBOARD = 1;
 inline constexpr std::int32_t PROTOCOL_UCI = 2;
@@ -61,8 +68,8 @@ struct TablebaseSettings {
 // search processes. They take them from here, never from the settings file,
 // which another engine in the same folder may have rewritten since.
 struct InstanceSettings {
-    MaterialValues material;           // the values in use (after clamping)
-    std::int32_t printInvertedScore;   // "pref:printInvertedScore="
+    MaterialValues material;             // the values in use (after clamping)
+    std::int32_t printInvertedScore = 0; // "pref:printInvertedScore="
     TablebaseSettings egtb;
 };
 
@@ -109,6 +116,16 @@ struct SharedState {
     // 1 once search process i has opened every shared object it needs (the
     // front end waits for that at start-up); cleared when it is restarted.
     std::int32_t attached[MAX_PROCESS_NUMBERS];
+
+    // ---- The split search's watch over its slaves ----
+    // A block owner waiting for its slaves must tell a slow slave from a dead
+    // one, which would otherwise keep it waiting for ever.
+    std::int32_t processPid[MAX_PROCESS_NUMBERS]; // written by the front end; 0 unknown
+    // The block a slave was claimed for, from claim until it has left (0 none),
+    // and the index of the move it searches there (-1 none); both change under
+    // that block's lock.
+    std::int32_t slaveBlock[MAX_PROCESS_NUMBERS];
+    std::int32_t slaveMoveIndex[MAX_PROCESS_NUMBERS];
 };
 static_assert(std::is_trivially_copyable_v<SharedState> && std::is_standard_layout_v<SharedState>);
 

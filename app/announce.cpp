@@ -3,8 +3,8 @@
 #include "app/output.h"
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "search/shared_state.h"
 #include "smp/locks.h"
-#include "smp/shared_state.h"
 
 const char* protocolMoveText(Move move, char* buf) {
     bool uci = pShared && sharedLoad(pShared->protocol) == PROTOCOL_UCI;

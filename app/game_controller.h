@@ -8,11 +8,11 @@
 #include "board/board.h"
 #include "book/tarvok_book.h"
 #include "eval/evalhash.h"
+#include "search/shared_state.h"
 #include "search/tt.h"
 #include "smp/hash_tables.h"
 #include "smp/limits.h"
 #include "smp/platform.h"
-#include "smp/shared_state.h"
 
 inline constexpr int START_FEN_SIZE = 100;
 // The time limit of a ponder search: it runs until it is stopped.

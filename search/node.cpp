@@ -9,8 +9,8 @@
 #include "search/egtb_hook.h"
 #include "search/movepick.h"
 #include "search/quiescence.h"
+#include "search/search_context.h"
 #include "search/split_hook.h"
-#include "smp/search_context.h"
 
 namespace {
 

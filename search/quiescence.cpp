@@ -4,7 +4,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "eval/evaluate.h"
-#include "smp/search_context.h"
+#include "search/search_context.h"
 
 int quiescence(SearchContext& ctx, unsigned /*move*/, Board& board, int alpha, int beta) {
     ctx.quiescenceNodes =

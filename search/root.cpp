@@ -12,9 +12,9 @@
 #include "eval/evaluate.h"
 #include "search/movepick.h"
 #include "search/node.h"
+#include "search/search_context.h"
+#include "search/split_hook.h"
 #include "smp/locks.h"
-#include "smp/search_context.h"
-#include "smp/split.h"
 
 namespace {
 

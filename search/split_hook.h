@@ -54,3 +54,8 @@ void waitForSlaves(SearchContext& ctx, int block);
 // up to the first failed-high entry or the list's end, and returns that
 // entry's index: the next move to hand out. 0 for an empty list.
 int reorderSplitList(Move* moves, std::int16_t* status, int n);
+
+// Process 0, at the start of a root search: frees the blocks 2..99 whose owner
+// is gone and that no slave holds; prints "ERROR: split block K owned by P"
+// for one still owned by a live process.
+void freeBlocksOfGoneOwners(SearchContext& ctx);

@@ -9,7 +9,7 @@
 
 #include "eval/evalhash.h"
 #include "search/root.h"
-#include "smp/search_context.h"
+#include "search/search_context.h"
 
 class StandaloneSearch {
   public:

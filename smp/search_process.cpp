@@ -7,6 +7,7 @@
 #include "board/repetition.h"
 #include "board/tables.h"
 #include "eval/evaluate.h"
+#include "smp/context_setup.h"
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 #include "smp/split.h"

@@ -6,9 +6,9 @@
 
 #include "board/board.h"
 #include "eval/evalhash.h"
+#include "search/search_context.h"
+#include "search/shared_state.h"
 #include "smp/platform.h"
-#include "smp/search_context.h"
-#include "smp/shared_state.h"
 
 // The object of one search process, built at its start-up.
 struct SearchProcess {

@@ -15,8 +15,8 @@
 #include "search/movepick.h"
 #include "search/node.h"
 #include "search/root.h"
+#include "search/search_context.h"
 #include "smp/locks.h"
-#include "smp/search_context.h"
 
 namespace {
 

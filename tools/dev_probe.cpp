@@ -7,7 +7,8 @@
 
 #include "board/tables.h"
 #include "egtb/egtb.h"
-#include "smp/search_context.h"
+#include "search/search_context.h"
+#include "smp/context_setup.h"
 #include "tools/dev_commands.h"
 
 int devProbe(int argc, char** argv) {

@@ -9,6 +9,7 @@
 #include "board/attacks.h"
 #include "board/notation.h"
 #include "search/standalone.h"
+#include "smp/context_setup.h"
 #include "tools/dev_commands.h"
 
 namespace {

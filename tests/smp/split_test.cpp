@@ -17,6 +17,7 @@
 #include "search/movepick.h"
 #include "search/node.h"
 #include "search/root.h"
+#include "smp/context_setup.h"
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 #include "smp/search_process.h"

@@ -1,29 +1,10 @@
-// What one search process needs while it searches: its node counters, the
-// shared state, the events and locks of the split search, its handle on the
-// transposition table and its tablebase settings. One per search process,
-// in that process's own memory.
+// Setting up a search process's SearchContext: its table, its settings from
+// the shared state, its tablebases, and the events and locks of the split
+// search.
 #pragma once
 
 #include "board/settings_file.h"
-#include "search/tt.h"
-#include "smp/limits.h"
-#include "smp/platform.h"
-#include "smp/shared_state.h"
-
-struct SearchContext {
-    std::int32_t nodes; // full-width nodes since the counters were cleared
-    std::int32_t quiescenceNodes;
-    std::int32_t printInvertedScore; // "pref:printInvertedScore="
-    SharedState* pShared;
-    platform::NamedEvent startSlave[MAX_PROCESS_NUMBERS]; // "handleStartSlave" + i
-    platform::NamedEvent slaveAvailable;                  // "handleSlaveAvailable"
-    platform::NamedEvent blockReady[SPLIT_BLOCK_COUNT];   // "handleSbReady_" ... k
-    platform::NamedMutex splitLocks[SPLIT_BLOCK_COUNT];   // "Mutex_SBlock_" ... k
-    int processNumber;
-    TranspositionTable tt;
-    platform::SharedMapping ttMapping;
-    TablebaseSettings egtb;
-};
+#include "search/search_context.h"
 
 // Attaches the transposition table the front end made, takes the context's
 // settings from the shared state (the front end's InstanceSettings), sets up

@@ -1,4 +1,4 @@
-#include "smp/shared_state.h"
+#include "search/shared_state.h"
 
 #include <cstdio>
 #include <cstring>

@@ -16,10 +16,10 @@
 #include "board/repetition.h"
 #include "board/settings_file.h"
 #include "board/tables.h"
+#include "search/split_block.h"
 #include "search/timecontrol.h"
 #include "smp/limits.h"
 #include "smp/platform.h"
-#include "smp/split_block.h"
 
 inline constexpr const char* SHARED_STATE_PREFIX = "sharedData";
 inline constexpr int GAME_MOVES_SIZE = 1000;

@@ -1,4 +1,4 @@
-#include "smp/search_context.h"
+#include "smp/context_setup.h"
 
 #include <cstring>
 

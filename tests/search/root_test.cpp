@@ -5,6 +5,7 @@
 
 #include "board/attacks.h"
 #include "board/makemove.h"
+#include "eval/trace.h"
 #include "search_fixture.h"
 
 namespace {
@@ -148,9 +149,12 @@ TEST_F(RootTest, AShortSearchOnTheRealClockReturnsALegalMove) {
     EXPECT_TRUE(isLegal(m));
 }
 
-TEST_F(RootTest, SearchesAreRepeatableAfterClearingTheTables) {
+TEST_F(RootTest, ASearchStartsWithoutTheHistoryAndKillersOfTheLastOne) {
+    // Only the transposition table and the evaluation's state are cleared
+    // between the searches: history and killers are the search's own job.
     auto run = [&](const char* fen) {
-        env.clearTables();
+        ctx().tt.clear();
+        lastPositional = 0;
         setPosition(fen);
         RootReport report;
         Move m = searchToDepth(6, &report);

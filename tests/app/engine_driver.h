@@ -55,9 +55,16 @@ class EngineProcess {
                                        Duration timeout = 10000ms);
     // Waits for a line that starts with prefix.
     std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 10000ms);
+    // Waits for the line text, or for a line starting with prefix; on
+    // time-out the test fails with what was awaited and the lines that came.
+    bool expectLine(const std::string& text, Duration timeout = 5000ms);
+    std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms);
+    // Sends ping n and waits for its pong: every line the commands before it
+    // caused has arrived. Returns the lines since the last takeLines.
+    std::vector<std::string> sync(Duration timeout = 5000ms);
     // Lines read since the last call of takeLines (or the start).
     std::vector<std::string> takeLines();
-    // Reads whatever arrives within the given quiet time.
+    // Reads whatever arrives within the given quiet time (at most 5 s in all).
     std::vector<std::string> drain(Duration quiet = 300ms);
     // Everything read so far, one line each.
     const std::vector<std::string>& transcript() const { return transcript_; }
@@ -78,6 +85,7 @@ class EngineProcess {
     std::string pending_;
     std::vector<std::string> transcript_;
     std::size_t taken_ = 0;
+    int pings_ = 0;
 };
 
 // Process ids of running processes whose working directory is dir (the

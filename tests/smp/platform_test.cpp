@@ -66,8 +66,10 @@ TEST_F(PlatformTest, MutexExcludesOtherProcesses) {
                 m.created || !l.open("lock"))
                 return 10;
             volatile Counter* c = static_cast<Counter*>(m.address);
-            while (!c->go) {
-            }
+            // The parent sets go within milliseconds; give up after 5 s.
+            auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!c->go)
+                if (std::chrono::steady_clock::now() > giveUp) return 13;
             for (int r = 0; r < kRounds; ++r) {
                 if (l.lock(5000) != WaitResult::Acquired) return 11;
                 int inside = c->inside;

@@ -20,9 +20,8 @@
 #include <vector>
 
 #include "board/notation.h"
-#include "play_support.h"
-
-using namespace playsupport;
+#include "board/perft.h"
+#include "board_fixture.h"
 
 namespace {
 
@@ -150,10 +149,12 @@ bool stockfishDivide(UciChild& sf, const std::string& fen, int depth, Divide& di
 }
 
 Divide ownDivide(const Board& b, int depth) {
+    Move moves[MOVELIST_CAPACITY];
+    U64 counts[MOVELIST_CAPACITY];
     Divide divide;
     char buf[MOVE_TEXT_SIZE];
-    for (Move m : legalMoves(b))
-        divide[formatMove(m, buf, true)] = depth == 1 ? 1 : perft(after(b, m), depth - 1);
+    for (int i = 0, n = perftDivide(b, depth, moves, counts); i < n; ++i)
+        divide[formatMove(moves[i], buf, true)] = static_cast<long long>(counts[i]);
     return divide;
 }
 
@@ -216,7 +217,7 @@ TEST(StockfishDifferential, PerftThreeByRootMove) {
     int compared = 0;
     std::mt19937 rng(20240611);
     for (const std::string& start : starts) {
-        Board b = boardFromFen(start.c_str());
+        Board b = boardFrom(start);
         const int plies = static_cast<int>(rng() % 24);
         for (int p = 0; p < plies; ++p) {
             Move m = randomLegalMove(b, rng);

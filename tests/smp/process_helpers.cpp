@@ -93,16 +93,6 @@ TestInstance::~TestInstance() {
     if (id_[0]) platform::removeInstanceObjects(id_);
 }
 
-namespace {
-std::int32_t drivenNow = 1000;
-}
-std::int32_t drivenClock() {
-    return drivenNow;
-}
-void setDrivenClock(std::int32_t ms) {
-    drivenNow = ms;
-}
-
 // ---- Children started through the platform layer ----
 //
 // startProcess runs this program again with a number as its only argument;

@@ -94,10 +94,6 @@ class TestInstance {
     char id_[platform::INSTANCE_ID_SIZE] = "";
 };
 
-// A process-wide time source the tests set by hand.
-std::int32_t drivenClock();
-void setDrivenClock(std::int32_t ms);
-
 template <class Pred> bool waitUntil(Pred pred, int timeoutMs) {
     for (int waited = 0; waited <= timeoutMs; waited += 5) {
         if (pred()) return true;

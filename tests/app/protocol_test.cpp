@@ -279,8 +279,8 @@ TEST(XboardProtocol, CommandsLeaveTheirStateInWhatTheEnginePrints) {
         return line.value_or("");
     };
     EXPECT_EQ(budget({"st 2"}), "===========time next move: 1850 ms===========");
-    EXPECT_EQ(budget({"level 40 5 0", "time 30000", "otim 1000"}),
-              "===========time next move: 7350 ms===========");
+    EXPECT_EQ(budget({"level 40 5 0", "time 12000", "otim 6000"}),
+              "===========time next move: 2850 ms===========");
     EXPECT_EQ(budget({"level 0 2 3", "time 12000"}),
               "===========time next move: 6850 ms===========");
     auto lines = e->takeLines();

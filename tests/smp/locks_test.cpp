@@ -23,16 +23,6 @@ class LocksTest : public ::testing::Test {
     TestInstance instance;
 };
 
-pid_t forkHolder(Pipe& pipe, const char* name) {
-    return forkChild([&] {
-        NamedMutex m;
-        if (!m.open(name) || m.lock(1000) != WaitResult::Acquired) return 1;
-        pipe.send("L");
-        platform::sleepMs(30000);
-        return 0;
-    });
-}
-
 TEST_F(LocksTest, TimeOutPrintsTheDiagnosticAndGoesOnWithoutTheLock) {
     NamedMutex lock;
     ASSERT_TRUE(lock.create("lock"));

@@ -32,17 +32,6 @@ class PlatformTest : public ::testing::Test {
     TestInstance instance;
 };
 
-// A child that takes the mutex, reports "L" and holds it until killed.
-pid_t forkHolder(Pipe& pipe, const char* name) {
-    return forkChild([&] {
-        NamedMutex m;
-        if (!m.open(name) || m.lock(1000) != WaitResult::Acquired) return 1;
-        pipe.send("L");
-        platform::sleepMs(30000);
-        return 0;
-    });
-}
-
 TEST_F(PlatformTest, MutexExcludesOtherProcesses) {
     struct Counter {
         int go;

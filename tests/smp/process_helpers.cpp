@@ -93,6 +93,16 @@ TestInstance::~TestInstance() {
     if (id_[0]) platform::removeInstanceObjects(id_);
 }
 
+pid_t forkHolder(Pipe& pipe, const char* name) {
+    return forkChild([&] {
+        platform::NamedMutex m;
+        if (!m.open(name) || m.lock(1000) != platform::WaitResult::Acquired) return 1;
+        pipe.send("L");
+        platform::sleepMs(30000);
+        return 0;
+    });
+}
+
 // ---- Children started through the platform layer ----
 //
 // startProcess runs this program again with a number as its only argument;

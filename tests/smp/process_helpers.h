@@ -94,6 +94,9 @@ class TestInstance {
     char id_[platform::INSTANCE_ID_SIZE] = "";
 };
 
+// A child that takes the named mutex, reports "L" and holds it until killed.
+pid_t forkHolder(Pipe& pipe, const char* name);
+
 template <class Pred> bool waitUntil(Pred pred, int timeoutMs) {
     for (int waited = 0; waited <= timeoutMs; waited += 5) {
         if (pred()) return true;

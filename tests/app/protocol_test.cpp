@@ -160,6 +160,27 @@ TEST(UciProtocol, PonderPonderhitAndPonderStop) {
     }
 }
 
+TEST(UciProtocol, GoParametersSetTheBudgetOfTheSideToMove) {
+    Engine e;
+    e.startUci();
+    auto budget = [&](const std::string& position, const std::string& go) {
+        e->send(position);
+        e->send(go);
+        auto line = e->expectPrefix("===========time next move: ");
+        e->send("stop"); // the budget is all this test wants
+        EXPECT_TRUE(e->expectPrefix("bestmove "));
+        return line.value_or("");
+    };
+    // Black to move: Black's clock and increment count.
+    EXPECT_EQ(
+        budget("position startpos moves e2e4", "go wtime 60000 btime 50000 winc 1000 binc 2000"),
+        "===========time next move: 3516 ms===========");
+    EXPECT_EQ(budget("position startpos moves e2e4 e7e5", "go wtime 60000 btime 1000 movestogo 20"),
+              "===========time next move: 2850 ms===========");
+    EXPECT_EQ(budget("position startpos", "go movetime 300"),
+              "===========time next move: 150 ms===========");
+}
+
 TEST(UciProtocol, RefusedPositionsLeaveTheGameAsItWas) {
     Engine e;
     e.startUci();

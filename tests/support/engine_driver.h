@@ -1,7 +1,8 @@
-// Drives build/tarvok the way a GUI does: a fresh working directory, pipes
-// for standard input and output, answers awaited with time-outs. The engine
-// runs in its own process group, which the driver kills when it is done,
-// also when a test fails half-way.
+// Drives build/tarvok the way a GUI does (or another program, such as
+// stockfish as a perft oracle): a fresh working directory, pipes for standard
+// input and output, answers awaited with time-outs. The program runs in its
+// own process group, which the driver kills when it is done, also when a
+// test fails half-way.
 #pragma once
 
 #include <chrono>
@@ -35,8 +36,9 @@ std::string engineBinary();
 
 class EngineProcess {
   public:
-    // Starts the engine in dir with no arguments (as a GUI does).
-    explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {});
+    // Starts the engine (or program) in dir, with no arguments as a GUI does.
+    explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {},
+                           const std::string& program = engineBinary());
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;

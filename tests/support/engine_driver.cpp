@@ -55,10 +55,11 @@ std::string engineBinary() {
     return std::string(TARVOK_BINARY_DIR) + "/tarvok";
 }
 
-EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args) {
+EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args,
+                             const std::string& program) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-    std::string binary = engineBinary();
+    const std::string& binary = program;
     // Nothing buffered may be written twice, by the child as well.
     std::fflush(nullptr);
     pid_ = fork();

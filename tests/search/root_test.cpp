@@ -143,12 +143,6 @@ TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
     }
 }
 
-TEST_F(RootTest, AShortSearchOnTheRealClockReturnsALegalMove) {
-    setPosition(MIDDLEGAME);
-    Move m = env.search(100);
-    EXPECT_TRUE(isLegal(m));
-}
-
 TEST_F(RootTest, ASearchStartsWithoutTheHistoryAndKillersOfTheLastOne) {
     // Only the transposition table and the evaluation's state are cleared
     // between the searches: history and killers are the search's own job.

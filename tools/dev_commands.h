@@ -2,6 +2,28 @@
 // name on (argv[0] is the name) and returns the process exit status.
 #pragma once
 
+#include <string>
+#include <vector>
+
+// A root search run by the tool in its own process, with fresh private tables.
+struct DevSearchRequest {
+    std::string fen;
+    std::vector<std::string> moves; // coordinate moves played from the FEN first
+    int maxDepth = 0;
+    int limitMs = 0;
+    bool thinking = false; // the xboard thinking lines
+};
+struct DevSearchResult {
+    std::string move; // coordinate form, "(none)" without a legal move
+    int score = 0;    // of the last completed iteration, side to move's view
+    int depth = 0;    // that iteration
+    long long nodes = 0;
+    int elapsedMs = 0;
+};
+inline constexpr int DEV_NO_TIME_LIMIT = 1 << 30;
+// False when one of the moves is not legal where it is played.
+bool runDevSearch(const DevSearchRequest& request, DevSearchResult& result);
+
 // eval FEN: the position's evaluation term by term, then "eval S".
 int devEval(int argc, char** argv);
 
@@ -16,3 +38,7 @@ int devSan(int argc, char** argv);
 // probe FEN: registers the tablebases of the settings file, then "probe S"
 // (the tablebase score from the side to move's view) or "probe none".
 int devProbe(int argc, char** argv);
+// signature [FILE]: the fixed-depth search of every row of the signature
+// table (tests/data/signature.txt by default) and the sum of their nodes,
+// printed in the table's own format.
+int devSignature(int argc, char** argv);

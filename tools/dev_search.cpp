@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "board/attacks.h"
 #include "board/notation.h"
 #include "search/standalone.h"
 #include "smp/context_setup.h"
@@ -15,7 +14,6 @@
 namespace {
 
 constexpr int MAX_DEPTH = 63; // the table keeps depths in 6 bits
-constexpr int NO_TIME_LIMIT = 1 << 30;
 
 int usage() {
     std::fputs("usage: tarvok-dev search FEN depth D | tarvok-dev search FEN movetime MS\n",
@@ -33,6 +31,32 @@ bool parseNumber(const char* text, long lo, long hi, long& out) {
 
 } // namespace
 
+bool runDevSearch(const DevSearchRequest& request, DevSearchResult& result) {
+    StandaloneSearch env;
+    SharedState& shared = env.shared();
+    shared.protocol = PROTOCOL_XBOARD;
+    shared.postThinking = request.thinking ? 1 : 0;
+    shared.maxDepth = request.maxDepth;
+    env.setPosition(request.fen.c_str());
+    for (const std::string& text : request.moves) {
+        Move m = parseCoordinateMove(env.board(), text.c_str());
+        if (m == NO_MOVE) return false;
+        env.play(m);
+    }
+
+    RootReport report;
+    Move move = env.search(request.limitMs, &report);
+    result.elapsedMs = shared.timer1.elapsed();
+    result.nodes = static_cast<long long>(static_cast<std::uint32_t>(shared.nodeCount)) +
+                   static_cast<std::uint32_t>(shared.quiescenceNodeCount);
+    char text[16] = "(none)";
+    if (shared.rootMoveCount > 0) formatMove(move, text);
+    result.move = text;
+    result.score = report.score;
+    result.depth = report.depth;
+    return true;
+}
+
 int devSearch(int argc, char** argv) {
     // The FEN may come as one argument or as several words before the keyword.
     if (argc < 4) return usage();
@@ -40,31 +64,23 @@ int devSearch(int argc, char** argv) {
     bool byDepth = std::strcmp(keyword, "depth") == 0;
     if (!byDepth && std::strcmp(keyword, "movetime") != 0) return usage();
     long value = 0;
-    if (!parseNumber(argv[argc - 1], 0, byDepth ? MAX_DEPTH : NO_TIME_LIMIT, value)) return usage();
-    std::string fen;
+    if (!parseNumber(argv[argc - 1], 0, byDepth ? MAX_DEPTH : DEV_NO_TIME_LIMIT, value))
+        return usage();
+
+    DevSearchRequest request;
     for (int i = 1; i < argc - 2; ++i) {
-        if (i > 1) fen += ' ';
-        fen += argv[i];
+        if (i > 1) request.fen += ' ';
+        request.fen += argv[i];
     }
+    request.maxDepth = byDepth ? static_cast<int>(value) : DEFAULT_MAX_DEPTH;
+    request.limitMs = byDepth ? DEV_NO_TIME_LIMIT : static_cast<int>(value);
+    request.thinking = true;
 
     // The tablebases of the settings file, without the start-up lines.
     startTablebases(readTablebaseSettings(), true, false);
-    StandaloneSearch env;
-    SharedState& shared = env.shared();
-    shared.protocol = PROTOCOL_XBOARD;
-    shared.postThinking = 1;
-    shared.maxDepth = byDepth ? static_cast<std::int32_t>(value) : DEFAULT_MAX_DEPTH;
-    env.setPosition(fen.c_str());
-
-    RootReport report;
-    Move move = env.search(byDepth ? NO_TIME_LIMIT : static_cast<int>(value), &report);
-    int elapsed = shared.timer1.elapsed();
-    long long nodes = static_cast<long long>(static_cast<std::uint32_t>(shared.nodeCount)) +
-                      static_cast<std::uint32_t>(shared.quiescenceNodeCount);
-
-    char text[16] = "(none)";
-    if (shared.rootMoveCount > 0) formatMove(move, text);
-    std::printf("bestmove %s score %d depth %d nodes %lld time_ms %d\n", text, report.score,
-                report.depth, nodes, elapsed);
+    DevSearchResult result;
+    runDevSearch(request, result);
+    std::printf("bestmove %s score %d depth %d nodes %lld time_ms %d\n", result.move.c_str(),
+                result.score, result.depth, result.nodes, result.elapsedMs);
     return 0;
 }

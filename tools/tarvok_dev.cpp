@@ -4,6 +4,7 @@
 //   tarvok-dev search FEN depth D | movetime MS   a root search with its thinking lines
 //   tarvok-dev san FEN SAN...    SAN moves in coordinate form
 //   tarvok-dev probe FEN         the tablebase score of the position
+//   tarvok-dev signature [FILE]  the fixed-depth search table and its node sum
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,8 @@ const char* const USAGE = "usage: tarvok-dev perft DEPTH FEN\n"
                           "       tarvok-dev eval FEN\n"
                           "       tarvok-dev search FEN depth D | movetime MS\n"
                           "       tarvok-dev san FEN SAN...\n"
-                          "       tarvok-dev probe FEN\n";
+                          "       tarvok-dev probe FEN\n"
+                          "       tarvok-dev signature [FILE]\n";
 constexpr int MAX_PERFT_DEPTH = 20;
 
 int usage() {
@@ -93,5 +95,6 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "search") == 0) return devSearch(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "san") == 0) return devSan(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "probe") == 0) return devProbe(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "signature") == 0) return devSignature(argc - 1, argv + 1);
     return usage();
 }

@@ -141,42 +141,29 @@ TEST(GoParameters, MalformedAndExtremeValues) {
     EXPECT_FALSE(g.infinite);
 }
 
-TEST(LevelParameters, ConventionalIncrementAndFractions) {
-    LevelParameters l = parseLevel("level 40 5 0\n");
-    EXPECT_EQ(l.moves, 40);
-    EXPECT_EQ(l.baseMs, 300000);
-    EXPECT_EQ(l.incMs, 0);
-
-    l = parseLevel("level 0 2:30 1\n");
-    EXPECT_EQ(l.moves, 0);
-    EXPECT_EQ(l.baseMs, 150000);
-    EXPECT_EQ(l.incMs, 1000);
-
-    l = parseLevel("level 0 5 0.5\n");
-    EXPECT_EQ(l.baseMs, 300000);
-    EXPECT_EQ(l.incMs, 0);
-
-    l = parseLevel("level 40 10:05 2\n");
-    EXPECT_EQ(l.baseMs, 605000);
-    EXPECT_EQ(l.incMs, 2000);
-}
-
-TEST(LevelParameters, MissingFieldsAndHugeNumbers) {
-    LevelParameters l = parseLevel("level\n");
-    EXPECT_EQ(l.moves + l.baseMs + l.incMs, 0);
-    l = parseLevel("level 40");
-    EXPECT_EQ(l.moves, 40);
-    EXPECT_EQ(l.baseMs + l.incMs, 0);
-    l = parseLevel("level 0 5");
-    EXPECT_EQ(l.baseMs, 300000);
-    EXPECT_EQ(l.incMs, 0);
-    l = parseLevel("level 0 99999999 99999999\n");
-    EXPECT_EQ(l.baseMs, 2147483647);
-    EXPECT_EQ(l.incMs, 2147483647);
-    l = parseLevel("level 0 1:99999999999 0\n");
-    EXPECT_EQ(l.baseMs, 2147483647);
-    l = parseLevel("level 0 :");
-    EXPECT_EQ(l.baseMs, 0);
+TEST(LevelParameters, FieldsFractionsMissingFieldsAndHugeNumbers) {
+    struct Case {
+        const char* line;
+        int moves, baseMs, incMs;
+    };
+    const Case cases[] = {
+        {"level 40 5 0\n", 40, 300000, 0},
+        {"level 0 2:30 1\n", 0, 150000, 1000},
+        {"level 0 5 0.5\n", 0, 300000, 0}, // whole seconds of increment
+        {"level 40 10:05 2\n", 40, 605000, 2000},
+        {"level\n", 0, 0, 0},
+        {"level 40", 40, 0, 0},
+        {"level 0 5", 0, 300000, 0},
+        {"level 0 99999999 99999999\n", 0, 2147483647, 2147483647},
+        {"level 0 1:99999999999 0\n", 0, 2147483647, 0},
+        {"level 0 :", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        LevelParameters l = parseLevel(c.line);
+        EXPECT_EQ(l.moves, c.moves) << c.line;
+        EXPECT_EQ(l.baseMs, c.baseMs) << c.line;
+        EXPECT_EQ(l.incMs, c.incMs) << c.line;
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,10 @@ ProcessResult runTarvok(const std::vector<std::string>& args, const std::string&
     close(in[1]);
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open = 2;
-    while (open > 0) {
-        if (poll(fds, 2, 10000) <= 0) break;
+    // At most 10 s in all, also when the process never stops writing.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (poll(fds, 2, 1000) < 0) break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buf[4096];
@@ -75,12 +78,6 @@ const std::string kGreeting = std::string(engineId) + "\n\nChoose mode: Type xbo
 
 bool binaryExists() {
     return access((std::string(TARVOK_BINARY_DIR) + "/tarvok").c_str(), X_OK) == 0;
-}
-
-TEST(EntryPoint, IdentityIsTheEnginesName) {
-    EXPECT_STREQ(engineId, "Tarvok_v8.05 (32 bit)");
-    for (size_t i = sizeof "Tarvok_v8.05 (32 bit)"; i < ENGINE_ID_SIZE; ++i)
-        EXPECT_EQ(engineId[i], 0);
 }
 
 TEST(EntryPoint, FrontEndPromptsAndChoosesByFirstThreeCharacters) {
@@ -111,9 +108,8 @@ TEST(EntryPoint, OneArgumentIsSearchProcessOrUsage) {
     ProcessResult search = runTarvok({"12"}, "");
     EXPECT_EQ(search.status, 1);
     EXPECT_EQ(search.out.find("Choose mode"), std::string::npos);
-    EXPECT_EQ(std::count(search.out.begin(), search.out.end(), '\n') +
-                  std::count(search.err.begin(), search.err.end(), '\n'),
-              1);
+    EXPECT_EQ(search.out + search.err, "Search process 1 runs only when the engine starts it: "
+                                       "start tarvok without arguments.\n");
 
     for (const char* arg : {"--help", "-h", "x", ""}) {
         ProcessResult help = runTarvok({arg}, "");

@@ -21,7 +21,7 @@ void startXboardGame(EngineProcess& e) {
     e.send("protover 2");
     e.send("new");
     e.send("ping 1");
-    ASSERT_TRUE(e.waitFor([](const std::string& l) { return l == "pong 1"; }, 20000ms));
+    ASSERT_TRUE(e.expectLine("pong 1", 20000ms));
 }
 
 // Waits until the front end's search processes run (they share its directory).
@@ -65,7 +65,7 @@ TEST(EngineProcesses, EndOfInputEndsTheEngineLikeQuit) {
         if (std::string(protocol) == "uci") {
             e.send("setoption name number_of_processors value 2");
             e.send("isready");
-            ASSERT_TRUE(e.waitFor([](const std::string& l) { return l == "readyok"; }, 20000ms));
+            ASSERT_TRUE(e.expectLine("readyok", 20000ms));
             e.send("position startpos");
             e.send("go infinite");
         } else {
@@ -109,7 +109,7 @@ TEST(EngineProcesses, FrontEndGoesOnWhenItsControllerDies) {
     // Stopping the search waits for a controller that can no longer answer.
     e.send("force");
     e.send("ping 4");
-    EXPECT_TRUE(e.waitFor([](const std::string& l) { return l == "pong 4"; }, 10000ms));
+    EXPECT_TRUE(e.expectLine("pong 4", 10000ms));
     e.send("quit");
     EXPECT_EQ(e.waitExit(15000ms), 0);
     expectNothingLeft(dir, e.pid());
@@ -166,10 +166,8 @@ TEST(EngineProcesses, TwoEnginesPlayAtOnceWithoutMeeting) {
         EXPECT_TRUE(std::regex_match(*mb, move)) << *mb;
         a.send("ping 2");
         b.send("ping 2");
-        ASSERT_TRUE(a.waitFor([](const std::string& l) { return l == "pong 2"; }, 20000ms))
-            << a.transcriptText();
-        ASSERT_TRUE(b.waitFor([](const std::string& l) { return l == "pong 2"; }, 20000ms))
-            << b.transcriptText();
+        ASSERT_TRUE(a.expectLine("pong 2", 20000ms)) << a.transcriptText();
+        ASSERT_TRUE(b.expectLine("pong 2", 20000ms)) << b.transcriptText();
         int countA = 0, countB = 0;
         for (const auto& l : a.takeLines()) countA += l.rfind("move ", 0) == 0;
         for (const auto& l : b.takeLines()) countB += l.rfind("move ", 0) == 0;

@@ -42,16 +42,16 @@ class Engine {
         process->send("protover 2");
         ASSERT_TRUE(process->waitForPrefix("feature done=1"));
         process->send("ping 1");
-        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "pong 1"; }));
+        ASSERT_TRUE(process->expectLine("pong 1"));
         process->takeLines();
     }
     // UCI: options sent, the option phase ended by isready.
     void startUci(const std::vector<std::string>& options = {}) {
         process->send("uci");
-        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "uciok"; }));
+        ASSERT_TRUE(process->expectLine("uciok"));
         for (const std::string& o : options) process->send(o);
         process->send("isready");
-        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "readyok"; }, 20000ms));
+        ASSERT_TRUE(process->expectLine("readyok", 20000ms));
         process->takeLines();
     }
 
@@ -66,41 +66,17 @@ std::string secondWord(const std::string& line) {
     return line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
 }
 
-TEST(UciProtocol, IdentificationOptionsAndTheSettingsFile) {
+TEST(UciProtocol, OptionPhaseWritesTheSettingsFile) {
+    // The identification and option lines themselves: UciOptions tests.
     Engine e;
     e->send("uci");
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "uciok"; }));
-    const std::vector<std::string> expected = {
-        "id name Tarvok_v8.05 (32 bit)_UCI",
-        "id author Dorvane",
-        "option name number_of_processors type spin min 0 max 8 default 0",
-        "option name Hash type spin min 1 max 4096 default 64",
-        "option name OwnBook type check default true",
-        "option name BookBestMoveOnly type check default true",
-        "option name BookPath type string default bookTarvok.ctg",
-        "option name EGTB type check default true",
-        "option name NalimovPath type string default d:\\chess\\egtb4",
-        "option name NalimovCache type spin 1 min 1 max 256 default 32",
-        "option name Ponder type check default false",
-        "option name Extentions type check default true",
-        "option name Null-move Pruning type check default true",
-        "option name Late-move Pruning type check default true",
-        "option name Futility Pruning type check default true",
-        "option name print_Inverted_Score type check default false",
-        "option name DrawScore type spin min -900 max 900 default -50",
-        "option name Queen type spin min -100 max 2000 default 900",
-        "option name Rook type spin min -100 max 1000 default 500",
-        "option name Bishop type spin min -100 max 900 default 300",
-        "option name Knight type spin min -100 max 900 default 300",
-        "option name Pawn type spin min -100 max 900 default 100",
-        "uciok",
-    };
-    EXPECT_EQ(e->takeLines(), expected);
+    ASSERT_TRUE(e->expectLine("uciok"));
+    EXPECT_EQ(e->takeLines().front(), "id name Tarvok_v8.05 (32 bit)_UCI");
 
     e->send("setoption name Hash value 128");
     e->send("setoption name OwnBook value false");
     e->send("isready"); // ends the option phase: the file is written now
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "readyok"; }, 20000ms));
+    ASSERT_TRUE(e->expectLine("readyok", 20000ms));
     const std::string written = e.dir.read("tarvok init.ini");
     EXPECT_NE(written.find("\npref:size-hashtable=128   (in MB)\n"), std::string::npos);
     EXPECT_NE(written.find("\npref:enable_BOOK=0\n"), std::string::npos);
@@ -109,7 +85,7 @@ TEST(UciProtocol, IdentificationOptionsAndTheSettingsFile) {
     // The same line in the command loop changes nothing, in the file or elsewhere.
     e->send("setoption name Hash value 256");
     e->send("isready");
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "readyok"; }));
+    ASSERT_TRUE(e->expectLine("readyok"));
     EXPECT_EQ(e.dir.read("tarvok init.ini"), written);
     e->send("quit");
     EXPECT_EQ(e->waitExit(), 0);
@@ -280,7 +256,7 @@ TEST(UciProtocol, PonderPonderhitAndPonderStop) {
         // The position after the four moves: the engine plays White.
         EXPECT_TRUE(move[1] >= '1' && move[1] <= '4') << *best;
         e->send("isready");
-        ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "readyok"; }));
+        ASSERT_TRUE(e->expectLine("readyok"));
     }
 }
 
@@ -318,6 +294,27 @@ TEST(UciProtocol, PonderHitMovePrintsTheBoardLikeASearchedMove) {
     EXPECT_TRUE(startsWith(*(hit - 1), "bestmove ")) << e->transcriptText();
 }
 
+TEST(UciProtocol, GoParametersSetTheBudgetOfTheSideToMove) {
+    Engine e;
+    e.startUci();
+    auto budget = [&](const std::string& position, const std::string& go) {
+        e->send(position);
+        e->send(go);
+        auto line = e->expectPrefix("===========time next move: ");
+        e->send("stop"); // the budget is all this test wants
+        EXPECT_TRUE(e->expectPrefix("bestmove "));
+        return line.value_or("");
+    };
+    // Black to move: Black's clock and increment count.
+    EXPECT_EQ(
+        budget("position startpos moves e2e4", "go wtime 60000 btime 50000 winc 1000 binc 2000"),
+        "===========time next move: 3516 ms===========");
+    EXPECT_EQ(budget("position startpos moves e2e4 e7e5", "go wtime 60000 btime 1000 movestogo 20"),
+              "===========time next move: 2850 ms===========");
+    EXPECT_EQ(budget("position startpos", "go movetime 300"),
+              "===========time next move: 150 ms===========");
+}
+
 TEST(UciProtocol, RefusedPositionsLeaveTheGameAsItWas) {
     Engine e;
     e.startUci();
@@ -339,7 +336,7 @@ TEST(UciProtocol, RefusedPositionsLeaveTheGameAsItWas) {
     EXPECT_EQ(secondWord(*best)[0], 'e') << *best;
 }
 
-TEST(XboardProtocol, FeaturesPingLevelAndUnknownCommands) {
+TEST(XboardProtocol, FeaturesPingAndUnknownCommands) {
     Engine e;
     e->send("xboard");
     e->send("protover 2");
@@ -360,21 +357,12 @@ TEST(XboardProtocol, FeaturesPingLevelAndUnknownCommands) {
                             "feature done=1",
                         }));
     e->send("ping 7");
-    EXPECT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 7"; }));
-    e->send("level 40 5 0");
-    e->send("level 0 2:30 1");
-    e->send("level 0 5 0.5");
-    for (const char* echo : {"moves=40 starttime=300000 inc=0", "moves=0 starttime=150000 inc=1000",
-                             "moves=0 starttime=300000 inc=0"}) {
-        auto l = e->waitForPrefix("moves=");
-        ASSERT_TRUE(l);
-        EXPECT_EQ(*l, echo);
-    }
+    EXPECT_TRUE(e->expectLine("pong 7"));
     e->send("usermove e2e4");
     e->send("O-O");
     e->send("name fairymax");
     e->send("ping 9");
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 9"; }));
+    ASSERT_TRUE(e->expectLine("pong 9"));
     std::vector<std::string> replies;
     for (const std::string& l : e->takeLines()) {
         if (startsWith(l, "Error")) replies.push_back(l);
@@ -384,21 +372,101 @@ TEST(XboardProtocol, FeaturesPingLevelAndUnknownCommands) {
                                                  "Error: (unknown command):name fairymax"}));
 }
 
+// The FEN line that ends the last board print among lines ("" if none).
+std::string lastFen(const std::vector<std::string>& lines) {
+    static const std::regex fen("[1-8pnbrqkPNBRQK/]+ [wb] [KQkq-]+ [a-h1-8-]+ \\d+ \\d+");
+    for (auto l = lines.rbegin(); l != lines.rend(); ++l)
+        if (std::regex_match(*l, fen)) return *l;
+    return "";
+}
+
+TEST(XboardProtocol, CommandsLeaveTheirStateInWhatTheEnginePrints) {
+    Engine e;
+    e.startXboard(); // show-thinking is on from the start: every change prints the board
+    auto fenAfter = [&](const std::string& command) {
+        e->send(command);
+        return lastFen(e->sync());
+    };
+    EXPECT_EQ(fenAfter("new"), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    e->send("force");
+    e->send("e2e4");
+    EXPECT_EQ(e->sync(), (std::vector<std::string>{
+                             "",
+                             "r n b q k b n r ",
+                             "p p p p p p p p ",
+                             ". . . . . . . . ",
+                             ". . . . . . . . ",
+                             ". . . . P . . . ",
+                             ". . . . . . . . ",
+                             "P P P P . P P P ",
+                             "R N B Q K B N R ",
+                             "toMove=black  castle=KQkq  enpassant=e3  eval=30  lazy=0  "
+                             "wMat=3900  bMat=3900",
+                             "boardkey= 1447625151",
+                             "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1",
+                             "",
+                             "",
+                         }));
+    EXPECT_EQ(fenAfter("e7e5"), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2");
+    EXPECT_EQ(fenAfter("undo"), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+
+    // Sides: "black" and "white" set the side to move, which the next move must be.
+    const std::string kpk = "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1";
+    EXPECT_EQ(fenAfter("setboard " + kpk), kpk);
+    e->send("black");
+    EXPECT_EQ(fenAfter("e8d8"), "3k4/8/8/8/8/8/4P3/4K3 w - - 1 1");
+    e->send("black");
+    e->send("e2e3");
+    EXPECT_EQ(e->sync(), (std::vector<std::string>{"Error (ambiguous move): e2e3", ""}));
+    EXPECT_EQ(fenAfter("d8e8"), "4k3/8/8/8/8/8/4P3/4K3 w - - 2 2");
+    e->send("white");
+    EXPECT_EQ(fenAfter("e2e3"), "4k3/8/8/8/8/4P3/8/4K3 b - - 0 2");
+
+    // Clocks and levels: the budget of the next move, and the depth limit.
+    auto budget = [&](std::vector<std::string> commands) {
+        e->send("force");
+        e->send("setboard " + kpk);
+        for (const std::string& c : commands) e->send(c);
+        e->send("go");
+        auto line = e->expectPrefix("===========time next move: ");
+        e->send("?"); // the budget is all this test wants: move now
+        EXPECT_TRUE(e->expectPrefix("move ", 10000ms));
+        return line.value_or("");
+    };
+    EXPECT_EQ(budget({"st 2"}), "===========time next move: 1850 ms===========");
+    EXPECT_EQ(budget({"level 40 5 0", "time 12000", "otim 6000"}),
+              "===========time next move: 2850 ms===========");
+    EXPECT_EQ(budget({"level 0 2 3", "time 12000"}),
+              "===========time next move: 6850 ms===========");
+    auto lines = e->takeLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "moves=0 starttime=120000 inc=3000"),
+              lines.end());
+    e->send("sd 2");
+    e->send("go");
+    ASSERT_TRUE(e->expectPrefix("move ", 10000ms));
+    lines = e->takeLines();
+    EXPECT_GE(
+        std::count_if(lines.begin(), lines.end(), [](auto& l) { return startsWith(l, " 2  "); }),
+        1);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(), [](auto& l) { return startsWith(l, " 3  "); }),
+        0);
+}
+
 TEST(XboardProtocol, UndoAtTheStartAndIllegalMoves) {
     Engine e;
     e.startXboard();
     e->send("new");
     e->send("undo");
-    EXPECT_TRUE(e->waitFor([](const std::string& l) { return l == "Cannot undo!"; }));
+    EXPECT_TRUE(e->expectLine("Cannot undo!"));
     e->send("force");
     e->send("e2e5");
-    EXPECT_TRUE(
-        e->waitFor([](const std::string& l) { return l == "Error (ambiguous move): e2e5"; }));
+    EXPECT_TRUE(e->expectLine("Error (ambiguous move): e2e5"));
     e->send("e2e4");
     e->send("e7e5");
     e->send("undo");
     e->send("ping 2");
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 2"; }));
+    ASSERT_TRUE(e->expectLine("pong 2"));
     // After the undo the board is the one after 1. e4.
     auto lines = e->takeLines();
     auto fen = std::find(lines.rbegin(), lines.rend(),
@@ -443,7 +511,7 @@ TEST(XboardProtocol, MoveNowAndAnalyzeExit) {
     e->drain(500ms);
     e->send("exit");
     e->send("ping 4");
-    EXPECT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 4"; }, 3000ms));
+    EXPECT_TRUE(e->expectLine("pong 4", 3000ms));
     // Analysis is over: nothing more is searched.
     e->takeLines();
     auto after = e->drain(500ms);
@@ -588,7 +656,7 @@ TEST(XboardProtocol, PonderHitAnswersAtOnceAndAMissSearches) {
     // A guess that is missed: the engine searches afresh before its move.
     e->send("force");
     e->send("ping 6");
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 6"; }));
+    ASSERT_TRUE(e->expectLine("pong 6"));
     // The engine plays Black; any legal move of ours but the guess.
     e->send("new");
     e->send("hard");
@@ -628,7 +696,7 @@ TEST(XboardProtocol, AnalysisFollowsMovesAndUndoAndPlayotherAnswers) {
     ASSERT_TRUE(e->waitForPrefix("===== Start Pondering", 5000ms)) << e->transcriptText();
     e->send("exit");
     e->send("ping 3");
-    ASSERT_TRUE(e->waitFor([](const std::string& l) { return l == "pong 3"; }));
+    ASSERT_TRUE(e->expectLine("pong 3"));
 
     // playother: the engine takes the side not on move and answers our move.
     e->send("e2e4");

@@ -1,7 +1,10 @@
+// The settings file: what the UCI option phase writes, what the front end
+// reads back, and the book configuration taken from it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
+
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -9,23 +12,13 @@
 
 #include "app/settings.h"
 #include "book/tarvok_book.h"
+#include "engine_driver.h"
 
 namespace {
 
 const char* kIdentity = "Tarvok_v8.05 (32 bit)";
 
-class TempDir {
-  public:
-    TempDir() {
-        char tmpl[] = "/tmp/tarvok-settings-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string file(const char* name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
+using TempDir = testing_engine::ScratchDir;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

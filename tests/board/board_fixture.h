@@ -1,10 +1,18 @@
-// Shared helpers for the board tests: tables built once, boards from FEN,
-// moves from coordinate text without going through the notation layer.
+// Helpers of the board tests: tables built once, boards from FEN, moves from
+// coordinate text without the notation layer, random legal play, the perft
+// suite's positions and captured output.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "board/board.h"
+#include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/tables.h"
 
@@ -17,10 +25,10 @@ inline void ensureBoardTables() {
     (void)built;
 }
 
-inline Board boardFrom(const char* fen) {
+inline Board boardFrom(const std::string& fen) {
     ensureBoardTables();
     Board b;
-    setFromFen(b, fen);
+    setFromFen(b, fen.c_str());
     return b;
 }
 
@@ -30,42 +38,40 @@ inline int squareAt(const char* text) {
 
 // "e2e4", "e7e8q": from, to and promotion only (no double-push flag).
 inline Move plainMove(const char* text) {
-    int promo = 0;
-    switch (text[4]) {
-    case 'n':
-        promo = KNIGHT;
-        break;
-    case 'b':
-        promo = BISHOP;
-        break;
-    case 'r':
-        promo = ROOK;
-        break;
-    case 'q':
-        promo = QUEEN;
-        break;
-    default:
-        break;
-    }
-    return makeMoveCode(squareAt(text), squareAt(text + 2), promo);
+    const char* promo = text[4] != 0 ? std::strchr(" nbrq", text[4]) : nullptr;
+    return makeMoveCode(squareAt(text), squareAt(text + 2),
+                        promo != nullptr ? static_cast<int>(promo - " nbrq") : 0);
+}
+
+inline std::vector<Move> legalMoves(const Board& b) {
+    Move list[MOVELIST_CAPACITY];
+    int n = generateLegal(b, list);
+    return std::vector<Move>(list, list + n);
 }
 
 // The legal move of the position that the text names (flags included), or 0.
 inline Move legalMove(const Board& b, const char* text) {
-    Move moves[MOVELIST_CAPACITY];
-    int n = generateLegal(b, moves);
-    Move want = plainMove(text);
-    for (int i = 0; i < n; ++i)
-        if ((moves[i] & 0x7FFF) == want) return moves[i];
+    for (Move m : legalMoves(b))
+        if ((m & 0x7FFF) == plainMove(text)) return m;
     return NO_MOVE;
 }
 
+inline Board after(const Board& b, unsigned move) {
+    Board child = b;
+    makeMove(child, move);
+    return child;
+}
+
+// A uniformly chosen legal move, or 0 when there is none.
+inline Move randomLegalMove(const Board& b, std::mt19937& rng) {
+    Move list[MOVELIST_CAPACITY];
+    const int n = generateLegal(b, list);
+    return n == 0 ? NO_MOVE : list[rng() % static_cast<unsigned>(n)];
+}
+
 inline std::string moveString(Move m) {
-    std::string s;
-    s += fileChar(moveFrom(m));
-    s += rankChar(moveFrom(m));
-    s += fileChar(moveTo(m));
-    s += rankChar(moveTo(m));
+    std::string s{fileChar(moveFrom(m)), rankChar(moveFrom(m)), fileChar(moveTo(m)),
+                  rankChar(moveTo(m))};
     if (movePromo(m)) s += " nbrq"[movePromo(m)];
     return s;
 }
@@ -74,4 +80,25 @@ inline std::string fenOf(const Board& b) {
     char buf[FEN_BUFFER_SIZE];
     writeFen(b, buf);
     return buf;
+}
+
+// The FEN part (before the first ";") of every line of the perft suite.
+inline std::vector<std::string> perftSuiteFens() {
+    std::vector<std::string> fens;
+    std::ifstream in(std::string(TARVOK_DATA_DIR) + "/perftsuite.epd");
+    for (std::string line; std::getline(in, line);) {
+        std::string fen = line.substr(0, line.find(';'));
+        while (!fen.empty() && (fen.back() == ' ' || fen.back() == '\r')) fen.pop_back();
+        if (!fen.empty()) fens.push_back(fen);
+    }
+    return fens;
+}
+
+// Runs f with standard output captured and returns what it printed.
+template <class F> std::string stdoutOf(F&& f) {
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    f();
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
 }

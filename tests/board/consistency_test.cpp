@@ -1,6 +1,6 @@
-// The incrementally kept state equals the state computed from scratch: after
-// every move of seeded random games, the board is compared field by field
-// with the board setFromFen builds from its own FEN.
+// Seeded random games: after every move the incrementally kept state equals
+// the board setFromFen builds from the position's own FEN, field by field,
+// and the bulk legal-move counter agrees with the generator.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,9 +9,8 @@
 
 #include "board/attacks.h"
 #include "board/notation.h"
-#include "play_support.h"
-
-using namespace playsupport;
+#include "board/perft.h"
+#include "board_fixture.h"
 
 namespace {
 
@@ -54,7 +53,7 @@ TEST(IncrementalState, EqualsStateFromScratchInRandomGames) {
     for (int game = 0; game < kGames; ++game) {
         std::mt19937 rng(1000 + game);
         const std::string& startFen = starts[game % starts.size()];
-        Board b = boardFromFen(startFen.c_str());
+        Board b = boardFrom(startFen);
         std::string moves;
         bool nullPlayed = false;
         for (int ply = 0; ply < kMaxPlies && b.halfmoveClock < 100; ++ply) {
@@ -72,10 +71,12 @@ TEST(IncrementalState, EqualsStateFromScratchInRandomGames) {
             ASSERT_EQ(b.nullMoveCount, m == NULL_MOVE ? before.nullMoveCount + 1 : 0);
 
             const std::string fen = fenOf(b);
-            Board fromScratch = boardFromFen(fen.c_str());
+            Board fromScratch = boardFrom(fen);
             std::string diff = differences(b, fromScratch, !nullPlayed);
             ASSERT_TRUE(diff.empty())
                 << "differs: " << diff << "\n  fen " << fen << history(startFen, moves);
+            ASSERT_EQ(countLegalMoves(b), static_cast<int>(legalMoves(b).size()))
+                << fen << history(startFen, moves);
             ++compared;
         }
     }

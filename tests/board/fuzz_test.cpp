@@ -20,9 +20,7 @@
 #include "board/attacks.h"
 #include "board/gameend.h"
 #include "board/notation.h"
-#include "play_support.h"
-
-using namespace playsupport;
+#include "board_fixture.h"
 
 namespace {
 
@@ -207,7 +205,7 @@ const char* const kMoveTexts[] = {"e2e4", "e7e8q", "e7e8Q", "a7b8N", "Nf3",  "Ng
                                   "0-0",  "Qd1h5", "e8",    "bxa1R", "g1f3", "d7d8r"};
 
 TEST(Robustness, FenReaderOnRandomAndMutatedTexts) {
-    initTablesOnce();
+    ensureBoardTables();
     SilencedStdout quiet;
     Fuzzer fz(7);
     std::vector<std::string> seeds(std::begin(kSeedFens), std::end(kSeedFens));
@@ -246,12 +244,12 @@ TEST(Robustness, FenReaderOnRandomAndMutatedTexts) {
 }
 
 TEST(Robustness, MoveParsersOnRandomAndMutatedTexts) {
-    initTablesOnce();
+    ensureBoardTables();
     SilencedStdout quiet;
     Fuzzer fz(11);
     std::vector<Board> boards;
-    for (const char* fen : kSeedFens) boards.push_back(boardFromFen(fen));
-    for (const std::string& fen : perftSuiteFens()) boards.push_back(boardFromFen(fen.c_str()));
+    for (const char* fen : kSeedFens) boards.push_back(boardFrom(fen));
+    for (const std::string& fen : perftSuiteFens()) boards.push_back(boardFrom(fen));
     for (int i = 0; i < 200000; ++i) {
         std::string text;
         switch (i % 4) {

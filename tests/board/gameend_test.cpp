@@ -7,14 +7,12 @@
 #include "board/gameend.h"
 #include "board/notation.h"
 #include "board/repetition.h"
-#include "play_support.h"
-
-using namespace playsupport;
+#include "board_fixture.h"
 
 namespace {
 
 std::string endOf(const char* fen, bool (*test)(const Board&), bool* over = nullptr) {
-    Board b = boardFromFen(fen);
+    Board b = boardFrom(fen);
     bool result = false;
     std::string out = stdoutOf([&] { result = test(b); });
     if (over) *over = result;
@@ -78,7 +76,7 @@ TEST(GameEnd, RuleDrawsComeBeforeMate) {
 }
 
 TEST(GameEnd, ThreefoldRepetition) {
-    Board b = boardFromFen(START_FEN);
+    Board b = boardFrom(START_FEN);
     play(b, {"Nf3", "Nf6", "Ng1", "Ng8"});
     // Twice is not enough for the game, though the search sees a repetition.
     EXPECT_TRUE(repetitionRing.isRepetition(b.gamePly, b.halfmoveClock));
@@ -91,7 +89,7 @@ TEST(GameEnd, ThreefoldRepetition) {
               "1/2-1/2 {draw by triple repetition}\n");
 
     // Late in a game the plies wrap around the ring.
-    b = boardFromFen("4k3/8/8/8/8/8/8/RN2K3 w - - 0 75");
+    b = boardFrom("4k3/8/8/8/8/8/8/RN2K3 w - - 0 75");
     ASSERT_EQ(b.gamePly, 148);
     play(b, {"Nc3", "Kd8", "Nb1", "Ke8", "Nc3", "Kd8", "Nb1"});
     EXPECT_EQ(stdoutOf([&] { EXPECT_FALSE(checkGameEnd(b)); }), "");
@@ -100,7 +98,7 @@ TEST(GameEnd, ThreefoldRepetition) {
               "1/2-1/2 {draw by triple repetition}\n");
 
     // Both rules at once: the repetition is announced.
-    b = boardFromFen("4k3/8/8/8/8/8/8/RN2K3 w - - 94 60");
+    b = boardFrom("4k3/8/8/8/8/8/8/RN2K3 w - - 94 60");
     play(b, {"Nc3", "Kd8", "Nb1", "Ke8", "Nc3", "Kd8", "Nb1", "Ke8"});
     EXPECT_EQ(b.halfmoveClock, 102);
     EXPECT_EQ(stdoutOf([&] { EXPECT_TRUE(checkGameEnd(b)); }),
@@ -111,7 +109,7 @@ TEST(GameEnd, ClockLargerThanTheGameIsNoRepetition) {
     // The clock reaches back before the game's first ply and past the ring.
     for (const char* fen : {"4k3/8/8/8/8/8/8/RN2K3 w - - 40 1", "4k3/8/8/8/8/8/8/RN2K3 b - - 99 1",
                             "4k3/8/8/8/8/8/8/RN2K3 w - - 99 200"}) {
-        Board b = boardFromFen(fen);
+        Board b = boardFrom(fen);
         EXPECT_FALSE(repetitionRing.isThreefold(b.gamePly, b.halfmoveClock)) << fen;
         EXPECT_FALSE(repetitionRing.isRepetition(b.gamePly, b.halfmoveClock)) << fen;
         EXPECT_EQ(stdoutOf([&] { EXPECT_FALSE(checkGameEnd(b)); }), "") << fen;

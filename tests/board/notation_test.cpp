@@ -5,9 +5,7 @@
 #include <string>
 
 #include "board/notation.h"
-#include "play_support.h"
-
-using namespace playsupport;
+#include "board_fixture.h"
 
 namespace {
 
@@ -47,23 +45,23 @@ TEST(MoveText, PrintedForms) {
 }
 
 TEST(CoordinateMove, ResolvesToTheGeneratorsMoveWithItsFlags) {
-    Board start = boardFromFen(START_FEN);
+    Board start = boardFrom(START_FEN);
     const Move e2e4 = makeMoveCode(E2, E4) | DOUBLE_PUSH_FLAG;
     EXPECT_EQ(parseCoordinateMove(start, "e2e4"), e2e4);
     EXPECT_EQ(parseCoordinateMove(start, "e2e4\n"), e2e4);
     EXPECT_EQ(parseCoordinateMove(start, "e2e4 and more"), e2e4);
     EXPECT_EQ(parseCoordinateMove(start, "g1f3"), makeMoveCode(G1_, F3));
 
-    Board ep = boardFromFen("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
+    Board ep = boardFrom("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
     EXPECT_EQ(parseCoordinateMove(ep, "e5d6"), makeMoveCode(35, 44));
 
-    Board castling = boardFromFen(kCastlingFen);
+    Board castling = boardFrom(kCastlingFen);
     EXPECT_EQ(parseCoordinateMove(castling, "e1g1"), 67);
     EXPECT_EQ(parseCoordinateMove(castling, "e1c1"), 323);
 }
 
 TEST(CoordinateMove, PromotionLetterEitherCaseAndRequired) {
-    Board b = boardFromFen(kPromotionFen);
+    Board b = boardFrom(kPromotionFen);
     EXPECT_EQ(parseCoordinateMove(b, "e7e8q"), makeMoveCode(E7, E8, QUEEN));
     EXPECT_EQ(parseCoordinateMove(b, "e7e8Q"), makeMoveCode(E7, E8, QUEEN));
     EXPECT_EQ(parseCoordinateMove(b, "e7e8n"), makeMoveCode(E7, E8, KNIGHT));
@@ -75,14 +73,14 @@ TEST(CoordinateMove, PromotionLetterEitherCaseAndRequired) {
 }
 
 TEST(CoordinateMove, RejectsSanShortAndMalformedTexts) {
-    Board start = boardFromFen(START_FEN);
+    Board start = boardFrom(START_FEN);
     for (const char* t : {"Nf3", "Ng1f3", "Kd1", "O-O", "o-o", "exd3", "e2xe4", "", "e", "e2",
                           "e2\n", "e2e", "e2e5", "i2e4", "e0e4", "e2e9", "E2E4", "0000"})
         EXPECT_EQ(parseCoordinateMove(start, t), NO_MOVE) << '"' << t << '"';
 }
 
 TEST(SanMove, PieceMovesAndDisambiguation) {
-    Board start = boardFromFen(START_FEN);
+    Board start = boardFrom(START_FEN);
     const Move nf3 = makeMoveCode(G1_, F3);
     for (const char* t : {"Nf3", "Nf3+", "Ng1f3", "Ngf3", "N1f3", "g1f3", "Nxf3"})
         EXPECT_EQ(parseSanMove(start, t), nf3) << t;
@@ -93,20 +91,20 @@ TEST(SanMove, PieceMovesAndDisambiguation) {
 
     // exd5 and cxd5: the a-ward capture comes first in the list, so the file
     // condition is what picks the c-pawn.
-    Board pawns = boardFromFen("4k3/8/8/3p4/2P1P3/8/8/4K3 w - - 0 1");
+    Board pawns = boardFrom("4k3/8/8/3p4/2P1P3/8/8/4K3 w - - 0 1");
     EXPECT_EQ(parseSanMove(pawns, "exd5"), makeMoveCode(27, 36));
     EXPECT_EQ(parseSanMove(pawns, "cxd5"), makeMoveCode(29, 36));
     EXPECT_EQ(parseSanMove(pawns, "cd5"), makeMoveCode(29, 36));
 
-    Board knights = boardFromFen("1n2k3/8/5n2/8/8/8/8/4K3 b - - 0 1");
+    Board knights = boardFrom("1n2k3/8/5n2/8/8/8/8/4K3 b - - 0 1");
     EXPECT_EQ(parseSanMove(knights, "Nbd7"), makeMoveCode(62, 52));
     EXPECT_EQ(parseSanMove(knights, "Nfd7"), makeMoveCode(42, 52));
 
-    Board rooks = boardFromFen("7k/8/8/8/8/4R3/8/K3R3 w - - 0 1");
+    Board rooks = boardFrom("7k/8/8/8/8/4R3/8/K3R3 w - - 0 1");
     EXPECT_EQ(parseSanMove(rooks, "R1e2"), makeMoveCode(3, 11));
     EXPECT_EQ(parseSanMove(rooks, "R3e2"), makeMoveCode(19, 11));
 
-    Board ep = boardFromFen("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
+    Board ep = boardFrom("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
     EXPECT_EQ(parseSanMove(ep, "exd6"), makeMoveCode(35, 44));
 
     Board black = after(start, makeMoveCode(E2, E4) | DOUBLE_PUSH_FLAG);
@@ -115,7 +113,7 @@ TEST(SanMove, PieceMovesAndDisambiguation) {
 }
 
 TEST(SanMove, Promotions) {
-    Board b = boardFromFen(kPromotionFen);
+    Board b = boardFrom(kPromotionFen);
     const Move queen = makeMoveCode(E7, E8, QUEEN);
     // Without from-square the promotion letter plays no part: the queen comes
     // first among the legal moves; "=" ends the scan.
@@ -126,7 +124,7 @@ TEST(SanMove, Promotions) {
 }
 
 TEST(SanMove, CastlingBySideToMove) {
-    Board white = boardFromFen(kCastlingFen);
+    Board white = boardFrom(kCastlingFen);
     EXPECT_EQ(parseSanMove(white, "O-O"), 67);
     EXPECT_EQ(parseSanMove(white, "o-o"), 67);
     EXPECT_EQ(parseSanMove(white, "O-O+"), 67);
@@ -135,18 +133,18 @@ TEST(SanMove, CastlingBySideToMove) {
     EXPECT_EQ(parseSanMove(white, "0-0"), NO_MOVE);
     EXPECT_EQ(parseSanMove(white, "0-0-0"), NO_MOVE);
 
-    Board black = boardFromFen("r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1");
+    Board black = boardFrom("r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1");
     EXPECT_EQ(parseSanMove(black, "O-O"), 3707);
     EXPECT_EQ(parseSanMove(black, "o-o-o"), 3963);
 
     // A rook on f2 covers f1: only the queen-side castling is legal.
-    Board attacked = boardFromFen("4k3/8/8/8/8/8/5r2/R3K2R w KQ - 0 1");
+    Board attacked = boardFrom("4k3/8/8/8/8/8/5r2/R3K2R w KQ - 0 1");
     EXPECT_EQ(parseSanMove(attacked, "O-O"), NO_MOVE);
     EXPECT_EQ(parseSanMove(attacked, "O-O-O"), 323);
 }
 
 TEST(SanMove, OddTextsGiveNoMoveOrTheFirstTwoSquares) {
-    Board start = boardFromFen(START_FEN);
+    Board start = boardFrom(START_FEN);
     for (const char* t :
          {"", "N", "x", "+", "Nx", "N3", "Nf", "O-", "o-", "P", "-", "abcdefgh12345678"})
         EXPECT_EQ(parseSanMove(start, t), NO_MOVE) << '"' << t << '"';
@@ -160,7 +158,7 @@ TEST(SanMove, OddTextsGiveNoMoveOrTheFirstTwoSquares) {
 TEST(MoveText, EveryLegalMoveRoundTrips) {
     int checked = 0;
     for (const std::string& fen : perftSuiteFens()) {
-        Board b = boardFromFen(fen.c_str());
+        Board b = boardFrom(fen);
         for (Move m : legalMoves(b)) {
             ASSERT_EQ(parseCoordinateMove(b, text(m).c_str()), m) << fen << " " << text(m);
             ASSERT_EQ(parseCoordinateMove(b, text(m, true).c_str()), m) << fen << " " << text(m);

@@ -2,14 +2,9 @@
 // random play from the start and from positions full of castling, en-passant
 // and promotion cases; perft 3 is compared per root move. One stockfish
 // process serves all positions; it is killed when the test ends, also when
-// the test fails, and it dies with the test process if that crashes.
+// the test fails, and it ends at the end of its input if the test crashes.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,9 +15,9 @@
 #include <vector>
 
 #include "board/notation.h"
-#include "play_support.h"
-
-using namespace playsupport;
+#include "board/perft.h"
+#include "board_fixture.h"
+#include "engine_driver.h"
 
 namespace {
 
@@ -37,106 +32,18 @@ std::string findStockfish() {
     return "";
 }
 
-// A child process spoken to through a pair of pipes, line by line.
-class UciChild {
-  public:
-    explicit UciChild(const std::string& program) {
-        int toChild[2], fromChild[2];
-        if (pipe(toChild) != 0) return;
-        if (pipe(fromChild) != 0) {
-            close(toChild[0]);
-            close(toChild[1]);
-            return;
-        }
-        const pid_t parent = getpid();
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent) _exit(127);
-            dup2(toChild[0], 0);
-            dup2(fromChild[1], 1);
-            close(toChild[0]);
-            close(toChild[1]);
-            close(fromChild[0]);
-            close(fromChild[1]);
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(toChild[0]);
-        close(fromChild[1]);
-        in_ = toChild[1];
-        out_ = fromChild[0];
-        if (pid_ < 0) {
-            close(in_);
-            close(out_);
-            in_ = out_ = -1;
-        }
-        // A child that dies must not take the test down through SIGPIPE.
-        oldPipeHandler_ = signal(SIGPIPE, SIG_IGN);
-    }
-    ~UciChild() {
-        if (in_ >= 0) close(in_);
-        if (out_ >= 0) close(out_);
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        signal(SIGPIPE, oldPipeHandler_);
-    }
-    UciChild(const UciChild&) = delete;
-    UciChild& operator=(const UciChild&) = delete;
-
-    bool running() const { return pid_ > 0; }
-
-    bool send(const std::string& text) {
-        size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = write(in_, text.data() + done, text.size() - done);
-            if (n <= 0) return false;
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
-
-    // One line without its end; false on end of output or after timeoutMs.
-    bool readLine(std::string& line, int timeoutMs) {
-        for (;;) {
-            size_t end = pending_.find('\n');
-            if (end != std::string::npos) {
-                line = pending_.substr(0, end);
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                pending_.erase(0, end + 1);
-                return true;
-            }
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, timeoutMs) <= 0) return false;
-            char buf[4096];
-            ssize_t n = read(out_, buf, sizeof buf);
-            if (n <= 0) return false;
-            pending_.append(buf, static_cast<size_t>(n));
-        }
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int in_ = -1, out_ = -1;
-    std::string pending_;
-    sighandler_t oldPipeHandler_ = SIG_DFL;
-};
-
-constexpr int kTimeoutMs = 30000;
+using namespace testing_engine;
+constexpr Duration kTimeout = 5000ms;
 
 // Root move (lower-case promotion letter) -> leaves below it.
 using Divide = std::map<std::string, long long>;
 
-bool stockfishDivide(UciChild& sf, const std::string& fen, int depth, Divide& divide,
+bool stockfishDivide(EngineProcess& sf, const std::string& fen, int depth, Divide& divide,
                      long long& total, std::string& error) {
-    if (!sf.send("position fen " + fen + "\ngo perft " + std::to_string(depth) + "\n")) {
-        error = "cannot write to stockfish";
-        return false;
-    }
-    std::string line;
-    while (sf.readLine(line, kTimeoutMs)) {
+    sf.send("position fen " + fen);
+    sf.send("go perft " + std::to_string(depth));
+    while (auto next = sf.readLine(kTimeout)) {
+        const std::string& line = *next;
         if (line.rfind("Nodes searched:", 0) == 0) {
             total = std::atoll(line.c_str() + 15);
             return true;
@@ -150,10 +57,12 @@ bool stockfishDivide(UciChild& sf, const std::string& fen, int depth, Divide& di
 }
 
 Divide ownDivide(const Board& b, int depth) {
+    Move moves[MOVELIST_CAPACITY];
+    U64 counts[MOVELIST_CAPACITY];
     Divide divide;
     char buf[MOVE_TEXT_SIZE];
-    for (Move m : legalMoves(b))
-        divide[formatMove(m, buf, true)] = depth == 1 ? 1 : perft(after(b, m), depth - 1);
+    for (int i = 0, n = perftDivide(b, depth, moves, counts); i < n; ++i)
+        divide[formatMove(moves[i], buf, true)] = static_cast<long long>(counts[i]);
     return divide;
 }
 
@@ -197,13 +106,10 @@ TEST(StockfishDifferential, PerftThreeByRootMove) {
     const std::string path = findStockfish();
     ASSERT_FALSE(path.empty()) << "stockfish is not installed (looked for /usr/games/stockfish "
                                   "and on PATH); install it with: apt-get install -y stockfish";
-    UciChild sf(path);
-    ASSERT_TRUE(sf.running()) << "could not start " << path;
-    ASSERT_TRUE(sf.send("uci\n"));
-    std::string line;
-    bool ready = false;
-    while (!ready && sf.readLine(line, kTimeoutMs)) ready = line == "uciok";
-    ASSERT_TRUE(ready) << path << " did not answer \"uci\" with \"uciok\"";
+    ScratchDir dir;
+    EngineProcess sf(dir.path(), {}, 0, path);
+    sf.send("uci");
+    ASSERT_TRUE(sf.expectLine("uciok", kTimeout)) << path;
 
     // The positions: random walks of random length from each start.
     std::vector<std::string> starts;
@@ -216,7 +122,7 @@ TEST(StockfishDifferential, PerftThreeByRootMove) {
     int compared = 0;
     std::mt19937 rng(20240611);
     for (const std::string& start : starts) {
-        Board b = boardFromFen(start.c_str());
+        Board b = boardFrom(start);
         const int plies = static_cast<int>(rng() % 24);
         for (int p = 0; p < plies; ++p) {
             Move m = randomLegalMove(b, rng);
@@ -241,7 +147,7 @@ TEST(StockfishDifferential, PerftThreeByRootMove) {
         ++compared;
     }
     EXPECT_GE(compared, 200);
-    sf.send("quit\n");
+    sf.send("quit");
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include <sstream>
 #include <vector>
 
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/tables.h"
 #include "eval/evaluate.h"
 
@@ -87,6 +89,26 @@ void EvalTest::SetUp() {
 void EvalTest::TearDown() {
     eval::resetEvaluationParameters();
     initEvaluation(nullptr);
+}
+
+std::vector<std::string> randomPlay(const std::vector<std::string>& starts, int plies,
+                                    unsigned seed) {
+    std::vector<std::string> out;
+    unsigned x = seed;
+    for (const std::string& fen : starts) {
+        Board board = boardFrom(fen);
+        for (int ply = 0; ply < plies; ++ply) {
+            Move moves[MOVELIST_CAPACITY];
+            const int n = generateLegal(board, moves);
+            if (n == 0) break;
+            x = x * 1103515245u + 12345u;
+            makeMove(board, moves[(x >> 8) % n]);
+            char buf[FEN_BUFFER_SIZE];
+            writeFen(board, buf);
+            out.emplace_back(buf);
+        }
+    }
+    return out;
 }
 
 } // namespace evaltest

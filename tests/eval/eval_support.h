@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "board/board.h"
 #include "eval/params.h"
@@ -22,6 +23,10 @@ eval::EvalTrace traceOf(const std::string& fen);
 std::string mirrorFen(const std::string& fen);
 // Squares by name ("e4").
 int sq(const char* name);
+// Random legal games from each position (seeded), keeping every position on
+// the way as FEN.
+std::vector<std::string> randomPlay(const std::vector<std::string>& starts, int plies,
+                                    unsigned seed);
 
 // Every test starts and ends with default weights and no evaluation hash.
 class EvalTest : public ::testing::Test {

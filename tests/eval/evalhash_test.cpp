@@ -49,12 +49,4 @@ TEST(EvalHash, StoresKeepSixteenBitsOfTheScore) {
     }
 }
 
-TEST(EvalHash, EntriesForTheSizeSetting) {
-    EXPECT_EQ(EvalHash::entriesForSetting(64), 4194304u);
-    EXPECT_EQ(EvalHash::entriesForSetting(1), 65536u);
-    EXPECT_EQ(EvalHash::entriesForSetting(0), 65536u);
-    EXPECT_EQ(EvalHash::entriesForSetting(-20), 65536u);
-    EXPECT_EQ(EvalHash::DEFAULT_ENTRIES, 4194304u);
-}
-
 } // namespace

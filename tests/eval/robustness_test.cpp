@@ -139,16 +139,8 @@ TEST_F(Robustness, RandomPlacementsStayInBounds) {
 
 TEST_F(Robustness, RandomGamesStayInBounds) {
     Lcg rng(99);
-    for (int game = 0; game < 20; ++game) {
-        Board board = boardFrom(START_FEN);
-        for (int ply = 0; ply < 200; ++ply) {
-            check(board, rng, "game " + std::to_string(game) + " ply " + std::to_string(ply));
-            Move moves[MOVELIST_CAPACITY];
-            const int n = generateLegal(board, moves);
-            if (n == 0) break;
-            makeMove(board, moves[rng.next(static_cast<unsigned>(n))]);
-        }
-    }
+    for (const std::string& fen : randomPlay(std::vector<std::string>(20, START_FEN), 200, 99))
+        check(boardFrom(fen), rng, fen);
 }
 
 TEST_F(Robustness, DegenerateBoards) {

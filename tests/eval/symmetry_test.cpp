@@ -58,27 +58,6 @@ std::vector<std::string> suitePositions() {
     return fens;
 }
 
-// Random legal games from each position, keeping every position on the way.
-std::vector<std::string> randomPlay(const std::vector<std::string>& starts, int plies,
-                                    unsigned seed) {
-    std::vector<std::string> out;
-    unsigned x = seed;
-    for (const std::string& fen : starts) {
-        Board board = boardFrom(fen);
-        for (int ply = 0; ply < plies; ++ply) {
-            Move moves[MOVELIST_CAPACITY];
-            const int n = generateLegal(board, moves);
-            if (n == 0) break;
-            x = x * 1103515245u + 12345u;
-            makeMove(board, moves[(x >> 8) % n]);
-            char buf[FEN_BUFFER_SIZE];
-            writeFen(board, buf);
-            out.emplace_back(buf);
-        }
-    }
-    return out;
-}
-
 class Symmetry : public EvalTest {
   protected:
     void expectSymmetric(const std::vector<std::string>& fens, int& neutralised) {

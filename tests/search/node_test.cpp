@@ -167,9 +167,61 @@ TEST_F(NodeTest, NullMoveCounterAndConditions) {
     EXPECT_EQ(withCount(0), withCount(2));
 }
 
-TEST_F(NodeTest, NullMoveFailHighReturnsBeta) {
+TEST_F(NodeTest, ANullMoveFailingHighCutsTheNodeWithOneReducedSearch) {
+    // White is a queen and a knight up: passing still holds beta.
     setPosition("4k3/pppppppp/8/8/8/8/PPPPPPPP/3QK1N1 w - - 0 1");
+    EXPECT_EQ(nodesOfSearch(5, -100, 100), 2); // the node and its null child at 5 - 1 - 3
     EXPECT_EQ(node(5, -100, 100), 100);
+    shared().useNullMove = 0;
+    EXPECT_EQ(nodesOfSearch(5, -100, 100), 41);
+    EXPECT_EQ(node(5, -100, 100), 100);
+}
+
+TEST_F(NodeTest, ChecksAndRecapturesAreSearchedOnePlyDeeper) {
+    // At depth 1 every child is a quiescence search, except a child reached
+    // by a check or by a recapture, which gets a full-width node of its own.
+    setPosition("4k3/8/8/8/8/8/8/R3K3 w - - 0 1"); // only Ra8 gives check
+    EXPECT_EQ(nodesOfSearch(1, -SCORE_MATE, SCORE_MATE), 2 + 17);
+    EXPECT_EQ(ctx().nodes, 2);
+    // After exd5 Black can recapture (cxd5) or take elsewhere (gxh4): only
+    // the recapture is extended.
+    setPosition("4k3/8/2p5/3p2p1/4P2P/8/8/4K3 w - - 0 1");
+    play("e4d5");
+    EXPECT_EQ(nodesOfSearch(1, -SCORE_MATE, SCORE_MATE), 2 + 30);
+    EXPECT_EQ(ctx().nodes, 2);
+
+    shared().useExtensions = 0;
+    EXPECT_EQ(nodesOfSearch(1, -SCORE_MATE, SCORE_MATE), 1 + 25);
+    setPosition("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
+    EXPECT_EQ(nodesOfSearch(1, -SCORE_MATE, SCORE_MATE), 1 + 17);
+}
+
+TEST_F(NodeTest, TheTableKeepsEachResultWithItsBound) {
+    setPosition(MIDDLEGAME);
+    const U64 key = board().boardkey;
+    TranspositionTable& tt = ctx().tt;
+    // Inside the window: an exact score, returned by later probes whatever
+    // their window, so the same search again is one node.
+    EXPECT_EQ(nodesOfSearch(4, -SCORE_MATE, SCORE_MATE), 4353);
+    const int v = node(4, -SCORE_MATE, SCORE_MATE);
+    EXPECT_EQ(v, 6);
+    EXPECT_EQ(ctx().nodes, 1);
+    EXPECT_EQ(tt.probe(key, 4, v + 1, v + 2), v);
+    EXPECT_EQ(tt.probe(key, 5, -SCORE_MATE, SCORE_MATE), TT_NO_CUTOFF);
+    // Failing low: an upper bound at alpha.
+    env.clearTables();
+    EXPECT_EQ(node(4, v + 200, v + 201), v + 200);
+    EXPECT_EQ(tt.probe(key, 4, v + 200, v + 300), v + 200);
+    EXPECT_EQ(tt.probe(key, 4, v + 199, v + 300), TT_NO_CUTOFF);
+    EXPECT_EQ(tt.bestMove(key), NO_MOVE);
+    // Failing high on a move (a null move's cut stores nothing): a lower
+    // bound at beta, with the move that cut.
+    shared().useNullMove = 0;
+    env.clearTables();
+    EXPECT_EQ(node(4, v - 201, v - 200), v - 200);
+    EXPECT_EQ(tt.probe(key, 4, -SCORE_MATE, v - 200), v - 200);
+    EXPECT_EQ(tt.probe(key, 4, -SCORE_MATE, v - 199), TT_NO_CUTOFF);
+    EXPECT_NE(tt.bestMove(key), NO_MOVE);
 }
 
 TEST_F(NodeTest, SwitchedOffOrStoppedNodesReturnTheirSentinels) {

@@ -80,13 +80,19 @@ class DrivenClock {
         tick_ = false;
         setTimeSource(nullptr);
     }
-    static void advance(std::int32_t ms) { now_ += ms; }
+    static void set(std::int32_t ms) { now_ = ms; }
+    static std::int32_t now() { return now_; }
+    // Wraps like the millisecond clock it stands for.
+    static void advance(std::int32_t ms) {
+        now_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(now_) +
+                                         static_cast<std::uint32_t>(ms));
+    }
     // Each reading moves the clock on by one millisecond.
     static void tickOnRead(bool on) { tick_ = on; }
 
   private:
     static std::int32_t read() {
-        if (tick_) ++now_;
+        if (tick_) advance(1);
         return now_;
     }
     static inline std::int32_t now_ = 100000;

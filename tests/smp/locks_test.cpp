@@ -23,32 +23,6 @@ class LocksTest : public ::testing::Test {
     TestInstance instance;
 };
 
-TEST(ObjectNames, PrefixIdentityAndNumber) {
-    char name[OBJECT_NAME_SIZE];
-    objectName(name, OUTPUT_LOCK_PREFIX, SUFFIX);
-    EXPECT_STREQ(name, "handleMutex_IO_Tarvok_v8.05 (32 bit)");
-    objectName(name, SPLIT_LOCK_PREFIX, SUFFIX, 7, true);
-    EXPECT_STREQ(name, "Mutex_SBlock_Tarvok_v8.05 (32 bit)_7");
-    objectName(name, START_SLAVE_PREFIX, SUFFIX, 0, false);
-    EXPECT_STREQ(name, "handleStartSlaveTarvok_v8.05 (32 bit)0");
-    objectName(name, BLOCK_READY_PREFIX, SUFFIX, 99, true);
-    EXPECT_STREQ(name, "handleSbReady_Tarvok_v8.05 (32 bit)_99");
-    // At most 50 characters of the identity are used.
-    std::string longId(80, 'x');
-    objectName(name, START_SEARCH_PREFIX, longId.c_str(), 12, false);
-    EXPECT_EQ(std::string(name), "handleStartSearch" + std::string(50, 'x') + "12");
-}
-
-pid_t forkHolder(Pipe& pipe, const char* name) {
-    return forkChild([&] {
-        NamedMutex m;
-        if (!m.open(name) || m.lock(1000) != WaitResult::Acquired) return 1;
-        pipe.send("L");
-        platform::sleepMs(30000);
-        return 0;
-    });
-}
-
 TEST_F(LocksTest, TimeOutPrintsTheDiagnosticAndGoesOnWithoutTheLock) {
     NamedMutex lock;
     ASSERT_TRUE(lock.create("lock"));

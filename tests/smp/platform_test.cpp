@@ -32,17 +32,6 @@ class PlatformTest : public ::testing::Test {
     TestInstance instance;
 };
 
-// A child that takes the mutex, reports "L" and holds it until killed.
-pid_t forkHolder(Pipe& pipe, const char* name) {
-    return forkChild([&] {
-        NamedMutex m;
-        if (!m.open(name) || m.lock(1000) != WaitResult::Acquired) return 1;
-        pipe.send("L");
-        platform::sleepMs(30000);
-        return 0;
-    });
-}
-
 TEST_F(PlatformTest, MutexExcludesOtherProcesses) {
     struct Counter {
         int go;
@@ -66,8 +55,10 @@ TEST_F(PlatformTest, MutexExcludesOtherProcesses) {
                 m.created || !l.open("lock"))
                 return 10;
             volatile Counter* c = static_cast<Counter*>(m.address);
-            while (!c->go) {
-            }
+            // The parent sets go within milliseconds; give up after 5 s.
+            auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!c->go)
+                if (std::chrono::steady_clock::now() > giveUp) return 13;
             for (int r = 0; r < kRounds; ++r) {
                 if (l.lock(5000) != WaitResult::Acquired) return 11;
                 int inside = c->inside;

@@ -104,14 +104,14 @@ void answerTasksAtOnce(SearchProcess& process) {
     wakeAllSlaves(process);
 }
 
-namespace {
-std::int32_t drivenNow = 1000;
-}
-std::int32_t drivenClock() {
-    return drivenNow;
-}
-void setDrivenClock(std::int32_t ms) {
-    drivenNow = ms;
+pid_t forkHolder(Pipe& pipe, const char* name) {
+    return forkChild([&] {
+        platform::NamedMutex m;
+        if (!m.open(name) || m.lock(1000) != platform::WaitResult::Acquired) return 1;
+        pipe.send("L");
+        platform::sleepMs(30000);
+        return 0;
+    });
 }
 
 // ---- Children started through the platform layer ----

@@ -98,10 +98,8 @@ struct SearchProcess;
 // Process 0 of the process tests: every task handed to it is answered by
 // signalling its end at once; at running = 0 it wakes the slaves.
 void answerTasksAtOnce(SearchProcess& process);
-
-// A process-wide time source the tests set by hand.
-std::int32_t drivenClock();
-void setDrivenClock(std::int32_t ms);
+// A child that takes the named mutex, reports "L" and holds it until killed.
+pid_t forkHolder(Pipe& pipe, const char* name);
 
 template <class Pred> bool waitUntil(Pred pred, int timeoutMs) {
     for (int waited = 0; waited <= timeoutMs; waited += 5) {

@@ -1,7 +1,8 @@
-// Drives build/tarvok the way a GUI does: a fresh working directory, pipes
-// for standard input and output, answers awaited with time-outs. The engine
-// runs in its own process group, which the driver kills when it is done,
-// also when a test fails half-way.
+// Drives build/tarvok the way a GUI does (or another program, such as
+// stockfish as a perft oracle): a fresh working directory, pipes for standard
+// input and output, answers awaited with time-outs. The program runs in its
+// own process group, which the driver kills when it is done, also when a
+// test fails half-way.
 #pragma once
 
 #include <chrono>
@@ -35,11 +36,11 @@ std::string engineBinary();
 
 class EngineProcess {
   public:
-    // Starts the engine in dir with no arguments (as a GUI does). A nonzero
-    // fileSizeLimit (bytes) limits the files and shared-memory objects the
-    // engine can make, as a small /dev/shm would.
+    // Starts the engine (or program) in dir, with no arguments as a GUI does.
+    // A nonzero fileSizeLimit (bytes) limits the files and shared-memory
+    // objects the engine can make, as a small /dev/shm would.
     explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {},
-                           long fileSizeLimit = 0);
+                           long fileSizeLimit = 0, const std::string& program = engineBinary());
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
@@ -58,9 +59,16 @@ class EngineProcess {
                                        Duration timeout = 10000ms);
     // Waits for a line that starts with prefix.
     std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 10000ms);
+    // Waits for the line text, or for a line starting with prefix; on
+    // time-out the test fails with what was awaited and the lines that came.
+    bool expectLine(const std::string& text, Duration timeout = 5000ms);
+    std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms);
+    // Sends ping n and waits for its pong: every line the commands before it
+    // caused has arrived. Returns the lines since the last takeLines.
+    std::vector<std::string> sync(Duration timeout = 5000ms);
     // Lines read since the last call of takeLines (or the start).
     std::vector<std::string> takeLines();
-    // Reads whatever arrives within the given quiet time.
+    // Reads whatever arrives within the given quiet time (at most 5 s in all).
     std::vector<std::string> drain(Duration quiet = 300ms);
     // Everything read so far, one line each.
     const std::vector<std::string>& transcript() const { return transcript_; }
@@ -81,6 +89,7 @@ class EngineProcess {
     std::string pending_;
     std::vector<std::string> transcript_;
     std::size_t taken_ = 0;
+    int pings_ = 0;
 };
 
 // Process ids of running processes whose working directory is dir (the

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <poll.h>
 #include <sstream>
@@ -57,10 +58,10 @@ std::string engineBinary() {
 }
 
 EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args,
-                             long fileSizeLimit) {
+                             long fileSizeLimit, const std::string& program) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-    std::string binary = engineBinary();
+    const std::string& binary = program;
     // Nothing buffered may be written twice, by the child as well.
     std::fflush(nullptr);
     pid_ = fork();
@@ -174,6 +175,43 @@ std::optional<std::string> EngineProcess::waitForPrefix(const std::string& prefi
     return waitFor([&](const std::string& l) { return l.rfind(prefix, 0) == 0; }, timeout);
 }
 
+namespace {
+
+std::string lastLines(const std::vector<std::string>& lines, std::size_t from) {
+    std::string text;
+    for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
+    return text.empty() ? " (none)" : text;
+}
+
+} // namespace
+
+bool EngineProcess::expectLine(const std::string& text, Duration timeout) {
+    std::size_t from = transcript_.size();
+    if (waitFor([&](const std::string& l) { return l == text; }, timeout)) return true;
+    ADD_FAILURE() << "no line \"" << text << "\" within " << timeout.count()
+                  << " ms; lines read meanwhile:" << lastLines(transcript_, from);
+    return false;
+}
+
+std::optional<std::string> EngineProcess::expectPrefix(const std::string& prefix,
+                                                       Duration timeout) {
+    std::size_t from = transcript_.size();
+    auto line = waitForPrefix(prefix, timeout);
+    if (!line)
+        ADD_FAILURE() << "no line starting \"" << prefix << "\" within " << timeout.count()
+                      << " ms; lines read meanwhile:" << lastLines(transcript_, from);
+    return line;
+}
+
+std::vector<std::string> EngineProcess::sync(Duration timeout) {
+    const std::string n = std::to_string(++pings_ + 1000);
+    send("ping " + n);
+    expectLine("pong " + n, timeout);
+    std::vector<std::string> lines = takeLines();
+    if (!lines.empty() && lines.back() == "pong " + n) lines.pop_back();
+    return lines;
+}
+
 std::vector<std::string> EngineProcess::takeLines() {
     std::vector<std::string> lines(transcript_.begin() + static_cast<long>(taken_),
                                    transcript_.end());
@@ -182,7 +220,9 @@ std::vector<std::string> EngineProcess::takeLines() {
 }
 
 std::vector<std::string> EngineProcess::drain(Duration quiet) {
-    while (readLine(quiet)) {
+    // An engine that never falls silent must not keep the test here.
+    auto deadline = Clock::now() + 5000ms;
+    while (Clock::now() < deadline && readLine(quiet)) {
     }
     return takeLines();
 }

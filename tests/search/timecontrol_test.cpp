@@ -3,19 +3,15 @@
 
 #include <climits>
 
-#include "process_helpers.h"
 #include "search/timecontrol.h"
+#include "search_fixture.h"
 
 namespace {
 
 class DrivenClockTest : public ::testing::Test {
   protected:
-    DrivenClockTest() {
-        setDrivenClock(100000);
-        setTimeSource(drivenClock);
-    }
-    ~DrivenClockTest() override { setTimeSource(nullptr); }
-    static void advance(std::int32_t ms) { setDrivenClock(msBetween(-ms, drivenClock())); }
+    static void advance(std::int32_t ms) { DrivenClock::advance(ms); }
+    DrivenClock clock;
 };
 
 TEST_F(DrivenClockTest, StopwatchIsUpOnlyAfterItsLimit) {
@@ -36,12 +32,12 @@ TEST_F(DrivenClockTest, StopwatchIsUpOnlyAfterItsLimit) {
 }
 
 TEST_F(DrivenClockTest, StopwatchAcrossTheWrapOfTheMillisecondClock) {
-    setDrivenClock(INT_MAX - 10);
+    DrivenClock::set(INT_MAX - 10);
     Stopwatch sw{};
     sw.setLimit(100);
     sw.start();
     advance(100);
-    EXPECT_LT(drivenClock(), 0);
+    EXPECT_LT(DrivenClock::now(), 0);
     EXPECT_EQ(sw.elapsed(), 100);
     EXPECT_FALSE(sw.timeIsUp());
     advance(1);
@@ -54,7 +50,7 @@ TEST_F(DrivenClockTest, ZeroIsNeverAReadingSoItMeansNeverStarted) {
     sw.printElapsed();
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\n\nStopwatch: It appears that the stopwatch was never started!\n");
-    setDrivenClock(0);
+    DrivenClock::set(0);
     EXPECT_EQ(nowMs(), 1);
     sw.start();
     EXPECT_NE(sw.getStartTime(), 0);

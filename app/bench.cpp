@@ -50,8 +50,8 @@ class BenchSettings {
 
 bool GameController::toolRunning() const {
     const std::int32_t task = sharedLoad(pShared->allSearchprocesEnabled);
-    return searchState != 0 && (task == TASK_TUNE || task == TASK_TUNE_VARIANT ||
-                                task == TASK_EPD_SUITE);
+    return searchState != 0 &&
+           (task == TASK_TUNE || task == TASK_TUNE_VARIANT || task == TASK_EPD_SUITE);
 }
 
 void GameController::startToolTask(int code, int argument) {

@@ -178,7 +178,9 @@ Measurement measureError(ToolSearch& tool, int depth, bool report) {
         }
         if (isBlankLine(line)) continue;
         if (!isScoreLine(line)) {
-            havePosition = tool.setPosition(line, report);
+            // A position with one legal move (or none) has no search score.
+            Move legal[MOVELIST_CAPACITY];
+            havePosition = tool.setPosition(line, report) && generateLegal(tool.board, legal) >= 2;
             continue;
         }
         if (!havePosition) continue;

@@ -7,7 +7,6 @@
 
 inline constexpr const char* EPD_SUITE_FILE = "!epd_suite.epd";
 inline constexpr const char* EPD_INCORRECT_FILE = "!output_incorrect.epd";
-inline constexpr const char* TOOL_SETTINGS_FILE = "!output_settings.txt";
 inline constexpr int EPD_DEFAULT_MS = 60000;
 inline constexpr int EPD_MAX_DEPTH = 30;
 // Suite 0 counts every position, suite s (1..9) the positions

@@ -48,6 +48,9 @@ class SavedToolSettings {
     std::int32_t gameStartPly_;
 };
 
+// The file the tools append their results to.
+inline constexpr const char* TOOL_SETTINGS_FILE = "!output_settings.txt";
+
 // At most this many characters of a line are read; the rest is discarded.
 inline constexpr int TOOL_LINE_SIZE = 1000;
 

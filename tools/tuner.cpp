@@ -10,7 +10,6 @@
 #include "board/settings_file.h"
 #include "eval/params.h"
 #include "search/timecontrol.h"
-#include "tools/epd_runner.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "tests/tools/tool_fixture.h"
-#include "tools/epd_runner.h"
 #include "tools/tuner.h"
 
 namespace {

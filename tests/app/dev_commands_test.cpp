@@ -169,6 +169,18 @@ TEST(DevCommands, MoveNowLeavesTheSuiteAlone) {
     EXPECT_TRUE(x->waitForPrefix(" percentageCorrect=", 5000ms)) << "waiting for the summary";
 }
 
+TEST(DevCommands, ASuiteStartedWhilePonderingEndsThePonderSearchFirst) {
+    XboardEngine x("!epd_suite.epd", "7k/R7/8/p7/8/8/8/K5R1 b - - bm a4;\n");
+    x->send("new");
+    x->send("hard");
+    x->send("st 1");
+    x.run("e2e4", "===== Start Pondering", 10000ms);
+    std::vector<std::string> out = x.run("benchepd", " percentageCorrect=", 5000ms);
+    EXPECT_EQ(countPrefix(out, "EQUAL"), 1);
+    EXPECT_EQ(x.dir.read("!output_settings.txt"),
+              "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
+}
+
 TEST(SlowDevCommands, WinAtChessInSuitesOfAHundred) {
     std::ifstream in(std::string(TARVOK_DATA_DIR) + "/wac.epd");
     std::string suite((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -8,6 +8,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine_driver.h"
@@ -161,6 +162,7 @@ TEST(DevCommands, MoveNowLeavesTheSuiteAlone) {
                    "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - bm Rxb2; id \"WAC.002\";\n");
     const auto start = std::chrono::steady_clock::now();
     x->send("benchepd 1000");
+    std::this_thread::sleep_for(300ms); // the search has begun
     x->send("?");
     auto line = x->waitFor(
         [](const std::string& l) { return l == "EQUAL" || startsWith(l, "DIFFERENT: "); }, 10000ms);

@@ -136,9 +136,10 @@ void runEpdSuite(ToolSearch& tool, int msPerPosition) {
 
     const double p = counts.total[0] == 0 ? -1.0 : 100.0 * counts.correct[0] / counts.total[0];
     summary.append("percentageCorrect=%f, ", p);
-    say(" percentageCorrect=%f\n", p);
     for (int s = 0; s < EPD_SUITES; ++s) {
         if (counts.total[s] != 0)
             summary.append("SUIT_%d=%d/%d\n", s, counts.correct[s], counts.total[s]);
     }
+    // Printed last: the summary is in its file when the line appears.
+    say(" percentageCorrect=%f\n", p);
 }

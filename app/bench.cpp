@@ -74,7 +74,7 @@ bool GameController::benchPosition(const char* fen, int limitMs, std::int64_t& n
     sharedStore(s.engineMove, NO_MOVE);
     handOver(TASK_THINK);
     searchState = 1;
-    waitForSearchEnded();
+    awaitTaskEnd();
     searchState = 0;
     nodes += static_cast<std::uint32_t>(sharedLoad(s.nodeCount));
     nodes += static_cast<std::uint32_t>(sharedLoad(s.quiescenceNodeCount));

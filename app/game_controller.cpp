@@ -1,10 +1,13 @@
 #include "app/game_controller.h"
 
+#include <cstdarg>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "app/announce.h"
+#include "app/line_reader.h"
 #include "app/output.h"
 #include "app/position_check.h"
 #include "app/settings.h"
@@ -21,16 +24,36 @@
 
 namespace {
 
-// How long the front end waits for the search processes to attach to the
-// shared objects, and to end at shut-down.
-constexpr int ATTACH_TIMEOUT_MS = 20000;
-constexpr int REAP_TIMEOUT_MS = 5000;
+// Process 0, started and not attached yet, is waited for as long as it runs
+// or uses processor time; this long without either, the front end goes on
+// without it (its objects stay, it may attach later).
+constexpr int ATTACH_STALL_MS = 2000;
+// How often the front end looks at process 0 while it waits on it.
+constexpr int WATCH_MS = 200;
+// At quit: how long the running task may take to end, and the search
+// processes to leave, before they are killed.
+constexpr int QUIT_TASK_MS = 600;
+constexpr int REAP_TIMEOUT_MS = 1000;
+// How much of the hash tables' memory the front end reserves at a time.
+constexpr std::uint64_t RESERVE_STEP_BYTES = std::uint64_t{64} << 20;
+
+void watchHook(void* game) {
+    static_cast<GameController*>(game)->watchSearchProcesses();
+}
+
+unsigned long long megabytes(std::uint64_t bytes) {
+    return static_cast<unsigned long long>(bytes >> 20);
+}
 
 } // namespace
 
-GameController::GameController(const char* identity, const char* programPath) {
+GameController::GameController(const char* identity, const char* programPath, int protocol)
+    : programPath(programPath), messageProtocol(protocol) {
+    openGlobalLocks(identity, FRONT_END_PROCESS);
     // 1-2: the book object is a member; the evaluation hash.
-    openEvalHash(evalHash, evalHashMapping, identity);
+    if (!tableMade(EVAL_HASH_MAPPING_PREFIX,
+                   makeEvalHash(evalHash, evalHashMapping, identity, evalHashEntries())))
+        return;
     // 3: the shared state.
     if (!openSharedState(sharedMapping, identity)) return;
     SharedState& s = *pShared;
@@ -38,7 +61,9 @@ GameController::GameController(const char* identity, const char* programPath) {
     initEvaluation(&evalHash);
     initBoardTables(&s.ordering, board);
     // 5: the transposition table.
-    openTranspositionTable(tt, ttMapping, identity);
+    if (!tableMade(TT_MAPPING_PREFIX,
+                   makeTranspositionTable(tt, ttMapping, identity, transpositionEntries())))
+        return;
     // 6-7: a new game and the defaults.
     newGame();
     setSharedDefaults(s);
@@ -49,7 +74,8 @@ GameController::GameController(const char* identity, const char* programPath) {
     if (!createTaskEvents(startSearchEvent, searchEndedEvent, identity)) {
         say("ERROR! Could not create the task events.\n");
     }
-    // 9-10: the settings file.
+    // 9-10: the settings file; what the search processes need of it is handed
+    // to them in the shared state.
     processCount = 1;
     FrontEndSettings settings;
     readFrontEndSettings(settings, book, stdout);
@@ -61,43 +87,130 @@ GameController::GameController(const char* identity, const char* programPath) {
     s.useBook = settings.useBook;
     s.useExtensions = settings.useExtensions;
     processCount = settings.processCount;
+    s.settings.material = material;
+    readInstanceSettings(s.settings);
     // 11-12: the search processes.
     s.numProcesses = processCount;
     say("Using %d processor%s\n", processCount - 1, processCount > 2 ? "s" : "");
-    for (int i = 0; i < MAX_PROCESS_NUMBERS; ++i) s.processState[i] = 0;
+    resetProcessRecords(s);
     started = startSearchProcesses(programPath, processCount, searchPids);
+    ready = true;
     waitForSearchProcesses();
+    setInputIdleHook(watchHook, this);
 }
 
-// Every search process marks itself idle once it has opened every shared
-// object. From then on no process opens one by name, so the names can go:
-// nothing of this instance stays behind in /dev/shm, even when the front end
-// is killed.
-void GameController::waitForSearchProcesses() {
-    const std::int32_t begin = nowMs();
-    for (;;) {
-        bool all = true;
-        for (int i = 0; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
-            if (searchPids[i] <= 0) continue;
-            if (sharedLoad(pShared->processState[i]) == 0 && platform::processRuns(searchPids[i])) {
-                all = false;
-            }
-        }
-        if (all || msBetween(begin, nowMs()) > ATTACH_TIMEOUT_MS) break;
-        platform::sleepMs(5);
+bool GameController::tableMade(const char* name, const TableMade& made) {
+    if (made.status != platform::MapStatus::Ok) {
+        printTableFailure(name, made.status);
+        return false;
     }
-    platform::removeInstanceObjects(platform::instanceId());
+    if (made.bytesGot < made.bytesAsked) {
+        tell("Could not get %llu MB for %s, using %llu MB.", megabytes(made.bytesAsked), name,
+             megabytes(made.bytesGot));
+    }
+    return true;
+}
+
+void GameController::tell(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    say("%s%s\n", messageProtocol == PROTOCOL_UCI ? "info string " : "", text);
+}
+
+bool GameController::endedBeforeAttaching(int i) {
+    if (searchPids[i] <= 0 || sharedLoad(pShared->attached[i])) return false;
+    if (platform::processRuns(searchPids[i]) || sharedLoad(pShared->attached[i])) return false;
+    tell("Search process %d ended before it started working.", i);
+    platform::waitForExit(searchPids[i], 100);
+    searchPids[i] = -1;
+    return true;
+}
+
+void GameController::waitForSearchProcesses() {
+    // Only process 0 answers the front end; the slaves are watched later.
+    std::uint64_t lastTicks = 0;
+    std::int32_t lastProgress = nowMs();
+    while (searchPids[0] > 0 && !sharedLoad(pShared->attached[0]) && !endedBeforeAttaching(0)) {
+        std::uint64_t ticks = 0;
+        const std::int32_t now = nowMs();
+        if (platform::processActivity(searchPids[0], &ticks) == platform::Activity::Running ||
+            ticks != lastTicks) {
+            lastTicks = ticks;
+            lastProgress = now;
+        }
+        if (msBetween(lastProgress, now) >= ATTACH_STALL_MS) return;
+        platform::sleepMs(1);
+    }
+}
+
+void GameController::reserveTables() {
+    struct Table {
+        platform::SharedMapping& mapping;
+        const char* name;
+    } tables[] = {{evalHashMapping, EVAL_HASH_MAPPING_PREFIX}, {ttMapping, TT_MAPPING_PREFIX}};
+    for (int t = 0; t < 2; ++t) {
+        platform::SharedMapping& m = tables[t].mapping;
+        if (reserved[t] >= m.bytes) continue;
+        int error = platform::reserveMapping(m, reserved[t], RESERVE_STEP_BYTES);
+        if (error != 0) {
+            tell("Could not reserve the memory of %s (%s): it is taken as the table fills.",
+                 tables[t].name, std::strerror(error));
+            reserved[t] = m.bytes;
+            continue;
+        }
+        reserved[t] += RESERVE_STEP_BYTES;
+        return; // one piece at a time
+    }
+}
+
+void GameController::watchSearchProcesses() {
+    if (!ready) return;
+    reserveTables();
+    for (int i = 1; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) endedBeforeAttaching(i);
+    if (searchPids[0] > 0 && !platform::processRuns(searchPids[0])) restartSearchProcesses();
+}
+
+bool GameController::restartSearchProcesses() {
+    SharedState& s = *pShared;
+    const bool taskEnded = searchEndedEvent.wait(0) == platform::WaitResult::Acquired;
+    if (endedBeforeAttaching(0)) {
+        // It could not start: starting it again would only fail again.
+        searchState = 0;
+        return false;
+    }
+    platform::waitForExit(searchPids[0], 1000);
+    tell("Search process 0 ended; starting the search processes again.");
+    for (int i = 1; i < processCount && i < MAX_SEARCH_PROCESSES; ++i) {
+        if (searchPids[i] <= 0) continue;
+        platform::killProcess(searchPids[i]);
+        platform::waitForExit(searchPids[i], 1000);
+    }
+    resetProcessRecords(s);
+    while (startSearchEvent.wait(0) == platform::WaitResult::Acquired) {
+    }
+    started = startSearchProcesses(programPath, processCount, searchPids);
+    // A task whose end was signalled, or whose move was played already, is
+    // over; any other starts again on the position it was given (rootBoard
+    // and the stopwatch are as they were).
+    const std::int32_t task = sharedLoad(s.allSearchprocesEnabled);
+    const bool played = task == TASK_THINK && sharedLoad(s.engineMove) != NO_MOVE;
+    if (searchState == 0 || taskEnded || played) {
+        searchState = 0;
+        return false;
+    }
+    startSearchEvent.signal();
+    return true;
 }
 
 GameController::~GameController() {
-    if (!pShared) {
-        closeEvalHash(evalHash, evalHashMapping);
-        return;
-    }
+    setInputIdleHook(nullptr, nullptr);
     // 1: end the search processes.
-    sharedStore(pShared->running, 0);
-    startSearchEvent.signal();
-    if (started > 0) {
+    if (pShared && started > 0) {
+        sharedStore(pShared->running, 0);
+        startSearchEvent.signal();
         int count = processCount < MAX_SEARCH_PROCESSES ? processCount : MAX_SEARCH_PROCESSES;
         reapSearchProcesses(searchPids, count, REAP_TIMEOUT_MS);
     }
@@ -239,28 +352,54 @@ void GameController::handOver(int code) {
     startSearchEvent.signal();
 }
 
-void GameController::waitForSearchEnded() {
-    // Without time limit, but a controller that died cannot signal: then the
-    // front end stops waiting instead of hanging with it.
-    while (searchEndedEvent.wait(1000) == platform::WaitResult::TimedOut) {
-        if (searchPids[0] > 0 && !platform::processRuns(searchPids[0])) return;
+bool GameController::awaitTaskEnd(int limitMs) {
+    const std::int32_t begin = nowMs();
+    for (;;) {
+        int slice = WATCH_MS;
+        if (limitMs >= 0) slice = std::clamp(limitMs - msBetween(begin, nowMs()), 0, WATCH_MS);
+        platform::WaitResult r = searchEndedEvent.wait(slice);
+        if (r == platform::WaitResult::Acquired) return true;
+        if (r == platform::WaitResult::Failed || searchPids[0] <= 0) return false;
+        if (!platform::processRuns(searchPids[0]) && !restartSearchProcesses()) {
+            return searchState == 0; // ended before it died, or gone for good
+        }
+        if (limitMs >= 0 && msBetween(begin, nowMs()) >= limitMs) return false;
     }
 }
 
 bool GameController::taskHasEnded(int timeoutMs) {
     if (searchState == 0) return true;
-    if (searchEndedEvent.wait(timeoutMs) == platform::WaitResult::TimedOut &&
-        (searchPids[0] <= 0 || platform::processRuns(searchPids[0]))) {
+    // Not ended within the time, and process 0 still there to end it.
+    if (!awaitTaskEnd(timeoutMs) && searchPids[0] > 0 && platform::processRuns(searchPids[0]))
         return false;
-    }
     searchState = 0;
     return true;
 }
 
 void GameController::endTask() {
     if (searchState != 0) {
-        waitForSearchEnded();
+        awaitTaskEnd();
         sharedStore(pShared->engineMove, NO_MOVE);
+    }
+    searchState = 0;
+}
+
+void GameController::quit() {
+    enginePlays = 0;
+    if (searchState != 0) {
+        // A UCI search still answers its "go" at quit, as on "stop", when it
+        // can within the time; an xboard task is switched off.
+        const bool uci = sharedLoad(pShared->protocol) == PROTOCOL_UCI;
+        const bool ponderGiven = searchState == 3;
+        if (uci)
+            pShared->timer1.setLimit(0);
+        else
+            sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
+        if (awaitTaskEnd(QUIT_TASK_MS)) {
+            if (uci && ponderGiven) printPonderBestmove();
+        } else {
+            sharedStore(pShared->allSearchprocesEnabled, static_cast<std::int32_t>(TASK_STOP));
+        }
     }
     searchState = 0;
 }

@@ -9,6 +9,7 @@
 #include "book/tarvok_book.h"
 #include "eval/evalhash.h"
 #include "search/tt.h"
+#include "smp/hash_tables.h"
 #include "smp/limits.h"
 #include "smp/platform.h"
 #include "smp/shared_state.h"
@@ -20,15 +21,25 @@ inline constexpr std::int32_t PONDER_TIME_LIMIT = 10000000;
 class GameController {
   public:
     // Builds the shared objects, reads the settings file and starts the search
-    // processes. programPath is the front end's own first command-line word.
-    GameController(const char* identity, const char* programPath);
-    // Ends the search processes and releases the shared objects.
+    // processes. programPath is the front end's own first command-line word;
+    // protocol says how its own messages are written (UCI: "info string ").
+    GameController(const char* identity, const char* programPath, int protocol = PROTOCOL_XBOARD);
+    // Ends the search processes (killing those that do not end within a
+    // second) and releases the shared objects.
     ~GameController();
     GameController(const GameController&) = delete;
     GameController& operator=(const GameController&) = delete;
 
-    // False when the shared state could not be mapped: nothing can run then.
-    bool usable() const { return pShared != nullptr; }
+    // False when a shared table or the shared state could not be had (the
+    // failure line is printed): nothing can run then.
+    bool usable() const { return ready; }
+    // "quit": stops the running task and waits for its end, but not longer
+    // than a moment, whatever state the search processes are in.
+    void quit();
+    // Whether search process 0 still runs; when it died, says so in one
+    // line and starts the search processes again, handing a task it had not
+    // finished over anew. Runs while the front end waits for input.
+    void watchSearchProcesses();
 
     // ---- The game ----
     void newGame();
@@ -123,14 +134,35 @@ class GameController {
     bool toolRunning() const;
     // Waits for the end of the task handed over, if any (it is not stopped).
     void endTask();
-    // True when no task runs or it ends within timeoutMs.
+    // True when no task runs or it ends within timeoutMs (or process 0 is
+    // gone for good).
     bool taskHasEnded(int timeoutMs);
     void playSelfPlayMove();
-    // Waits for the controller's signal that a task has ended.
-    void waitForSearchEnded();
+    // Every wait of the front end on search process 0: until it signals the
+    // end of its task (true), or it is gone for good, or limitMs passed
+    // (false). When it dies meanwhile, the processes are started again and
+    // an unfinished task is handed over anew, and the wait goes on.
+    bool awaitTaskEnd(int limitMs = platform::NO_TIMEOUT);
     bool isLegal(Move move) const;
     void printBoardIfPosting() const;
+    // Says how making a hash table went: false (with the failure line) when
+    // even its smallest size could not be had, one line when it was made
+    // smaller than asked.
+    bool tableMade(const char* name, const TableMade& made);
+    // Waits while process 0 has not attached and still runs and makes
+    // progress; if it ends first it is reported and counted out.
     void waitForSearchProcesses();
+    // A process that ended before it attached: reported in one line (once)
+    // and counted out. False for one that runs or has attached.
+    bool endedBeforeAttaching(int number);
+    // Takes a further piece of the hash tables' memory (they are made
+    // without it, so that the engine is ready at once); says so once if
+    // that fails.
+    void reserveTables();
+    // Process 0 died: returns whether a task was handed over anew.
+    bool restartSearchProcesses();
+    // A message of the engine's own, in the protocol's style.
+    void tell(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     platform::NamedEvent startSearchEvent;
     platform::NamedEvent searchEndedEvent;
@@ -149,4 +181,8 @@ class GameController {
     bool selfPlaying_ = false;
     std::int32_t savedPonder_ = 0;
     int selfPlayPly_ = 0;
+    std::uint64_t reserved[2] = {}; // bytes of the tables' memory taken: eval hash, table
+    const char* programPath;
+    int messageProtocol;
+    bool ready = false;
 };

@@ -5,9 +5,25 @@
 #include <poll.h>
 #include <unistd.h>
 
+namespace {
+void (*idleHook)(void*) = nullptr;
+void* idleArg = nullptr;
+} // namespace
+
+void setInputIdleHook(void (*hook)(void* arg), void* arg) {
+    idleHook = hook;
+    idleArg = arg;
+}
+
 int LineReader::next() {
     if (pos_ == len_) {
         if (ended_) return -1;
+        while (idleHook) {
+            pollfd p{fd_, POLLIN, 0};
+            int r = poll(&p, 1, INPUT_IDLE_MS);
+            if (r > 0 || (r < 0 && errno != EINTR)) break;
+            if (r == 0) idleHook(idleArg);
+        }
         ssize_t n;
         do {
             n = ::read(fd_, buf_, sizeof buf_);

@@ -2,6 +2,13 @@
 #pragma once
 
 inline constexpr int LINE_BUFFER_SIZE = 10000;
+// How often the idle hook runs while a read waits for input.
+inline constexpr int INPUT_IDLE_MS = 200;
+
+// A function every reader calls about every INPUT_IDLE_MS while it waits for
+// input (the front end watches its search processes from there); nullptr
+// for none.
+void setInputIdleHook(void (*hook)(void* arg), void* arg);
 
 class LineReader {
   public:

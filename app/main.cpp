@@ -24,8 +24,9 @@ int runFrontEnd(const char* programPath) {
         say("ERROR! Could not name this engine instance.\n");
         return 1;
     }
-    openGlobalLocks(engineId, FRONT_END_PROCESS);
-
+    // The locks are made with the game controller, just before the search
+    // processes that share them: an engine that ends before (a GUI reading
+    // the options and killing it) leaves no object behind.
     say("%s\n\n", engineId);
     say("Choose mode: Type xboard or uci\n");
 

@@ -122,7 +122,7 @@ int runUci(LineReader& input, char* line, const char* programPath) {
     writeSettings(values, engineId);
     if (const char* note = settingsFileNote()) say("info string %s\n", note);
 
-    GameController game(engineId, programPath);
+    GameController game(engineId, programPath, PROTOCOL_UCI);
     if (!game.usable()) return 1;
     game.setProtocol(PROTOCOL_UCI);
     game.setTimeControl(0, 0, 5000);
@@ -158,6 +158,6 @@ int runUci(LineReader& input, char* line, const char* programPath) {
         }
     } while (input.readLine(line));
     // "quit" and the end of input end the engine alike.
-    game.finishSearch();
+    game.quit();
     return 0;
 }

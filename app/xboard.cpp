@@ -148,8 +148,7 @@ bool XboardLoop::handle(const char* line) {
 }
 
 bool XboardLoop::quit(const char*) {
-    game_.enginePlays = 0;
-    game_.stopSearch();
+    game_.quit();
     return false;
 }
 bool XboardLoop::status(const char*) {
@@ -347,7 +346,6 @@ int runXboard(LineReader& input, char* line, const char* programPath) {
     }
     // End of input: as "quit".
     game.endSelfPlay();
-    game.enginePlays = 0;
-    game.stopSearch();
+    game.quit();
     return 0;
 }

@@ -295,7 +295,7 @@ void rebuildValueTables() {
     }
 }
 
-void initBoardTables(OrderingTables* ordering, Board& board) {
+void initBoardTables(OrderingTables* ordering, Board& board, const MaterialValues* given) {
     static bool keysAndSlidersBuilt = false;
     if (!keysAndSlidersBuilt) {
         buildZobrist();
@@ -304,7 +304,10 @@ void initBoardTables(OrderingTables* ordering, Board& board) {
     }
     orderingTables = ordering;
     buildStepTables();
-    readMaterialSettings();
+    if (given)
+        material = *given;
+    else
+        readMaterialSettings();
     buildPawnMasks();
     buildDistanceAndColours();
     buildOutsideSquare();

@@ -41,10 +41,12 @@ extern int pieceSquareSource[6][64];
 // The history and killer tables the quiet-move generator scores with.
 extern OrderingTables* orderingTables;
 
-// Builds every table (reading the material settings), stores the ordering
-// tables pointer and sets board to the start position. The Zobrist keys and
-// the magic tables are built on first use of this function and never again.
-void initBoardTables(OrderingTables* ordering, Board& board);
+// Builds every table, stores the ordering tables pointer and sets board to
+// the start position. The material values are `given`, or read from the
+// settings file without it. The Zobrist keys and the magic tables are built
+// on first use of this function and never again.
+void initBoardTables(OrderingTables* ordering, Board& board,
+                     const MaterialValues* given = nullptr);
 // Rebuilds pieceValue, initialMaterial and pieceSquare from material and the
 // piece-square sources (used after the tuner changed them).
 void rebuildValueTables();

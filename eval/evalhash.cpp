@@ -1,5 +1,7 @@
 #include "eval/evalhash.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr U64 KEY_MASK = ~U64{0xFFFF}; // bits 16-63 of the key
@@ -46,5 +48,7 @@ void EvalHash::store(U64 key, int score) {
 }
 
 void EvalHash::clear() {
-    for (std::uint64_t i = 0; i < count_; ++i) storeEntry(&entries_[i], 0);
+    // A plain fill: a reader racing with it sees zero or its old entry, and
+    // an all-zero word never matches a key whose bits 16-63 are not zero.
+    if (entries_) std::memset(static_cast<void*>(entries_), 0, count_ * sizeof(U64));
 }

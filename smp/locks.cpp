@@ -1,7 +1,9 @@
 #include "smp/locks.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 using platform::NamedEvent;
 using platform::NamedMutex;
@@ -47,6 +49,20 @@ void lockMutex(NamedMutex& mutex, int timeoutMs) {
 
 void unlockMutex(NamedMutex& mutex) {
     if (!mutex.unlock()) std::printf("failed to release mutex! ERROR=%d\n", mutex.error());
+}
+
+void printLocked(const char* text) {
+    const bool takeLock = !outputLockHeld && outputLock.valid();
+    std::fflush(stdout);
+    if (takeLock) lockOutput();
+    for (std::size_t left = std::strlen(text); left > 0;) {
+        ssize_t w = ::write(1, text, left);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) break;
+        text += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    if (takeLock) unlockOutput();
 }
 
 namespace {

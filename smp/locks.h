@@ -55,6 +55,9 @@ inline void unlockOutput() {
     outputLockHeld = false;
     unlockMutex(outputLock);
 }
+// Prints text in one write under the output lock, unless this process holds
+// it already or has none (before the locks exist).
+void printLocked(const char* text);
 inline void lockState() {
     lockMutex(stateLock);
 }

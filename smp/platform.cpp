@@ -18,6 +18,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -144,6 +145,19 @@ bool buildPath(const char* name, char* out, int outSize) {
 
 using Initializer = void (*)(void*);
 
+// Bytes of the objects this process made whose memory is not reserved yet.
+std::uint64_t promisedBytes = 0;
+
+// Whether the file system of fd has room for `bytes` more, beyond what this
+// process has promised to objects already (an object takes its memory as it
+// is written, or when it is reserved).
+bool roomFor(int fd, std::uint64_t bytes) {
+    struct statvfs fs;
+    if (fstatvfs(fd, &fs) != 0 || fs.f_blocks == 0) return true; // no figures: try
+    const std::uint64_t free = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+    return free >= promisedBytes && free - promisedBytes >= bytes;
+}
+
 // Opens the named object, or creates it: under a temporary name the memory is
 // reserved and initialised, then the object is linked to its real name, so
 // that no process ever opens a half-made object. Losing the race to another
@@ -198,7 +212,8 @@ MapStatus mapObject(SharedMapping& m, const char* name, std::uint64_t bytes, boo
             m.error = errno;
             return MapStatus::CreateFailed;
         }
-        int r = posix_fallocate(tfd, 0, static_cast<off_t>(bytes));
+        int r = roomFor(tfd, bytes) ? 0 : ENOSPC;
+        if (r == 0 && ftruncate(tfd, static_cast<off_t>(bytes)) != 0) r = errno;
         if (r != 0) {
             m.error = r;
             shm_unlink(temp);
@@ -219,6 +234,7 @@ MapStatus mapObject(SharedMapping& m, const char* name, std::uint64_t bytes, boo
         int linkError = errno;
         shm_unlink(temp);
         if (linked == 0) {
+            promisedBytes += bytes;
             m.handle = tfd;
             m.address = addr;
             m.bytes = bytes;
@@ -312,6 +328,9 @@ bool createInstance(const char* tag) {
                 ? std::snprintf(id, sizeof id, "%d-%llu-%s", static_cast<int>(pid), start, tag)
                 : std::snprintf(id, sizeof id, "%d-%llu", static_cast<int>(pid), start);
     if (n < 0 || n >= INSTANCE_ID_SIZE || !setInstance(id)) return false;
+    // Under a file-size limit a table too large fails to be made (EFBIG)
+    // instead of killing the process; the search processes inherit this.
+    std::signal(SIGXFSZ, SIG_IGN);
     return setenv(INSTANCE_ENV, id, 1) == 0;
 }
 
@@ -386,6 +405,15 @@ bool objectExists(const char* name) {
 
 MapStatus openMapping(SharedMapping& mapping, const char* name, std::uint64_t bytes) {
     return mapObject(mapping, name, bytes, true, nullptr);
+}
+
+int reserveMapping(SharedMapping& mapping, std::uint64_t offset, std::uint64_t bytes) {
+    if (mapping.handle < 0) return EBADF;
+    if (offset >= mapping.bytes) return 0;
+    if (bytes > mapping.bytes - offset) bytes = mapping.bytes - offset;
+    int r = posix_fallocate(mapping.handle, static_cast<off_t>(offset), static_cast<off_t>(bytes));
+    if (mapping.created) promisedBytes -= promisedBytes < bytes ? promisedBytes : bytes;
+    return r;
 }
 
 void unmapView(SharedMapping& mapping) {
@@ -566,26 +594,112 @@ int startProcess(const char* arg0, int number, pid_t* pid) {
     return r;
 }
 
-bool tieToParent(pid_t expectedParent) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    // A parent that died before the call above would never send the signal;
-    // then this process has been handed to another parent already.
-    return getppid() == expectedParent;
+namespace {
+
+// The name start of the current instance's objects ("tarvok.<instance>."),
+// kept ready for the signal handler below, which may not build strings.
+char parentDeathPrefix[INSTANCE_ID_SIZE + 16] = "";
+
+struct LinuxDirent64 {
+    std::uint64_t inode;
+    std::int64_t offset;
+    unsigned short length;
+    unsigned char type;
+    char name[1];
+};
+
+// Removes the instance's objects with system calls only (no allocation, no
+// stdio), so that it may run inside a signal handler.
+void removeObjectsQuietly() {
+    const std::size_t prefixLen = std::strlen(parentDeathPrefix);
+    if (prefixLen == 0) return;
+    int dir = open(SHM_DIR, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    // Removing entries while reading the directory may hide others from the
+    // same pass: read it again until a pass removes nothing.
+    for (int pass = 0; pass < 8; ++pass) {
+        lseek(dir, 0, SEEK_SET);
+        int removed = 0;
+        alignas(8) char buf[8192];
+        for (;;) {
+            long n = syscall(SYS_getdents64, dir, buf, sizeof buf);
+            if (n <= 0) break;
+            for (long off = 0; off < n;) {
+                auto* d = reinterpret_cast<LinuxDirent64*>(buf + off);
+                if (std::strncmp(d->name, parentDeathPrefix, prefixLen) == 0 &&
+                    unlinkat(dir, d->name, 0) == 0)
+                    ++removed;
+                off += d->length;
+            }
+        }
+        if (removed == 0) break;
+    }
+    ::close(dir);
 }
 
-bool processRuns(pid_t pid) {
-    if (pid <= 0) return false;
-    if (kill(pid, 0) != 0 && errno != EPERM) return false;
+void onParentDeath(int) {
+    removeObjectsQuietly();
+    _exit(0);
+}
+
+} // namespace
+
+bool tieToParent(pid_t expectedParent) {
+    std::snprintf(parentDeathPrefix, sizeof parentDeathPrefix, "%s%s.", OBJECT_PREFIX,
+                  currentInstance);
+    struct sigaction action {};
+    action.sa_handler = onParentDeath;
+    sigfillset(&action.sa_mask);
+    sigaction(SIGRTMIN, &action, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGRTMIN);
+    // A parent that died before the call above would never send the signal;
+    // then this process has been handed to another parent already.
+    if (getppid() == expectedParent) return true;
+    removeObjectsQuietly();
+    return false;
+}
+
+Activity processActivity(pid_t pid, std::uint64_t* cpuTicks) {
+    if (cpuTicks) *cpuTicks = 0;
+    if (pid <= 0) return Activity::Gone;
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
     FILE* f = std::fopen(path, "r");
-    if (!f) return false;
-    char buf[512];
+    if (!f) return Activity::Gone;
+    char buf[1024];
     std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
     std::fclose(f);
     buf[n] = 0;
     const char* p = std::strrchr(buf, ')');
-    return !(p && p[1] == ' ' && (p[2] == 'Z' || p[2] == 'X'));
+    if (!p || p[1] != ' ') return Activity::Gone;
+    const char state = p[2];
+    // Fields 14 and 15 (user and system time) after the state (field 3).
+    int field = 2;
+    std::uint64_t ticks = 0;
+    for (++p; *p && field < 15; ++p) {
+        if (*p != ' ') continue;
+        ++field;
+        if (field == 14 || field == 15) ticks += std::strtoull(p + 1, nullptr, 10);
+    }
+    if (cpuTicks) *cpuTicks = ticks;
+    switch (state) {
+    case 'Z':
+    case 'X':
+    case 'x':
+        return Activity::Gone;
+    case 'T':
+    case 't':
+        return Activity::Stopped;
+    case 'R':
+    case 'D':
+        return Activity::Running;
+    default:
+        return Activity::Waiting;
+    }
+}
+
+bool processRuns(pid_t pid) {
+    return processActivity(pid) != Activity::Gone;
 }
 
 void killProcess(pid_t pid) {

@@ -63,10 +63,16 @@ struct SharedMapping {
     int error = 0;        // errno of the failure
 };
 
-// Creates the object with `bytes` bytes of reserved, zeroed memory or opens
-// the existing one (whose size is then the size it has), and maps all of it
-// read-write. A size the machine cannot hold fails here, not later.
+// Creates the object with `bytes` zeroed bytes or opens the existing one
+// (whose size is then the size it has), and maps all of it read-write. A
+// new object fails (ENOSPC, or EFBIG under a file-size limit) when its file
+// system has not that much room left beside what this process's objects
+// were promised; its memory is taken as it is written, or reserved with
+// reserveMapping. Bytes 0: only an existing object is opened.
 MapStatus openMapping(SharedMapping& mapping, const char* name, std::uint64_t bytes);
+// Takes the memory of bytes [offset, offset + bytes) of the object now, so
+// that writing there later cannot fail. 0, or the error.
+int reserveMapping(SharedMapping& mapping, std::uint64_t offset, std::uint64_t bytes);
 void unmapView(SharedMapping& mapping);
 void closeHandle(SharedMapping& mapping);
 
@@ -118,11 +124,18 @@ class NamedEvent {
 // number as the only argument, this process's standard output and error,
 // and standard input from /dev/null. Returns 0 and the child's id, or errno.
 int startProcess(const char* arg0, int number, pid_t* pid);
-// Called first thing in a started process: it is killed when its parent
-// dies. False (the caller ends) when the parent is not `expectedParent` any
-// more, i.e. it died before this call.
+// Called first thing in a started process, after its instance is set: when
+// its parent dies, the process removes every object of the instance and
+// ends, so that an engine whose front end was killed leaves nothing behind.
+// False (the objects removed already; the caller ends) when the parent is not
+// `expectedParent` any more, i.e. it died before this call.
 bool tieToParent(pid_t expectedParent);
 bool processRuns(pid_t pid);
+// What a process is doing: Gone (ended or never was), Stopped (by a signal
+// or a debugger), Waiting (asleep), Running (on a processor or in the
+// kernel). cpuTicks: its processor time so far, in clock ticks.
+enum class Activity { Gone, Stopped, Waiting, Running };
+Activity processActivity(pid_t pid, std::uint64_t* cpuTicks = nullptr);
 // Ends the process at once (SIGKILL).
 void killProcess(pid_t pid);
 // Waits for a child to end: its exit status (128 + signal when killed), or

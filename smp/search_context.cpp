@@ -2,45 +2,53 @@
 
 #include <cstring>
 
+#include "egtb/egtb.h"
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
 
 namespace {
 
-void readContextSettings(SearchContext& context, const char* path) {
-    SettingsFile file;
-    if (!file.open(path)) return;
-    while (const char* line = file.nextLine()) {
-        if (const char* v = settingsValue(line, "pref:NalimovCache=")) {
-            context.egtbCacheMb = readNumber(v);
-        }
-        if (const char* v = settingsValue(line, "pref:printInvertedScore=")) {
-            context.printInvertedScore = readNumber(v);
-        }
-        if (const char* v = settingsValue(line, "pref:egtb-path=")) {
-            std::size_t n = std::strcspn(v, "\r\n");
-            if (n >= sizeof context.egtbPath) n = sizeof context.egtbPath - 1;
-            std::memcpy(context.egtbPath, v, n);
-            context.egtbPath[n] = 0;
-        }
-    }
+void lockStateHook() {
+    lockState();
+}
+void unlockStateHook() {
+    unlockState();
+}
+void lockOutputHook() {
+    lockOutput();
+}
+void unlockOutputHook() {
+    unlockOutput();
 }
 
 } // namespace
 
+TablebaseSettings readTablebaseSettings(const char* settingsPath) {
+    InstanceSettings settings;
+    readInstanceSettings(settings, settingsPath);
+    return settings.egtb;
+}
+
+void startTablebases(const TablebaseSettings& settings, bool quiet, bool withLocks) {
+    if (!settings.pathGiven) return;
+    // Registration runs under the state lock so that the processes of one
+    // engine do not all read the table files at once.
+    static const EgtbLocks engineLocks = {lockStateHook, unlockStateHook, lockOutputHook,
+                                          unlockOutputHook};
+    initEgtb(settings.path, settings.cacheMb, quiet, withLocks ? &engineLocks : nullptr);
+}
+
 bool initSearchContext(SearchContext& context, SharedState* shared, int processNumber,
-                       const char* suffix, const char* settingsPath) {
+                       const char* suffix) {
     context.nodes = 0;
     context.quiescenceNodes = 0;
-    context.printInvertedScore = 0;
     context.pShared = shared;
     context.processNumber = processNumber;
-    context.egtbCacheMb = DEFAULT_EGTB_CACHE_MB;
-    context.egtbPath[0] = 0;
-    openTranspositionTable(context.tt, context.ttMapping, suffix, settingsPath);
-    readContextSettings(context, settingsPath);
-    // The tablebases register here (path, cache size, process number) once
-    // the prober exists; until then no tablebase is found.
+    const InstanceSettings& settings = shared->settings;
+    context.printInvertedScore = settings.printInvertedScore;
+    context.egtb = settings.egtb;
+    if (!attachTranspositionTable(context.tt, context.ttMapping, suffix)) return false;
+    startTablebases(context.egtb, processNumber != 0, true);
     int count = shared ? sharedLoad(shared->numProcesses) : 1;
     if (count < 1) count = 1;
     if (count > MAX_PROCESS_NUMBERS) count = MAX_PROCESS_NUMBERS;

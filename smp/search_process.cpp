@@ -63,19 +63,6 @@ void wakeAllSlaves(SearchProcess& process) {
     unlockState();
 }
 
-void answerTasksAtOnce(SearchProcess& process) {
-    SharedState& shared = *process.pShared;
-    while (sharedLoad(shared.running) == 1) {
-        if (process.startSearchEvent.wait(platform::NO_TIMEOUT) == platform::WaitResult::Failed)
-            break;
-        if (sharedLoad(shared.running) == 0) break;
-        process.board = shared.rootBoard;
-        repetitionRing = shared.rootRing;
-        process.searchEndedEvent.signal();
-    }
-    wakeAllSlaves(process);
-}
-
 namespace {
 
 constexpr int SLAVE_ANNOUNCE_MS = 1000;
@@ -144,32 +131,33 @@ int runSearchProcess(int number, const char* identity, ControllerLoop controller
     }
     // The front end may have died before this process could tie itself to it.
     if (!platform::tieToParent(platform::instanceOwner())) return 0;
-    if (number < 0 || number >= MAX_SEARCH_PROCESSES) return 1;
+    if (number < 0 || number >= MAX_SEARCH_PROCESSES || !controllerLoop) return 1;
 
     static SearchProcess process;
     openGlobalLocks(identity, number);
-    openEvalHash(process.evalHash, process.evalHashMapping, identity);
     process.pShared = openSharedState(process.sharedMapping, identity);
-    if (!process.pShared) {
-        closeEvalHash(process.evalHash, process.evalHashMapping);
-        return 1;
+    bool ready =
+        process.pShared && attachEvalHash(process.evalHash, process.evalHashMapping, identity);
+    if (ready) {
+        SharedState& shared = *process.pShared;
+        ready = initSearchContext(process.context, process.pShared, number, identity);
+        initEvaluation(&process.evalHash);
+        initBoardTables(&shared.ordering, process.board, &shared.settings.material);
+        process.processNumber = number;
+        openTaskEvents(process.startSearchEvent, process.searchEndedEvent, identity);
+        if (ready) {
+            sharedStore(shared.attached[number], 1);
+            if (number == 0)
+                controllerLoop(process);
+            else
+                slaveWorkLoop(process.context);
+        }
+        destroySearchContext(process.context);
     }
-    initSearchContext(process.context, process.pShared, number, identity);
-    initEvaluation(&process.evalHash);
-    initBoardTables(&process.pShared->ordering, process.board);
-    process.processNumber = number;
-    openTaskEvents(process.startSearchEvent, process.searchEndedEvent, identity);
-
-    if (number == 0)
-        (controllerLoop ? controllerLoop : answerTasksAtOnce)(process);
-    else
-        slaveWorkLoop(process.context);
-
-    destroySearchContext(process.context);
     closeSharedState(process.sharedMapping);
     closeEvalHash(process.evalHash, process.evalHashMapping);
     process.startSearchEvent.close();
     process.searchEndedEvent.close();
     closeGlobalLocks();
-    return 0;
+    return ready ? 0 : 1;
 }

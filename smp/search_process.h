@@ -46,15 +46,14 @@ int startSearchProcesses(const char* programPath, int count, pid_t* pids);
 int reapSearchProcesses(const pid_t* pids, int count, int timeoutMs);
 
 // The whole life of search process `number` of the engine named `identity`:
-// start-up, its loop (process 0 runs controllerLoop, or answerTasksAtOnce
-// when none is given; the others slaveWorkLoop) and shut-down. Returns the
-// process's exit status. Started by hand, outside an engine instance, it
-// prints one line and returns 1.
-int runSearchProcess(int number, const char* identity, ControllerLoop controllerLoop = nullptr);
-
-// Process 0 until the controller loop exists: every task handed to it is
-// answered by signalling its end at once; at running = 0 it wakes the slaves.
-void answerTasksAtOnce(SearchProcess& process);
+// start-up, its loop (process 0 runs controllerLoop, the others
+// slaveWorkLoop) and shut-down. The process takes its options from the
+// shared state, where the front end put them, and marks itself attached
+// once it has opened every shared object. Returns the process's exit status:
+// 1 when a shared object cannot be had (with the failure line printed).
+// Started by hand, outside an engine instance, it prints one line and
+// returns 1.
+int runSearchProcess(int number, const char* identity, ControllerLoop controllerLoop);
 // Process 0's last act: under the state lock (the global split lock), signal
 // every slave's start event so that each sees running = 0 and ends.
 void wakeAllSlaves(SearchProcess& process);

@@ -1,6 +1,7 @@
 #include "smp/shared_state.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "smp/locks.h"
 
@@ -33,6 +34,40 @@ void closeSharedState(platform::SharedMapping& mapping) {
     if (mapping.handle >= 0) {
         std::printf("Getting rid of handle....\n");
         platform::closeHandle(mapping);
+    }
+}
+
+void readInstanceSettings(InstanceSettings& settings, const char* path) {
+    settings.printInvertedScore = 0;
+    settings.egtb = TablebaseSettings{};
+    SettingsFile file;
+    if (!file.open(path)) return;
+    while (const char* line = file.nextLine()) {
+        if (const char* v = settingsValue(line, "pref:NalimovCache=")) {
+            settings.egtb.cacheMb = readNumber(v);
+        }
+        if (const char* v = settingsValue(line, "pref:printInvertedScore=")) {
+            settings.printInvertedScore = readNumber(v);
+        }
+        if (const char* v = settingsValue(line, "pref:egtb-path=")) {
+            std::size_t n = std::strcspn(v, "\r\n");
+            if (n >= sizeof settings.egtb.path) n = sizeof settings.egtb.path - 1;
+            std::memcpy(settings.egtb.path, v, n);
+            settings.egtb.path[n] = 0;
+            settings.egtb.pathGiven = true;
+        }
+    }
+}
+
+void resetProcessRecords(SharedState& state) {
+    for (int i = 0; i < MAX_PROCESS_NUMBERS; ++i) {
+        state.numSplitBlock[i] = 0;
+        state.processState[i] = 0;
+        sharedStore(state.attached[i], 0);
+    }
+    for (int k = 0; k < SPLIT_BLOCK_COUNT; ++k) {
+        state.splitBlocks[k].owner = SPLIT_BLOCK_FREE;
+        state.splitBlocks[k].numSlaves = 0;
     }
 }
 

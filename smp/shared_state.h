@@ -14,6 +14,8 @@
 #include "board/board.h"
 #include "board/ordering.h"
 #include "board/repetition.h"
+#include "board/settings_file.h"
+#include "board/tables.h"
 #include "search/timecontrol.h"
 #include "smp/limits.h"
 #include "smp/platform.h"
@@ -44,6 +46,29 @@ enum ProcessStateCode : std::int32_t { PROCESS_IDLE = 1, PROCESS_BUSY = 2 };
 
 inline constexpr std::int32_t PROTOCOL_XBOARD = 1;
 inline constexpr std::int32_t PROTOCOL_UCI = 2;
+
+inline constexpr std::int32_t DEFAULT_EGTB_CACHE_MB = 64;
+
+// Tablebase settings: "pref:NalimovCache=" (MB) and "pref:egtb-path=" (the
+// rest of the line; without that line no directory is searched at all).
+struct TablebaseSettings {
+    std::int32_t cacheMb = DEFAULT_EGTB_CACHE_MB;
+    bool pathGiven = false;
+    char path[SETTINGS_LINE_SIZE] = "";
+};
+
+// The options the front end settled for its instance before it started the
+// search processes. They take them from here, never from the settings file,
+// which another engine in the same folder may have rewritten since.
+struct InstanceSettings {
+    MaterialValues material;           // the values in use (after clamping)
+    std::int32_t printInvertedScore;   // "pref:printInvertedScore="
+    TablebaseSettings egtb;
+};
+
+// Reads the search processes' keys (printInvertedScore, NalimovCache,
+// egtb-path) from the settings file; missing keys keep their defaults.
+void readInstanceSettings(InstanceSettings& settings, const char* path = SETTINGS_FILE_NAME);
 
 struct SharedState {
     Stopwatch timer1;
@@ -81,6 +106,10 @@ struct SharedState {
     std::int32_t allSearchprocesEnabled; // TaskCode
     std::int32_t numSplitBlock[MAX_PROCESS_NUMBERS]; // block given to each process, 0 none
     std::int32_t processState[MAX_PROCESS_NUMBERS];  // ProcessStateCode
+    InstanceSettings settings;
+    // 1 once search process i has opened every shared object it needs (the
+    // front end waits for that at start-up); cleared when it is restarted.
+    std::int32_t attached[MAX_PROCESS_NUMBERS];
 };
 static_assert(std::is_trivially_copyable_v<SharedState> && std::is_standard_layout_v<SharedState>);
 
@@ -107,6 +136,9 @@ void closeSharedState(platform::SharedMapping& mapping);
 // depth limit 35, post on, running, no task, no pondering, the clock at 1 move
 // in 1000 ms, every split block free and numbered.
 void setSharedDefaults(SharedState& state);
+// Forgets what the search processes had claimed (split blocks, process
+// states, attachment), before they are started again.
+void resetProcessRecords(SharedState& state);
 // Adds a process's node counters to the totals (the caller holds the state
 // lock); the totals wrap around like the 32-bit counters they are.
 void addNodeTotals(SharedState& state, std::int32_t nodes, std::int32_t quiescenceNodes);

@@ -12,3 +12,7 @@ int devSearch(int argc, char** argv);
 // san FEN SAN...: each SAN move in coordinate form, one per line ("none" when
 // it names no legal move).
 int devSan(int argc, char** argv);
+
+// probe FEN: registers the tablebases of the settings file, then "probe S"
+// (the tablebase score from the side to move's view) or "probe none".
+int devProbe(int argc, char** argv);

@@ -46,6 +46,8 @@ int devSearch(int argc, char** argv) {
         fen += argv[i];
     }
 
+    // The tablebases of the settings file, without the start-up lines.
+    startTablebases(readTablebaseSettings(), true, false);
     StandaloneSearch env;
     SharedState& shared = env.shared();
     shared.protocol = PROTOCOL_XBOARD;

@@ -3,6 +3,7 @@
 //   tarvok-dev eval FEN          the evaluation term by term, then "eval S"
 //   tarvok-dev search FEN depth D | movetime MS   a root search with its thinking lines
 //   tarvok-dev san FEN SAN...    SAN moves in coordinate form
+//   tarvok-dev probe FEN         the tablebase score of the position
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +20,8 @@ namespace {
 const char* const USAGE = "usage: tarvok-dev perft DEPTH FEN\n"
                           "       tarvok-dev eval FEN\n"
                           "       tarvok-dev search FEN depth D | movetime MS\n"
-                          "       tarvok-dev san FEN SAN...\n";
+                          "       tarvok-dev san FEN SAN...\n"
+                          "       tarvok-dev probe FEN\n";
 constexpr int MAX_PERFT_DEPTH = 20;
 
 int usage() {
@@ -90,5 +92,6 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "eval") == 0) return devEval(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "search") == 0) return devSearch(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "san") == 0) return devSan(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "probe") == 0) return devProbe(argc - 1, argv + 1);
     return usage();
 }

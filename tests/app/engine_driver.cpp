@@ -9,8 +9,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -54,7 +56,8 @@ std::string engineBinary() {
     return std::string(TARVOK_BINARY_DIR) + "/tarvok";
 }
 
-EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args) {
+EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args,
+                             long fileSizeLimit) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     std::string binary = engineBinary();
@@ -68,6 +71,10 @@ EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::stri
         int devnull = open("/dev/null", O_WRONLY);
         if (devnull >= 0) dup2(devnull, 2);
         if (chdir(dir.c_str()) != 0) _exit(126);
+        if (fileSizeLimit > 0) {
+            rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(binary.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -244,6 +251,23 @@ bool waitNoProcessesIn(const std::string& dir, Duration timeout) {
         std::this_thread::sleep_for(50ms);
     }
     return true;
+}
+
+pid_t searchProcessIn(const std::string& dir, int number, Duration timeout) {
+    auto deadline = Clock::now() + timeout;
+    const std::string wanted = std::to_string(number);
+    for (;;) {
+        for (pid_t pid : processesIn(dir)) {
+            std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+            std::string args((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+            std::size_t end = args.find('\0');
+            if (end != std::string::npos &&
+                args.compare(end + 1, std::string::npos, wanted + '\0') == 0)
+                return pid;
+        }
+        if (remainingMs(deadline) == 0) return -1;
+    }
 }
 
 std::vector<std::string> sharedObjectsOf(pid_t frontEnd) {

@@ -35,8 +35,11 @@ std::string engineBinary();
 
 class EngineProcess {
   public:
-    // Starts the engine in dir with no arguments (as a GUI does).
-    explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {});
+    // Starts the engine in dir with no arguments (as a GUI does). A nonzero
+    // fileSizeLimit (bytes) limits the files and shared-memory objects the
+    // engine can make, as a small /dev/shm would.
+    explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {},
+                           long fileSizeLimit = 0);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
@@ -85,6 +88,9 @@ class EngineProcess {
 std::vector<pid_t> processesIn(const std::string& dir);
 // Polls until no process runs in dir; true when none is left in time.
 bool waitNoProcessesIn(const std::string& dir, Duration timeout = 10000ms);
+// The search process `number` of the engine running in dir (its arguments
+// are the program and the number), polled for up to timeout; -1 if none.
+pid_t searchProcessIn(const std::string& dir, int number, Duration timeout = 5000ms);
 // Names in /dev/shm that belong to the engine instance of the given front end.
 std::vector<std::string> sharedObjectsOf(pid_t frontEnd);
 

@@ -345,8 +345,10 @@ TEST_F(OrphanTest, StartedProcessEndsWhenItsParentIsKilled) {
     ASSERT_EQ(ready.wait(5000), WaitResult::Acquired);
     EXPECT_TRUE(platform::processRuns(started.pid()));
 
+    // It ends with its parent and takes the instance's objects along.
     parent.killNow();
-    EXPECT_EQ(started.wait(5000), 128 + SIGKILL);
+    EXPECT_EQ(started.wait(5000), 0);
+    EXPECT_FALSE(platform::objectExists("ready"));
 }
 
 TEST_F(OrphanTest, StartedProcessWhoseParentDiedFirstEndsAtOnce) {
@@ -356,14 +358,25 @@ TEST_F(OrphanTest, StartedProcessWhoseParentDiedFirstEndsAtOnce) {
         setenv(TEST_CHILD_ENV, "orphan-late", 1);
         pid_t pid = 0;
         if (platform::startProcess("tarvok", 1, &pid) != 0) return 2;
-        pipe.send(std::to_string(pid) + "\n");
+        NamedEvent left;
+        if (!left.create("left")) return 3;
+        pipe.send(std::to_string(pid) + " " + platform::instanceId() + "\n");
         return 0; // gone before the started process ties itself to it
     }));
     std::string line = pipe.receiveLine(5000);
-    ASSERT_FALSE(line.empty());
+    std::size_t space = line.find(' ');
+    ASSERT_NE(space, std::string::npos);
     ChildProcess started(static_cast<pid_t>(std::atoi(line.c_str())));
+    std::string parentId = line.substr(space + 1);
+    struct Guard {
+        std::string id;
+        ~Guard() { platform::removeInstanceObjects(id.c_str()); }
+    } guard{parentId};
     EXPECT_EQ(parent.wait(5000), 0);
     EXPECT_EQ(started.wait(5000), 3);
+    // It found its parent gone and removed what the parent had left.
+    ASSERT_TRUE(platform::setInstance(parentId.c_str()));
+    EXPECT_FALSE(platform::objectExists("left"));
 }
 
 } // namespace

@@ -93,6 +93,17 @@ TestInstance::~TestInstance() {
     if (id_[0]) platform::removeInstanceObjects(id_);
 }
 
+void answerTasksAtOnce(SearchProcess& process) {
+    SharedState& shared = *process.pShared;
+    while (sharedLoad(shared.running) == 1) {
+        if (process.startSearchEvent.wait(platform::NO_TIMEOUT) == platform::WaitResult::Failed)
+            break;
+        if (sharedLoad(shared.running) == 0) break;
+        process.searchEndedEvent.signal();
+    }
+    wakeAllSlaves(process);
+}
+
 namespace {
 std::int32_t drivenNow = 1000;
 }
@@ -157,7 +168,7 @@ std::vector<std::string> commandLine() {
     if (std::strcmp(role, "search") == 0) {
         int number = args.size() == 2 ? args[1][0] - '0' : -1;
         std::setvbuf(stdout, nullptr, _IONBF, 0); // as the engine's entry point does
-        _exit(runSearchProcess(number, TEST_IDENTITY));
+        _exit(runSearchProcess(number, TEST_IDENTITY, answerTasksAtOnce));
     }
     _exit(5);
 }

@@ -94,6 +94,11 @@ class TestInstance {
     char id_[platform::INSTANCE_ID_SIZE] = "";
 };
 
+struct SearchProcess;
+// Process 0 of the process tests: every task handed to it is answered by
+// signalling its end at once; at running = 0 it wakes the slaves.
+void answerTasksAtOnce(SearchProcess& process);
+
 // A process-wide time source the tests set by hand.
 std::int32_t drivenClock();
 void setDrivenClock(std::int32_t ms);

@@ -67,8 +67,12 @@ TEST_F(SearchProcessTest, ControllerAndSlavesFromStartToQuit) {
     // The front end's part of the set-up.
     ASSERT_TRUE(openGlobalLocks(TEST_IDENTITY, FRONT_END_PROCESS));
     EvalHash evalHash;
-    platform::SharedMapping evalMapping, stateMapping;
-    openEvalHash(evalHash, evalMapping, TEST_IDENTITY);
+    TranspositionTable tt;
+    platform::SharedMapping evalMapping, ttMapping, stateMapping;
+    ASSERT_EQ(makeEvalHash(evalHash, evalMapping, TEST_IDENTITY, 131072).status,
+              platform::MapStatus::Ok);
+    ASSERT_EQ(makeTranspositionTable(tt, ttMapping, TEST_IDENTITY, 65536).status,
+              platform::MapStatus::Ok);
     SharedState* state = openSharedState(stateMapping, TEST_IDENTITY);
     ASSERT_NE(state, nullptr);
     ASSERT_TRUE(stateMapping.created);
@@ -169,6 +173,7 @@ TEST_F(SearchProcessTest, ControllerAndSlavesFromStartToQuit) {
     EXPECT_EQ(text.find("ERROR"), std::string::npos) << text;
 
     testing::internal::CaptureStdout();
+    closeTranspositionTable(tt, ttMapping);
     closeSharedState(stateMapping);
     closeEvalHash(evalHash, evalMapping);
     testing::internal::GetCapturedStdout();
@@ -194,7 +199,7 @@ TEST(SearchProcessByHand, WithoutAnEngineInstanceItSaysSoAndEnds) {
     ChildProcess child(forkChild([&] {
         dup2(out.writeEnd(), 1);
         unsetenv(platform::INSTANCE_ENV);
-        return runSearchProcess(3, TEST_IDENTITY);
+        return runSearchProcess(3, TEST_IDENTITY, answerTasksAtOnce);
     }));
     EXPECT_EQ(child.wait(5000), 1);
     out.closeWrite();

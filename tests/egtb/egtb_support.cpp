@@ -1,0 +1,115 @@
+#include "egtb_support.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "egtb/cache.h"
+#include "egtb/egtb.h"
+
+TableDir::TableDir() {
+    char tmpl[] = "/tmp/tarvok-egtb-XXXXXX";
+    path_ = mkdtemp(tmpl);
+}
+
+TableDir::~TableDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+void TableDir::write(const std::string& name, const Bytes& bytes) const {
+    std::filesystem::path p = file(name);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+void TableDir::sparse(const std::string& name, std::uint64_t size) const {
+    std::filesystem::path p = file(name);
+    std::filesystem::create_directories(p.parent_path());
+    { std::ofstream create(p); }
+    std::filesystem::resize_file(p, size);
+}
+
+ChildResult runChildFunction(void (*body)(void*), void* arg, int timeoutMs) {
+    int fds[2];
+    if (pipe(fds) != 0) return {-1, "pipe failed"};
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        close(fds[1]);
+        body(arg);
+        std::fflush(nullptr);
+        _exit(0);
+    }
+    close(fds[1]);
+    ChildResult result{-1, ""};
+    int waited = 0;
+    char buf[4096];
+    for (;;) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 50) > 0) {
+            ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            result.output.append(buf, static_cast<std::size_t>(n));
+        } else if ((waited += 50) > timeoutMs) {
+            break;
+        }
+    }
+    close(fds[0]);
+    int status = 0;
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return result;
+        }
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    result.output += "\n(child did not end in time)";
+    return result;
+}
+
+Bytes randomBytes(std::size_t size, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes b(size);
+    for (auto& x : b) x = static_cast<std::uint8_t>(rng());
+    return b;
+}
+
+IndexCall lastIndexCall;
+std::uint32_t nextIndex = 0;
+
+std::uint32_t recordingIndex(const PieceSet& first, const PieceSet& second, int ep, int invert) {
+    ++lastIndexCall.calls;
+    lastIndexCall.first = first;
+    lastIndexCall.second = second;
+    lastIndexCall.ep = ep;
+    lastIndexCall.invert = invert;
+    return nextIndex;
+}
+
+RegistryScope::RegistryScope(std::vector<int> tables) : tables_(std::move(tables)) {
+    for (int id = 0; id < TABLE_COUNT; ++id)
+        for (int s = 0; s < 2; ++s) known_[id][s] = tableRegistry[id].knownLength[s];
+    for (int id : tables_)
+        tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = recordingIndex;
+    lastIndexCall = IndexCall{};
+    nextIndex = 0;
+}
+
+RegistryScope::~RegistryScope() {
+    for (int id : tables_) tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = nullptr;
+    for (int id = 0; id < TABLE_COUNT; ++id)
+        for (int s = 0; s < 2; ++s) tableRegistry[id].knownLength[s] = known_[id][s];
+    initEgtb("/nonexistent-tarvok-dir", 0, true);
+}

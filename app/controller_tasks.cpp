@@ -12,6 +12,8 @@
 #include "search/root.h"
 #include "smp/locks.h"
 #include "smp/search_process.h"
+#include "tools/epd_runner.h"
+#include "tools/tuner.h"
 
 namespace {
 
@@ -89,6 +91,20 @@ void thinkAndPlay(SearchProcess& p) {
     }
 }
 
+// Tasks 4-6: the developer tools, on the controller's own board, with the
+// number the front end handed over (0 for the tool's default).
+void runTool(SearchProcess& p, std::int32_t task) {
+    ToolSearch tool{p.context, p.evalHash, p.board};
+    const int argument = sharedLoad(p.pShared->toolArgument);
+    if (task == TASK_TUNE) {
+        tuneParameters(tool, argument);
+    } else if (task == TASK_TUNE_VARIANT) {
+        scanDepths(tool, argument);
+    } else {
+        runEpdSuite(tool, argument);
+    }
+}
+
 } // namespace
 
 void searchControllerLoop(SearchProcess& p) {
@@ -112,7 +128,8 @@ void searchControllerLoop(SearchProcess& p) {
         case TASK_TUNE:
         case TASK_TUNE_VARIANT:
         case TASK_EPD_SUITE:
-            break; // the tools are not part of this engine yet
+            runTool(p, task);
+            break;
         default:
             thinkAndPlay(p);
             break;

@@ -531,6 +531,7 @@ void GameController::applyEngineMove() {
 }
 
 void GameController::moveNow() {
+    if (toolRunning()) return;
     pShared->timer1.setLimit(0);
     if (searchState == 3 && sharedLoad(pShared->protocol) == PROTOCOL_UCI) {
         // The ponder search ends at its next time check; its move is final then.

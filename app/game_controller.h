@@ -106,6 +106,20 @@ class GameController {
     void endSelfPlay();
     bool selfPlaying() const { return selfPlaying_; }
 
+    // ---- Developer tasks (app/bench.cpp) ----
+    // Hands a developer tool to the controller (4 tuning, 5 the depth scan,
+    // 6 the EPD suite) with the number given after its command (0: the
+    // tool's default), after ending a running task.
+    void startToolTask(int code, int argument);
+    // Searches the three built-in positions to depth with limitMs each and
+    // prints nodes, time and speed. Pondering is off meanwhile; the game goes
+    // on from the last position, with the controller's move made at the next
+    // line.
+    void bench(int depth, int limitMs);
+    // The same over the positions of "!benchSpeed.txt" ("-" and "+" lines
+    // skipped), each with 1,000,000 ms.
+    void benchSpeed(int depth);
+
     const Board& currentBoard() const { return board; }
     int state() const { return searchState; }
     int enginePlays = 1;
@@ -113,6 +127,11 @@ class GameController {
   private:
     // Copies the position to the controller and starts task code.
     void handOver(int code);
+    // One benchmark position: the FEN set up, a code-1 search to its end;
+    // adds its nodes to nodes. False (nothing searched) for a refused FEN.
+    bool benchPosition(const char* fen, int limitMs, std::int64_t& nodes);
+    // A tool task runs: "?" leaves it alone.
+    bool toolRunning() const;
     // Waits for the end of the task handed over, if any (it is not stopped).
     void endTask();
     // True when no task runs or it ends within timeoutMs (or process 0 is

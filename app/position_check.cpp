@@ -1,7 +1,9 @@
 #include "app/position_check.h"
 
 #include <bit>
+#include <cstring>
 
+#include "app/output.h"
 #include "board/attacks.h"
 #include "board/repetition.h"
 
@@ -148,4 +150,8 @@ bool loadPlayablePosition(Board& board, const char* fen) {
     }
     board = candidate;
     return true;
+}
+
+void sayIllegalPosition(const char* fen) {
+    say("Error (illegal position): %.*s\n", static_cast<int>(std::strcspn(fen, "\r\n")), fen);
 }

@@ -21,3 +21,5 @@ bool dropImpossibleRights(Board& board);
 // impossible rights dropped. Otherwise board and the process's repetition
 // ring stay as they were and the result is false.
 bool loadPlayablePosition(Board& board, const char* fen);
+// Prints "Error (illegal position): " and the text up to its line end.
+void sayIllegalPosition(const char* fen);

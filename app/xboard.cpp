@@ -10,6 +10,7 @@
 #include "app/identity.h"
 #include "app/line_reader.h"
 #include "app/output.h"
+#include "app/position_check.h"
 #include "app/protocols.h"
 #include "app/settings.h"
 #include "board/settings_file.h"
@@ -27,9 +28,10 @@ bool isMoveText(const char* line) {
     return line[0] >= 'a' && line[0] <= 'h' && line[1] >= '1' && line[1] <= '8';
 }
 
-void notAvailable(const char* what) {
-    say("%s is not available in this build.\n", what);
-}
+// "bench": depth 12 and 10 s a position; "bench N": depth N and 100 s.
+constexpr int BENCH_DEPTH = 12;
+constexpr int BENCH_MS = 10000;
+constexpr int BENCH_GIVEN_DEPTH_MS = 100000;
 
 class XboardLoop {
   public:
@@ -52,10 +54,10 @@ class XboardLoop {
     bool nothing(const char*) { return true; }
     bool quit(const char*);
     bool status(const char*);
-    bool tuneVariant(const char*);
-    bool epdSuite(const char*);
-    bool tune(const char*);
-    bool speed(const char*);
+    bool tuneVariant(const char* line);
+    bool epdSuite(const char* line);
+    bool tune(const char* line);
+    bool speed(const char* line);
     bool result(const char*);
     bool analyze(const char*);
     bool exitAnalysis(const char*);
@@ -79,7 +81,7 @@ class XboardLoop {
     bool otim(const char* line);
     bool secondsPerMove(const char* line);
     bool moveNow(const char*);
-    bool bench(const char*);
+    bool bench(const char* line);
     bool mp(const char*);
     bool protover(const char*);
     bool level(const char* line);
@@ -153,21 +155,21 @@ bool XboardLoop::status(const char*) {
     game_.printStat01();
     return true;
 }
-bool XboardLoop::tuneVariant(const char*) {
-    notAvailable("tunele");
+bool XboardLoop::tuneVariant(const char* line) {
+    game_.startToolTask(TASK_TUNE_VARIANT, numberAt(line, 6));
     return true;
 }
-bool XboardLoop::epdSuite(const char*) {
-    notAvailable("benchepd");
+bool XboardLoop::epdSuite(const char* line) {
+    game_.startToolTask(TASK_EPD_SUITE, numberAt(line, 8));
     return true;
 }
-bool XboardLoop::tune(const char*) {
-    notAvailable("tune");
+bool XboardLoop::tune(const char* line) {
+    game_.startToolTask(TASK_TUNE, numberAt(line, 4));
     return true;
 }
-bool XboardLoop::speed(const char*) {
+bool XboardLoop::speed(const char* line) {
     game_.enginePlays = 1;
-    notAvailable("speed");
+    game_.benchSpeed(clampDepth(numberAt(line, 6)));
     return true;
 }
 bool XboardLoop::result(const char*) {
@@ -220,7 +222,7 @@ bool XboardLoop::setboard(const char* line) {
     game_.stopSearch();
     const char* fen = argumentAt(line, 9);
     if (!game_.setPosition(fen)) {
-        say("Error (illegal position): %.*s\n", static_cast<int>(std::strcspn(fen, "\r\n")), fen);
+        sayIllegalPosition(fen);
     }
     restartAnalysis();
     return true;
@@ -288,9 +290,13 @@ bool XboardLoop::moveNow(const char*) {
     game_.moveNow();
     return true;
 }
-bool XboardLoop::bench(const char*) {
+bool XboardLoop::bench(const char* line) {
     game_.enginePlays = 1;
-    notAvailable("bench");
+    if (line[5] == ' ') {
+        game_.bench(clampDepth(numberAt(line, 6)), BENCH_GIVEN_DEPTH_MS);
+    } else {
+        game_.bench(BENCH_DEPTH, BENCH_MS);
+    }
     return true;
 }
 bool XboardLoop::mp(const char*) {

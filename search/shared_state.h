@@ -106,7 +106,8 @@ struct SharedState {
     std::int32_t ponderEnabled;
     U64 ponderKey;
     std::int32_t ponderStart;
-    std::int32_t tuningMargin;           // printed by the tuner's depth scan; nothing writes it
+    std::int32_t tuningMargin;           // the lazy-evaluation margin, printed by the depth scan
+    std::int32_t toolArgument;           // the number after a developer command, 0 for its default
     std::int32_t running;                // 1 while the engine lives, 0 ends every process
     std::int32_t numProcesses;           // search processes started (1 + slaves)
     std::int32_t allSearchprocesEnabled; // TaskCode

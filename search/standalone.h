@@ -25,6 +25,7 @@ class StandaloneSearch {
     SharedState& shared() { return *shared_; }
     SearchContext& context() { return *context_; }
     Board& board() { return board_; }
+    EvalHash& evalHash() { return evalHash_; }
 
     // Sets the position (and resets the process's repetition ring to it).
     void setPosition(const char* fen);

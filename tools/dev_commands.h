@@ -12,3 +12,12 @@ int devSearch(int argc, char** argv);
 // san FEN SAN...: each SAN move in coordinate form, one per line ("none" when
 // it names no legal move).
 int devSan(int argc, char** argv);
+
+// Book commands (dev_book.cpp): makebook OUT.ctg [--plies N] [--min-games K]
+// FILE..., bookprobe BOOK FEN, bookkey FEN, bookscan BOOK FILE.
+int devMakeBook(int argc, char** argv);
+int devBookProbe(int argc, char** argv);
+int devBookKey(int argc, char** argv);
+int devBookScan(int argc, char** argv);
+// selfplay GAMES SEED DEPTH OUT.pgn: the engine's games for the shipped book.
+int devSelfPlay(int argc, char** argv);

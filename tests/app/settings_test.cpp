@@ -210,7 +210,7 @@ TEST(FrontEndSettingsReader, MissingFileKeepsDefaultsSilently) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(s.ponderEnabled, 7);
     EXPECT_EQ(s.processCount, 1);
-    EXPECT_STREQ(book.bookName(), "book");
+    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
     EXPECT_EQ(book.bestMoveOnly(), 1);
 }
 

@@ -121,7 +121,8 @@ TEST(Lifecycle, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.uci ? "uci " : "xboard ") + strsignal(c.signal));
         ScratchDir dir;
-        dir.write("tarvok init.ini", "pref:MAXPROCESSES=1\npref:size-hashtable=1\n");
+        // The book off: the start position must be searched.
+        dir.write("tarvok init.ini", "pref:MAXPROCESSES=1\npref:size-hashtable=1\npref:enable_BOOK=0\n");
         EngineProcess e(dir.path());
         ASSERT_TRUE(e.waitForPrefix("Choose mode", 5000ms));
         const std::string notice = std::string(c.uci ? "info string " : "") +
@@ -129,6 +130,7 @@ TEST(Lifecycle, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         const std::string answer = c.uci ? "bestmove " : "move ";
         if (c.uci) {
             e.send("uci");
+            e.send("setoption name OwnBook value false");
             ASSERT_TRUE(ready(e));
             e.send("position startpos");
             e.send("go movetime 800");

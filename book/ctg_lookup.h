@@ -9,6 +9,8 @@
 inline constexpr int BOOK_PAGE_SIZE = 4096;
 inline constexpr int BOOK_MAX_MOVES = 50;
 inline constexpr int BOOK_STATS_SIZE = 33;
+// A book path with its directory (the name may be tried beside the executable).
+inline constexpr int BOOK_FILE_NAME_SIZE = 4096 + 1000;
 
 struct BookEntry {
     int moveCount;                          // pairs in moves
@@ -23,7 +25,7 @@ struct BookEntry {
 // The three file names of a book: the .ctg name with its last character
 // replaced by 'o' and by 'b'.
 struct BookFileNames {
-    char ctg[64], cto[64], ctb[64];
+    char ctg[BOOK_FILE_NAME_SIZE], cto[BOOK_FILE_NAME_SIZE], ctb[BOOK_FILE_NAME_SIZE];
 };
 BookFileNames bookFileNames(const char* bookName);
 

@@ -59,7 +59,7 @@ TarvokBook::TarvokBook(int warmUpDraws) : bestMoveOnly_(1) {
 void TarvokBook::setBookPath(const char* text) {
     std::strncpy(bookName_, text, BOOK_NAME_SIZE - 1);
     bookName_[BOOK_NAME_SIZE - 1] = 0;
-    for (int i = 0; i < 45 && bookName_[i]; ++i) {
+    for (int i = 0; bookName_[i]; ++i) {
         if (std::strncmp(bookName_ + i, ".ctg", 4) == 0) {
             bookName_[i + 4] = 0;
             break;

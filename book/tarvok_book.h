@@ -3,16 +3,18 @@
 #pragma once
 
 #include "board/rng.h"
+#include "board/settings_file.h"
 #include "book/book_board.h"
 #include "book/ctg_lookup.h"
 
-inline constexpr int BOOK_NAME_SIZE = 52;
+// Any path a settings line can hold.
+inline constexpr int BOOK_NAME_SIZE = SETTINGS_LINE_SIZE;
 // The name UCI offers as BookPath's default, so xboard without a settings
 // file reads the same book.
 inline constexpr const char* BOOK_DEFAULT_NAME = "bookTarvok.ctg";
 // Room for a book move text (e7e8Q and its zero).
 inline constexpr int BOOK_MOVE_TEXT_SIZE = 8;
-inline constexpr int BOOK_PATH_SIZE = 4096;
+inline constexpr int BOOK_PATH_SIZE = BOOK_FILE_NAME_SIZE;
 inline constexpr int SCORE_SHUNNED = -9999999;
 
 class TarvokBook {
@@ -23,8 +25,8 @@ class TarvokBook {
     // The same with a fixed number of draws thrown away (tests).
     explicit TarvokBook(int warmUpDraws);
 
-    // Takes the path text; a name holding ".ctg" within its first 45
-    // characters is cut right after it, which drops a trailing line end.
+    // Takes the path text; a name holding ".ctg" is cut right after its
+    // first ".ctg", which drops a trailing line end or comment.
     void setBookPath(const char* text);
     // Below 0 gives 0, 2 and more give 1.
     void setBestMoveOnly(int value);

@@ -369,8 +369,11 @@ TEST(BookConfiguration, PathIsCutBehindCtgAndModeClamped) {
     EXPECT_STREQ(book.bookName(), "books/main.ctg");
     book.setBookPath("plainname\n");
     EXPECT_STREQ(book.bookName(), "plainname\n");
+    // Any path a settings line holds, cut after ".ctg" wherever it stands.
     book.setBookPath(std::string(200, 'a').c_str());
-    EXPECT_EQ(std::string(book.bookName()), std::string(51, 'a'));
+    EXPECT_EQ(std::string(book.bookName()), std::string(200, 'a'));
+    book.setBookPath((std::string(120, 'b') + ".ctg   (book)\n").c_str());
+    EXPECT_EQ(std::string(book.bookName()), std::string(120, 'b') + ".ctg");
     book.setBestMoveOnly(-3);
     EXPECT_EQ(book.bestMoveOnly(), 0);
     book.setBestMoveOnly(5);

@@ -67,6 +67,7 @@ TEST(Lifecycle, SlowControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     ASSERT_TRUE(e.waitFor([](const std::string& l) { return isLine(l, "readyok"); }, 6000ms))
         << e.transcriptText();
     EXPECT_FALSE(sharedObjectsOf(e.pid()).empty());
+    e.send("setoption name OwnBook value false"); // the stopped controller must search
     e.send("position startpos moves e2e4");
     e.send("go depth 3");
     EXPECT_FALSE(e.waitForPrefix("bestmove", 500ms));

@@ -107,7 +107,7 @@ inline std::vector<std::uint8_t> readBytes(const std::string& name) {
 
 inline void writeBytes(const std::string& name, const std::vector<std::uint8_t>& v) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
-    std::fwrite(v.data(), 1, v.size(), f);
+    if (!v.empty()) std::fwrite(v.data(), 1, v.size(), f);
     std::fclose(f);
 }
 

@@ -131,12 +131,12 @@ int devBookScan(int argc, char** argv) {
         if (indexed && page >= 0)
             std::fputs(".", stdout);
         else if (indexed)
-            std::printf("\n=== alleen in SINGLE pagina's gevonden ===\n%s", line.c_str());
+            std::printf("\n=== alleen in SINGLE pagina's gevonden ===\n%s\n", line.c_str());
         else if (page >= 0)
-            std::printf("\n=== alleen in ALLE pagina's gevonden op page:%lld ===\n%s", page - 1,
+            std::printf("\n=== alleen in ALLE pagina's gevonden op page:%lld ===\n%s\n", page - 1,
                         line.c_str());
         else
-            std::printf("\n=== not found ===%s", line.c_str());
+            std::printf("\n=== not found ===%s\n", line.c_str());
     }
     std::puts("\n===== end of test =====");
     return 0;

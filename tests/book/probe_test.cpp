@@ -86,6 +86,33 @@ TEST(BookProbe, WonAndHalfTheDrawsScoreAndEachModeChoosesByTheFixedGenerator) {
     EXPECT_EQ(seen.size(), 2u);
 }
 
+TEST(BookProbe, WeightedChoiceTakesMovesFromATwentiethOfTheBest) {
+    // Scores 100 and 6: 6 reaches 100 / 20 and is chosen when r (of 0-106)
+    // passes 100; a score of 4 never qualifies.
+    for (int low : {6, 4}) {
+        TempDir dir;
+        const std::string name = twoMoveBook(
+            dir, {100, 0, 100, 0}, 0,
+            {static_cast<std::uint32_t>(low), 0, static_cast<std::uint32_t>(low), 0}, 0);
+        int lowChosen = 0;
+        for (int warm = 0; warm < 300; ++warm) {
+            TarvokBook book(warm);
+            book.setBookPath(name.c_str());
+            book.setBestMoveOnly(0);
+            Rand15 r;
+            for (int i = 0; i < warm; ++i) r.next();
+            const int draw = r.next() % (low == 6 ? 107 : 101);
+            const std::string text = probe(book, START_FEN).text;
+            EXPECT_EQ(text, draw <= 100 ? "e2e4" : "d2d4") << low << " " << warm;
+            lowChosen += text == "d2d4";
+        }
+        if (low == 6)
+            EXPECT_GT(lowChosen, 0);
+        else
+            EXPECT_EQ(lowChosen, 0);
+    }
+}
+
 TEST(BookProbe, ConstructionLeavesTheProcessGeneratorAlone) {
     // Three draws of the process-wide generator place it in its sequence;
     // after building books the next draw must be the sequence's next number.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/announce.h"
+#include "app/book_move.h"
 #include "app/line_reader.h"
 #include "app/output.h"
 #include "app/position_check.h"
@@ -437,8 +438,9 @@ int GameController::thinkAndMakeBestMove() {
     std::int32_t t = s.gameClock.timeForNextMove(0);
     startClock(0);
 
-    Move hit = NO_MOVE;
-    if (sharedLoad(s.ponderEnabled) && board.boardkey == s.ponderKey) {
+    Move hit = bookMoveFor(book, board, sharedLoad(s.useBook) && !searchOnly,
+                           sharedLoad(s.protocol));
+    if (hit == NO_MOVE && sharedLoad(s.ponderEnabled) && board.boardkey == s.ponderKey) {
         std::int32_t e = msBetween(s.ponderStart, nowMs());
         if (e < static_cast<std::int64_t>(t) * 8 / 10) {
             t -= e;

@@ -78,6 +78,8 @@ class GameController {
     // a search to the controller. Returns 0 when a move it played itself
     // ended the game, else 1.
     int thinkAndMakeBestMove();
+    // Set for a search that must not end in a book move (UCI "go infinite").
+    bool searchOnly = false;
     // Hands over a ponder task (2: guess the reply first, 3: the position as
     // it is) when pondering is on.
     void startPonderTask(int code);

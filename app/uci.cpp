@@ -105,6 +105,7 @@ void go(GameController& game, const char* line) {
     if (g.depthGiven) game.setMaxDepth(g.depth);
     game.enginePlays = 1;
     game.setEngineSide(side);
+    game.searchOnly = g.infinite;
     game.thinkAndMakeBestMove();
 }
 

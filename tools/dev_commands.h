@@ -42,3 +42,11 @@ int devProbe(int argc, char** argv);
 // table (tests/data/signature.txt by default) and the sum of their nodes,
 // printed in the table's own format.
 int devSignature(int argc, char** argv);
+// Book commands (dev_book.cpp): makebook OUT.ctg [--plies N] [--min-games K]
+// FILE..., bookprobe BOOK FEN, bookkey FEN, bookscan BOOK FILE.
+int devMakeBook(int argc, char** argv);
+int devBookProbe(int argc, char** argv);
+int devBookKey(int argc, char** argv);
+int devBookScan(int argc, char** argv);
+// selfplay GAMES SEED DEPTH OUT.pgn: the engine's games for the shipped book.
+int devSelfPlay(int argc, char** argv);

@@ -23,7 +23,10 @@ const char* const USAGE = "usage: tarvok-dev perft DEPTH FEN\n"
                           "       tarvok-dev search FEN depth D | movetime MS\n"
                           "       tarvok-dev san FEN SAN...\n"
                           "       tarvok-dev probe FEN\n"
-                          "       tarvok-dev signature [FILE]\n";
+                          "       tarvok-dev signature [FILE]\n"
+                          "       tarvok-dev makebook OUT.ctg [--plies N] [--min-games K] FILE...\n"
+                          "       tarvok-dev selfplay GAMES SEED DEPTH OUT.pgn\n"
+                          "       tarvok-dev bookprobe BOOK FEN | bookkey FEN | bookscan BOOK FILE\n";
 constexpr int MAX_PERFT_DEPTH = 20;
 
 int usage() {
@@ -96,5 +99,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "san") == 0) return devSan(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "probe") == 0) return devProbe(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "signature") == 0) return devSignature(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "makebook") == 0) return devMakeBook(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "selfplay") == 0) return devSelfPlay(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "bookprobe") == 0) return devBookProbe(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "bookkey") == 0) return devBookKey(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "bookscan") == 0) return devBookScan(argc - 1, argv + 1);
     return usage();
 }

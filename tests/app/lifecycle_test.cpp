@@ -67,6 +67,7 @@ TEST(Lifecycle, SlowControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     ASSERT_TRUE(e.waitFor([](const std::string& l) { return isLine(l, "readyok"); }, 6000ms))
         << e.transcriptText();
     EXPECT_FALSE(sharedObjectsOf(e.pid()).empty());
+    e.send("setoption name OwnBook value false"); // the stopped controller must search
     e.send("position startpos moves e2e4");
     e.send("go depth 3");
     EXPECT_FALSE(e.waitForPrefix("bestmove", 500ms));
@@ -121,7 +122,8 @@ TEST(Lifecycle, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.uci ? "uci " : "xboard ") + strsignal(c.signal));
         ScratchDir dir;
-        dir.write("tarvok init.ini", "pref:MAXPROCESSES=1\npref:size-hashtable=1\n");
+        // The book off: the start position must be searched.
+        dir.write("tarvok init.ini", "pref:MAXPROCESSES=1\npref:size-hashtable=1\npref:enable_BOOK=0\n");
         EngineProcess e(dir.path());
         ASSERT_TRUE(e.waitForPrefix("Choose mode", 5000ms));
         const std::string notice = std::string(c.uci ? "info string " : "") +
@@ -129,6 +131,7 @@ TEST(Lifecycle, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         const std::string answer = c.uci ? "bestmove " : "move ";
         if (c.uci) {
             e.send("uci");
+            e.send("setoption name OwnBook value false");
             ASSERT_TRUE(ready(e));
             e.send("position startpos");
             e.send("go movetime 800");

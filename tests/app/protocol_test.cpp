@@ -167,7 +167,7 @@ TEST(UciProtocol, EveryGoGetsExactlyOneBestmove) {
 // spent budget plays a searched move (the first iteration always completes).
 TEST(UciProtocol, TimeTroubleStillSearchesAndGoTakesOnlyItsOwnLimits) {
     Engine e;
-    e.startUci();
+    e.startUci({"setoption name OwnBook value false"}); // searches from the start position
     struct Case {
         const char* go;
         const char* budget;
@@ -493,7 +493,7 @@ TEST(XboardProtocol, RefusedSetboardKeepsTheGame) {
 }
 
 TEST(XboardProtocol, MoveNowAndAnalyzeExit) {
-    Engine e;
+    Engine e("pref:enable_BOOK=0\n"); // searches from book positions
     e.startXboard();
     e->send("new");
     e->send("st 60");
@@ -537,7 +537,7 @@ TEST(XboardProtocol, EngineAnswersAMoveAndPromotesInUpperCase) {
 }
 
 TEST(XboardProtocol, AutoPlaysToTheEndAndHintNamesALegalMove) {
-    Engine e;
+    Engine e("pref:enable_BOOK=0\n"); // searches from book positions
     e.startXboard();
     e->send("new");
     e->send("force");
@@ -621,7 +621,7 @@ bool isThinkingLine(const std::string& l) {
 }
 
 TEST(XboardProtocol, PonderHitAnswersAtOnceAndAMissSearches) {
-    Engine e;
+    Engine e("pref:enable_BOOK=0\n"); // searches from book positions
     e.startXboard();
     e->send("new");
     e->send("hard");

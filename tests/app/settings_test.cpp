@@ -203,7 +203,7 @@ TEST(FrontEndSettingsReader, MissingFileKeepsDefaultsSilently) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(s.ponderEnabled, 7);
     EXPECT_EQ(s.processCount, 1);
-    EXPECT_STREQ(book.bookName(), "book");
+    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
     EXPECT_EQ(book.bestMoveOnly(), 1);
 }
 
@@ -362,8 +362,11 @@ TEST(BookConfiguration, PathIsCutBehindCtgAndModeClamped) {
     EXPECT_STREQ(book.bookName(), "books/main.ctg");
     book.setBookPath("plainname\n");
     EXPECT_STREQ(book.bookName(), "plainname\n");
+    // Any path a settings line holds, cut after ".ctg" wherever it stands.
     book.setBookPath(std::string(200, 'a').c_str());
-    EXPECT_EQ(std::string(book.bookName()), std::string(51, 'a'));
+    EXPECT_EQ(std::string(book.bookName()), std::string(200, 'a'));
+    book.setBookPath((std::string(120, 'b') + ".ctg   (book)\n").c_str());
+    EXPECT_EQ(std::string(book.bookName()), std::string(120, 'b') + ".ctg");
     book.setBestMoveOnly(-3);
     EXPECT_EQ(book.bestMoveOnly(), 0);
     book.setBestMoveOnly(5);

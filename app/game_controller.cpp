@@ -191,6 +191,8 @@ bool GameController::restartSearchProcesses() {
         platform::waitForExit(searchPids[i], 1000);
     }
     resetProcessRecords(s);
+    // A tool search that was running had set the count to 1 for itself.
+    s.numProcesses = processCount;
     while (startSearchEvent.wait(0) == platform::WaitResult::Acquired) {
     }
     started = startSearchProcesses(programPath, processCount, searchPids);

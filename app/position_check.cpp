@@ -30,25 +30,6 @@ bool plausibleMaterial(const MenCount& c) {
     return true;
 }
 
-int kindOfLetter(char c) {
-    switch (c | 0x20) {
-    case 'p':
-        return PAWN;
-    case 'n':
-        return KNIGHT;
-    case 'b':
-        return BISHOP;
-    case 'r':
-        return ROOK;
-    case 'q':
-        return QUEEN;
-    case 'k':
-        return KING;
-    default:
-        return -1;
-    }
-}
-
 } // namespace
 
 bool isPlayablePlacement(const char* fen) {
@@ -63,7 +44,7 @@ bool isPlayablePlacement(const char* fen) {
                 files += c - '0';
                 continue;
             }
-            int kind = kindOfLetter(c);
+            int kind = pieceKindOfLetter(c);
             if (kind < 0) return false;
             if (kind == PAWN && (rank == 0 || rank == 7)) return false;
             ++count.n[c >= 'a' ? 1 : 0][kind];

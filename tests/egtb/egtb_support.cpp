@@ -1,5 +1,7 @@
 #include "egtb_support.h"
 
+#include "egtb/index.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -99,8 +101,12 @@ std::uint32_t recordingIndex(const PieceSet& first, const PieceSet& second, int 
 }
 
 RegistryScope::RegistryScope(std::vector<int> tables) : tables_(std::move(tables)) {
+    initIndexFunctions();
     for (int id = 0; id < TABLE_COUNT; ++id)
-        for (int s = 0; s < 2; ++s) known_[id][s] = tableRegistry[id].knownLength[s];
+        for (int s = 0; s < 2; ++s) {
+            known_[id][s] = tableRegistry[id].knownLength[s];
+            fns_[id][s] = tableRegistry[id].indexFn[s];
+        }
     for (int id : tables_)
         tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = recordingIndex;
     lastIndexCall = IndexCall{};
@@ -108,8 +114,10 @@ RegistryScope::RegistryScope(std::vector<int> tables) : tables_(std::move(tables
 }
 
 RegistryScope::~RegistryScope() {
-    for (int id : tables_) tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = nullptr;
     for (int id = 0; id < TABLE_COUNT; ++id)
-        for (int s = 0; s < 2; ++s) tableRegistry[id].knownLength[s] = known_[id][s];
+        for (int s = 0; s < 2; ++s) {
+            tableRegistry[id].knownLength[s] = known_[id][s];
+            tableRegistry[id].indexFn[s] = fns_[id][s];
+        }
     initEgtb("/nonexistent-tarvok-dir", 0, true);
 }

@@ -65,4 +65,5 @@ class RegistryScope {
   private:
     std::vector<int> tables_;
     std::uint32_t known_[TABLE_COUNT][2];
+    IndexFn fns_[TABLE_COUNT][2];
 };

@@ -9,6 +9,13 @@
 #include <string>
 #include <sys/wait.h>
 
+#include <bit>
+#include <cstdio>
+#include <random>
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/notation.h"
 #include "board/tables.h"
 #include "egtb/egtb.h"
 #include "egtb_support.h"
@@ -114,6 +121,71 @@ TEST(EgtbGenerator, BadArgumentsGetOneLineAndAStatus) {
     EXPECT_EQ(r.out, "");
 }
 
+std::string runIn(const std::string& dir, const std::string& args) {
+    std::string cmd = "cd '" + dir + "' && timeout 20 " TARVOK_BINARY_DIR "/tarvok-dev " + args;
+    FILE* out = popen(cmd.c_str(), "r");
+    std::string text;
+    char buf[512];
+    while (out && std::fgets(buf, sizeof buf, out)) text += buf;
+    if (out) pclose(out);
+    return text;
+}
+
+// With the tables in "pref:egtb-path=" the engine starts with "Egtbs
+// initializated(4)", and a depth-3 search in a won position plays a move
+// after which the loser is mated one move sooner.
+void searchesPlayTheTablesMoves(const std::string& tables) {
+    TableDir home;
+    home.write("tarvok init.ini", Bytes{});
+    std::ofstream(home.file("tarvok init.ini")) << "pref:egtb-path=" << tables << "\n";
+    EXPECT_EQ(runIn(home.path(), "probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'"),
+              "Egtbs initializated(4)\nEgtb cache size 0M\nprobe 15986\n");
+    RegistryScope scope;
+    initEgtb(tables.c_str(), 4, true);
+    std::mt19937 rng(7);
+    const char* pieces[] = {"Q", "R", "BN", "Qr"};
+    int played = 0;
+    for (int t = 0; t < 4; ++t)
+        for (int found = 0; found < 25;) {
+            // A random placement; kings first, then the pieces.
+            std::string board(64, '1');
+            int sqs[4];
+            std::string all = std::string("Kk") + pieces[t];
+            bool ok = true;
+            for (std::size_t i = 0; i < all.size() && ok; ++i) {
+                sqs[i] = int(rng() % 64);
+                ok = board[sqs[i]] == '1';
+                board[sqs[i]] = all[i];
+            }
+            if (!ok) continue;
+            std::string fen;
+            for (int r = 0; r < 8; ++r) fen += board.substr(8 * r, 8) + (r < 7 ? "/" : "");
+            fen += " w - - 0 1";
+            Board b;
+            initBoardTables(nullptr, b);
+            setFromFen(b, fen.c_str());
+            int score;
+            if (isSquareAttacked(b, b.kingSq[1], WHITE) || !probeEgtb(b, score) || score <= 1)
+                continue;
+            ++found;
+            std::string out = runIn(home.path(), "search '" + fen + "' depth 3");
+            std::size_t at = out.find("bestmove ");
+            ASSERT_NE(at, std::string::npos) << fen << "\n" << out;
+            std::string move = out.substr(at + 9, out.find(' ', at + 9) - at - 9);
+            Move m = parseCoordinateMove(b, move.c_str());
+            ASSERT_NE(m, NO_MOVE) << fen << " " << move;
+            Board after = b;
+            makeMove(after, m);
+            int reply = 0;
+            ASSERT_TRUE(std::popcount(after.occupied) == 2 || probeEgtb(after, reply)) << fen;
+            // Win in n scores 16000 - 2n; the loser is then mated in n - 1.
+            const int n = (16000 - score) / 2;
+            EXPECT_EQ(reply, -16000 + 2 * (n - 1)) << fen << " " << move;
+            ++played;
+        }
+    EXPECT_EQ(played, 100);
+}
+
 // The longest wins of the 4-piece tables CI builds (two minutes or so).
 TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsAndPassTheCheck) {
     TableDir dir;
@@ -133,6 +205,7 @@ TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsAndPassTheCheck) {
         EXPECT_NE(out.find(d + line), std::string::npos) << out;
     GenRun v = tbgen("--verify " + d + " kqkr kbnk kbbk", 900);
     EXPECT_EQ(v.status, 0) << v.out;
+    searchesPlayTheTablesMoves(d);
 }
 
 } // namespace

@@ -191,3 +191,32 @@ std::vector<int> tablesReached(int id) {
     }
     return out;
 }
+
+Placement canonicalPlacement(const TableLayout& t, Placement p) {
+    bool pawns = false;
+    for (const TablePiece& pc : t.pieces) pawns = pawns || pc.kind == PAWN;
+    const int n = static_cast<int>(t.pieces.size());
+    Placement best = ~Placement{0};
+    for (int image = 0; image < (pawns ? 2 : 8); ++image) {
+        auto map = [image](int sq) {
+            if (image & 1) sq ^= 7;      // files exchanged
+            if (image & 2) sq ^= 56;     // ranks turned over
+            if (image & 4) sq = 8 * (sq & 7) + (sq >> 3); // diagonal
+            return sq;
+        };
+        int sq[8];
+        for (int i = 0; i < n; ++i) sq[i] = map(squareOfPiece(p, i));
+        // Like pieces in increasing order, as the enumeration sets them.
+        for (int i = 1; i < n; ++i)
+            for (int j = i; j > 0 && t.pieces[j].kind == t.pieces[j - 1].kind &&
+                            t.pieces[j].colour == t.pieces[j - 1].colour && sq[j] < sq[j - 1];
+                 --j)
+                std::swap(sq[j], sq[j - 1]);
+        Placement q = p & (Placement{1} << 55);
+        int ep = static_cast<int>(p >> 48 & 127);
+        if (ep) q |= Placement(map(ep)) << 48;
+        for (int i = 0; i < n; ++i) q |= Placement(sq[i]) << (6 * i);
+        if (q < best) best = q;
+    }
+    return best;
+}

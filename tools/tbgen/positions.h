@@ -44,5 +44,9 @@ struct TableSpot {
 };
 TableSpot locate(const Board& board);
 
+// The least of a placement's images under the table's symmetries (files
+// exchanged; without pawns also ranks turned over and the diagonal).
+Placement canonicalPlacement(const TableLayout& t, Placement p);
+
 // The tables a table's captures and promotions lead to.
 std::vector<int> tablesReached(int id);

@@ -120,7 +120,11 @@ void collectPositions(Generation& g) {
             fail(std::string("position without an index in ") + tableRegistry[id].name + ": " +
                  describe(g.layout, p));
         Placement& w = g.where[spot.slot][spot.index];
-        if (w == ~Placement{0}) w = p;
+        if (w == ~Placement{0})
+            w = p;
+        else if (canonicalPlacement(g.layout, w) != canonicalPlacement(g.layout, p))
+            fail(std::string("two positions share an index in ") + tableRegistry[id].name + ": " +
+                 describe(g.layout, w) + " and " + describe(g.layout, p));
     });
 }
 

@@ -19,9 +19,9 @@ constexpr int PAWNLESS_PAIRS = 462;
 // Legal-square tables, one per attacker kind.
 enum LegalKind { NSTM_PAWN, STM_PAWN, L_KNIGHT, L_BISHOP, L_ROOK, L_QUEEN, LEGAL_KINDS };
 
-std::uint16_t pairOf[2][64][64];                 // [pawns][reference king][other king]
-std::uint8_t legalRank[LEGAL_KINDS][64][64];     // [kind][king][square]
-std::uint8_t legalCount[LEGAL_KINDS][64];        // [kind][king]
+std::uint16_t pairOf[2][64][64];             // [pawns][reference king][other king]
+std::uint8_t legalRank[LEGAL_KINDS][64][64]; // [kind][king][square]
+std::uint8_t legalCount[LEGAL_KINDS][64];    // [kind][king]
 bool tablesBuilt = false;
 
 int fileOf(int sq) {
@@ -100,16 +100,16 @@ void buildSquareTables() {
 }
 
 struct Group {
-    int kind;   // PAWN .. QUEEN, as in PieceSet
-    int count;  // like pieces numbered together
-    int set;    // 0 first set, 1 second set (after any exchange)
-    int legal;  // LegalKind (high part only)
+    int kind;  // PAWN .. QUEEN, as in PieceSet
+    int count; // like pieces numbered together
+    int set;   // 0 first set, 1 second set (after any exchange)
+    int legal; // LegalKind (high part only)
 };
 
 struct Layout {
     bool exchange = false; // symmetric, Black to move: the White layout with the sets exchanged
     bool pawns = false;
-    int stm = 0; // set on move
+    int stm = 0;           // set on move
     int counts[2][5] = {}; // pieces per set and kind
     Group high[6];
     int nHigh = 0;
@@ -167,8 +167,8 @@ void buildLayout(int id, int side) {
     int placed = 2 + L.highPieces, placedPawns = L.highPawns;
     for (int g = 0; g < L.nLow; ++g) {
         const Group& gr = L.low[g];
-        L.lowRadix *= gr.kind == PAWN ? choose(48 - placedPawns, gr.count)
-                                      : choose(64 - placed, gr.count);
+        L.lowRadix *=
+            gr.kind == PAWN ? choose(48 - placedPawns, gr.count) : choose(64 - placed, gr.count);
         placed += gr.count;
         if (gr.kind == PAWN) placedPawns += gr.count;
     }
@@ -347,8 +347,8 @@ std::uint64_t indexOf(const Layout& L, const PieceSet& first, const PieceSet& se
         }
         std::uint64_t digit;
         if (!combine(v, gr.count, digit)) return INDEX_NONE;
-        std::uint64_t radix = gr.kind == PAWN ? choose(48 - nPawns, gr.count)
-                                              : choose(64 - nPlaced, gr.count);
+        std::uint64_t radix =
+            gr.kind == PAWN ? choose(48 - nPawns, gr.count) : choose(64 - nPlaced, gr.count);
         low = low * radix + digit;
         for (int i = 0; i < gr.count; ++i) {
             int p = orient(squareOf(sets, gr.set, gr.kind, i));
@@ -364,7 +364,8 @@ std::uint32_t indexFnOf(const PieceSet& first, const PieceSet& second, int ep, i
     return tableIndex(Id, Side, first, second, ep, invert);
 }
 
-template <std::size_t... I> constexpr std::array<IndexFn, sizeof...(I)> makeFns(std::index_sequence<I...>) {
+template <std::size_t... I>
+constexpr std::array<IndexFn, sizeof...(I)> makeFns(std::index_sequence<I...>) {
     return {&indexFnOf<static_cast<int>(I / 2), static_cast<int>(I % 2)>...};
 }
 constexpr auto INDEX_FNS = makeFns(std::make_index_sequence<2 * TABLE_COUNT>{});

@@ -76,7 +76,8 @@ TEST(EngineTablebases, DevProbeRegistersFromTheSettingsFile) {
     ScratchDir dir;
     dir.write("tarvok init.ini", "pref:NalimovCache=1\npref:egtb-path=.\n");
     // The generator writes kqk (and nothing it needs).
-    std::string command = "cd '" + dir.path() + "' && timeout 20 " TARVOK_BINARY_DIR
+    std::string command = "cd '" + dir.path() +
+                          "' && timeout 20 " TARVOK_BINARY_DIR
                           "/tarvok-tbgen . kqk > /dev/null && timeout 10 " TARVOK_BINARY_DIR
                           "/tarvok-dev probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'";
     FILE* out = popen(command.c_str(), "r");

@@ -65,9 +65,10 @@ TEST_F(EgtbIndex, EveryTableSideRangeIsItsRegistryLength) {
                     << tableRegistry[id].name << " side " << s;
             }
     const std::uint32_t expected[][3] = {
-        {KPK, 81664, 84012},       {KNK, 26282, 28644},       {KQKQ, 1563735, 1563735},
-        {KPKP, 3863492, 3863492},  {KPPKP, 84219361, 89391280}, {KQKR, 1563735, 1649196},
-        {KBNK, 1550621, 1747284},  {KQQKQQ, 1237357440, 1237357440}};
+        {KPK, 81664, 84012},         {KNK, 26282, 28644},
+        {KQKQ, 1563735, 1563735},    {KPKP, 3863492, 3863492},
+        {KPPKP, 84219361, 89391280}, {KQKR, 1563735, 1649196},
+        {KBNK, 1550621, 1747284},    {KQQKQQ, 1237357440, 1237357440}};
     for (auto& e : expected) {
         EXPECT_EQ(tableRegistry[e[0]].knownLength[0], e[1]) << tableRegistry[e[0]].name;
         EXPECT_EQ(tableRegistry[e[0]].knownLength[1], e[2]) << tableRegistry[e[0]].name;
@@ -93,9 +94,9 @@ TEST_F(EgtbIndex, WorkedLayoutsMatchTheirTranscriptions) {
         EXPECT_EQ(tableIndex(KNK, 1, setOf(ok, {{N, a}}), setOf(rk), 127, 0),
                   std::uint32_t(pair * 62 + a - below(a, {rk, ok})));
         // kbnk, Black to move: pair x 3782 + 61 x bishop + knight.
-        EXPECT_EQ(tableIndex(KBNK, 1, setOf(ok, {{B, a}, {N, b}}), setOf(rk), 127, 0),
-                  std::uint32_t(pair * 3782 + 61 * (a - below(a, {rk, ok})) +
-                                b - below(b, {rk, ok, a})));
+        EXPECT_EQ(
+            tableIndex(KBNK, 1, setOf(ok, {{B, a}, {N, b}}), setOf(rk), 127, 0),
+            std::uint32_t(pair * 3782 + 61 * (a - below(a, {rk, ok})) + b - below(b, {rk, ok, a})));
         // kqkr, White to move: the rook is the low digit of 61 values.
         std::uint32_t qr = tableIndex(KQKR, 0, setOf(rk, {{Q, a}}), setOf(ok, {{R, b}}), 127, 0);
         if (apart(a, ok)) {
@@ -143,8 +144,8 @@ TEST_F(EgtbIndex, SymmetryImagesShareAnIndex) {
         while (!apart(wk, bk) || p == wk || p == bk);
         for (int side = 0; side < 2; ++side)
             EXPECT_EQ(tableIndex(KPK, side, setOf(wk, {{P, p}}), setOf(bk), 127, 0),
-                      tableIndex(KPK, side, setOf(mirror(wk), {{P, mirror(p)}}),
-                                 setOf(mirror(bk)), 127, 0));
+                      tableIndex(KPK, side, setOf(mirror(wk), {{P, mirror(p)}}), setOf(mirror(bk)),
+                                 127, 0));
     }
     // Pawnless: the eight images of the board give one index, except that a
     // position with both kings on the diagonal and its reflection keep two.

@@ -37,10 +37,12 @@ std::string readFile(const std::string& path) {
 // Runs the generator with a time limit; status 124 means it ran out of time.
 GenRun tbgen(const std::string& args, int seconds) {
     const std::string base = testing::TempDir() + "tbgen-run-" + std::to_string(getpid());
-    std::string cmd = "timeout " + std::to_string(seconds) + " " TARVOK_BINARY_DIR
-                      "/tarvok-tbgen " + args + " > " + base + ".out 2> " + base + ".err";
+    std::string cmd = "timeout " + std::to_string(seconds) +
+                      " " TARVOK_BINARY_DIR "/tarvok-tbgen " + args + " > " + base + ".out 2> " +
+                      base + ".err";
     int raw = std::system(cmd.c_str());
-    GenRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(base + ".out"), readFile(base + ".err")};
+    GenRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(base + ".out"),
+             readFile(base + ".err")};
     std::filesystem::remove(base + ".out");
     std::filesystem::remove(base + ".err");
     return r;
@@ -65,16 +67,16 @@ TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
     GenRun r = tbgen(d + " kpk", 60);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(withoutTimes(r.out),
-              d + "/knk.nbw legal 26282 win 0 draw 26282 loss 0 max_win 0 max_loss 0\n" +
-              d + "/knk.nbb legal 28644 win 0 draw 28644 loss 0 max_win 0 max_loss 0\n" +
-              d + "/kbk.nbw legal 24736 win 0 draw 24736 loss 0 max_win 0 max_loss 0\n" +
-              d + "/kbk.nbb legal 28644 win 0 draw 28644 loss 0 max_win 0 max_loss 0\n" +
-              d + "/krk.nbw legal 22400 win 22400 draw 0 loss 0 max_win 16 max_loss 0\n" +
-              d + "/krk.nbb legal 28644 win 0 draw 2847 loss 25797 max_win 0 max_loss 16\n" +
-              d + "/kqk.nbw legal 18492 win 18492 draw 0 loss 0 max_win 10 max_loss 0\n" +
-              d + "/kqk.nbb legal 28644 win 0 draw 2953 loss 25691 max_win 0 max_loss 10\n" +
-              d + "/kpk.nbw legal 81664 win 62480 draw 19184 loss 0 max_win 28 max_loss 0\n" +
-              d + "/kpk.nbb legal 84012 win 0 draw 35210 loss 48802 max_win 0 max_loss 28\n");
+              d + "/knk.nbw legal 26282 win 0 draw 26282 loss 0 max_win 0 max_loss 0\n" + d +
+                  "/knk.nbb legal 28644 win 0 draw 28644 loss 0 max_win 0 max_loss 0\n" + d +
+                  "/kbk.nbw legal 24736 win 0 draw 24736 loss 0 max_win 0 max_loss 0\n" + d +
+                  "/kbk.nbb legal 28644 win 0 draw 28644 loss 0 max_win 0 max_loss 0\n" + d +
+                  "/krk.nbw legal 22400 win 22400 draw 0 loss 0 max_win 16 max_loss 0\n" + d +
+                  "/krk.nbb legal 28644 win 0 draw 2847 loss 25797 max_win 0 max_loss 16\n" + d +
+                  "/kqk.nbw legal 18492 win 18492 draw 0 loss 0 max_win 10 max_loss 0\n" + d +
+                  "/kqk.nbb legal 28644 win 0 draw 2953 loss 25691 max_win 0 max_loss 10\n" + d +
+                  "/kpk.nbw legal 81664 win 62480 draw 19184 loss 0 max_win 28 max_loss 0\n" + d +
+                  "/kpk.nbb legal 84012 win 0 draw 35210 loss 48802 max_win 0 max_loss 28\n");
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(std::filesystem::exists(d + "/kpk.nbw.tmp"));
     // Indices no position reaches hold 127; the byte of a mate in 10 is 117.
@@ -90,7 +92,7 @@ TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
     EXPECT_EQ(probe("k7/8/8/8/8/8/8/3QK3 w - - 0 1"), "15986");
     EXPECT_EQ(probe("k7/8/8/8/8/8/8/3QK3 b - - 0 1"), "-15986");
     EXPECT_EQ(probe("8/8/8/8/8/1k6/8/K1q5 w - - 0 1"), "-16000"); // mated
-    EXPECT_EQ(probe("k7/8/1Q6/8/8/8/8/7K b - - 0 1"), "1");      // stalemate
+    EXPECT_EQ(probe("k7/8/1Q6/8/8/8/8/7K b - - 0 1"), "1");       // stalemate
 
     // The check agrees with every written table; a changed byte is found.
     GenRun v = tbgen("--verify " + d + " 3", 60);

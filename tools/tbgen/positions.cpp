@@ -118,7 +118,8 @@ void forEachPosition(const TableLayout& t, const std::function<void(Placement)>&
                         int passed = v + up, origin = v + 2 * up;
                         if ((v >> 3) != (stm == 0 ? 4 : 3)) continue;
                         if (b.occupied & (bit(passed) | bit(origin))) continue;
-                        U64 beside = ((v & 7) > 0 ? bit(v - 1) : 0) | ((v & 7) < 7 ? bit(v + 1) : 0);
+                        U64 beside =
+                            ((v & 7) > 0 ? bit(v - 1) : 0) | ((v & 7) < 7 ? bit(v + 1) : 0);
                         if (!(beside & b.pieceBB[PAWN][stm])) continue;
                         visit(p | Placement(passed) << 48);
                     }
@@ -199,8 +200,8 @@ Placement canonicalPlacement(const TableLayout& t, Placement p) {
     Placement best = ~Placement{0};
     for (int image = 0; image < (pawns ? 2 : 8); ++image) {
         auto map = [image](int sq) {
-            if (image & 1) sq ^= 7;      // files exchanged
-            if (image & 2) sq ^= 56;     // ranks turned over
+            if (image & 1) sq ^= 7;                       // files exchanged
+            if (image & 2) sq ^= 56;                      // ranks turned over
             if (image & 4) sq = 8 * (sq & 7) + (sq >> 3); // diagonal
             return sq;
         };

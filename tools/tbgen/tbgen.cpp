@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "board/attacks.h"
-#include "board/movegen.h"
 #include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/tables.h"
 #include "egtb/egtb.h"
 #include "egtb/index.h"
@@ -162,7 +162,8 @@ int generateTable(const std::string& dir, int id, bool compressed) {
                 TableSpot spot = locate(c);
                 if (spot.id == id) {
                     if (spot.index >= g.length[spot.slot])
-                        fail("a move leads outside the table from " + describe(g.layout, g.where[s][i]));
+                        fail("a move leads outside the table from " +
+                             describe(g.layout, g.where[s][i]));
                     children.push_back(std::uint32_t(spot.slot) << 31 | spot.index);
                     continue;
                 }
@@ -175,7 +176,8 @@ int generateTable(const std::string& dir, int id, bool compressed) {
                     n.extBlocksLoss = true;
                 else if (!o.childWins) {
                     n.extBlocksLoss = true;
-                    if (o.plies + 1 < n.extBestWin) n.extBestWin = static_cast<std::uint16_t>(o.plies + 1);
+                    if (o.plies + 1 < n.extBestWin)
+                        n.extBestWin = static_cast<std::uint16_t>(o.plies + 1);
                 } else if (o.plies > n.extMaxWin)
                     n.extMaxWin = static_cast<std::uint16_t>(o.plies);
                 if (o.plies > maxExternal) maxExternal = o.plies;
@@ -184,8 +186,9 @@ int generateTable(const std::string& dir, int id, bool compressed) {
     }
     auto childEnd = [&](int s, std::uint64_t i) -> std::uint32_t {
         return i + 1 < g.length[s] ? nodes[s][i + 1].firstChild
-                                   : (s + 1 < slots && g.length[s + 1] ? nodes[s + 1][0].firstChild
-                                                                      : static_cast<std::uint32_t>(children.size()));
+                                   : (s + 1 < slots && g.length[s + 1]
+                                          ? nodes[s + 1][0].firstChild
+                                          : static_cast<std::uint32_t>(children.size()));
     };
 
     // Levels of distance: odd plies are wins found through a lost child,
@@ -247,13 +250,15 @@ int generateTable(const std::string& dir, int id, bool compressed) {
             ++legal;
             if (st == WIN) {
                 int m = (g.plies[s][i] + 1) / 2;
-                if (m > 127) fail(std::string("a win too long for a byte in ") + tableRegistry[id].name);
+                if (m > 127)
+                    fail(std::string("a win too long for a byte in ") + tableRegistry[id].name);
                 bytes[i] = static_cast<std::uint8_t>(m == 127 ? -128 : 127 - m);
                 ++win;
                 if (m > maxWin) maxWin = m;
             } else if (st == LOSS) {
                 int m = g.plies[s][i] / 2;
-                if (m > 126) fail(std::string("a loss too long for a byte in ") + tableRegistry[id].name);
+                if (m > 126)
+                    fail(std::string("a loss too long for a byte in ") + tableRegistry[id].name);
                 bytes[i] = static_cast<std::uint8_t>(m == 126 ? -127 : m - 126);
                 ++loss;
                 if (m > maxLoss) maxLoss = m;
@@ -270,9 +275,10 @@ int generateTable(const std::string& dir, int id, bool compressed) {
         if (!f || std::fwrite(out.data(), 1, out.size(), f) != out.size() || std::fclose(f) != 0)
             fail("cannot write " + temp);
         if (std::rename(temp.c_str(), path.c_str()) != 0) fail("cannot rename " + temp);
-        std::printf("%s legal %llu win %llu draw %llu loss %llu max_win %d max_loss %d time_ms %ld\n",
-                    path.c_str(), (unsigned long long)legal, (unsigned long long)win,
-                    (unsigned long long)draw, (unsigned long long)loss, maxWin, maxLoss, ms);
+        std::printf(
+            "%s legal %llu win %llu draw %llu loss %llu max_win %d max_loss %d time_ms %ld\n",
+            path.c_str(), (unsigned long long)legal, (unsigned long long)win,
+            (unsigned long long)draw, (unsigned long long)loss, maxWin, maxLoss, ms);
         std::fflush(stdout);
     }
     return 0;
@@ -317,7 +323,8 @@ long verifyTable(const std::string& dir, int id) {
                 if (std::popcount(c.occupied) == 2)
                     cs = 0;
                 else if (!probeEgtb(c, cs)) {
-                    if (faults++ < 5) std::printf("no information after a move: %s\n", describe(t, p).c_str());
+                    if (faults++ < 5)
+                        std::printf("no information after a move: %s\n", describe(t, p).c_str());
                     return;
                 }
                 if (cs < -1) {
@@ -331,7 +338,8 @@ long verifyTable(const std::string& dir, int id) {
             expected = anyLoss ? best : anyDraw ? -b.toMove : slowest;
         }
         if (score != expected && faults++ < 5)
-            std::printf("%s scores %d, its moves say %d\n", describe(t, p).c_str(), score, expected);
+            std::printf("%s scores %d, its moves say %d\n", describe(t, p).c_str(), score,
+                        expected);
     });
     std::printf("%s checked %ld faults %ld\n", tableRegistry[id].name, checked, faults);
     return faults;
@@ -344,7 +352,8 @@ int tableByName(const char* name) {
 }
 
 int usage() {
-    std::fputs("usage: tarvok-tbgen [-c] DIR NAME... | tarvok-tbgen --verify DIR NAME...\n", stderr);
+    std::fputs("usage: tarvok-tbgen [-c] DIR NAME... | tarvok-tbgen --verify DIR NAME...\n",
+               stderr);
     return 2;
 }
 
@@ -353,8 +362,10 @@ int usage() {
 int main(int argc, char** argv) {
     int a = 1;
     bool compressed = false, verify = false;
-    if (a < argc && std::strcmp(argv[a], "-c") == 0) compressed = true, ++a;
-    else if (a < argc && std::strcmp(argv[a], "--verify") == 0) verify = true, ++a;
+    if (a < argc && std::strcmp(argv[a], "-c") == 0)
+        compressed = true, ++a;
+    else if (a < argc && std::strcmp(argv[a], "--verify") == 0)
+        verify = true, ++a;
     if (argc - a < 2) return usage();
     const std::string dir = argv[a++];
     struct stat st;
@@ -365,7 +376,8 @@ int main(int argc, char** argv) {
     std::vector<int> ids;
     for (; a < argc; ++a) {
         const char* name = argv[a];
-        if (std::strcmp(name, "3") == 0 || std::strcmp(name, "4") == 0 || std::strcmp(name, "5") == 0) {
+        if (std::strcmp(name, "3") == 0 || std::strcmp(name, "4") == 0 ||
+            std::strcmp(name, "5") == 0) {
             int lo = name[0] == '3' ? 1 : name[0] == '4' ? 6 : 36;
             int hi = name[0] == '3' ? 5 : name[0] == '4' ? 35 : 145;
             for (int id = lo; id <= hi; ++id) ids.push_back(id);

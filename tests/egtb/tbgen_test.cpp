@@ -141,7 +141,7 @@ void searchesPlayTheTablesMoves(const std::string& tables) {
     home.write("tarvok init.ini", Bytes{});
     std::ofstream(home.file("tarvok init.ini")) << "pref:egtb-path=" << tables << "\n";
     EXPECT_EQ(runIn(home.path(), "probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'"),
-              "Egtbs initializated(4)\nEgtb cache size 0M\nprobe 15986\n");
+              "Egtbs initializated(4)\nEgtb cache size 64M\nprobe 15986\n");
     RegistryScope scope;
     initEgtb(tables.c_str(), 4, true);
     std::mt19937 rng(7);

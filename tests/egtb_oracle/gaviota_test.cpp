@@ -58,16 +58,25 @@ bool gaviotaScore(const Board& b, int& score) {
     return true;
 }
 
-void startGaviota() {
-    static bool started = [] {
-        const char** paths = tbpaths_init();
-        paths = tbpaths_add(paths, GAVIOTA_DIR);
-        tb_init(0, tb_CP4, paths);
+// Gaviota's tables open for one test's life.
+class GaviotaScope {
+  public:
+    GaviotaScope() {
+        paths_ = tbpaths_add(tbpaths_init(), GAVIOTA_DIR);
+        tb_init(0, tb_CP4, paths_);
         tbcache_init(32 * 1024 * 1024, 96);
-        return true;
-    }();
-    (void)started;
-}
+    }
+    ~GaviotaScope() {
+        tbcache_done();
+        tb_done();
+        tbpaths_done(paths_);
+    }
+    GaviotaScope(const GaviotaScope&) = delete;
+    GaviotaScope& operator=(const GaviotaScope&) = delete;
+
+  private:
+    const char** paths_;
+};
 
 std::string fenOf(int wk, int bk, int sq, char piece, char side) {
     char rows[8][9];
@@ -91,7 +100,7 @@ TEST(EgtbGaviota, EveryThreePiecePositionMatchesGaviota) {
 #else
     ASSERT_TRUE(std::filesystem::exists(std::string(GAVIOTA_DIR) + "/kqk.gtb.cp4"))
         << "no Gaviota tables in " << GAVIOTA_DIR << ": apt-get install -y gaviotatb";
-    startGaviota();
+    GaviotaScope gaviota;
     Board b;
     initBoardTables(nullptr, b);
     for (const char* flags : {"", "-c"}) {

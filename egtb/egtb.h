@@ -31,6 +31,12 @@ void initEgtb(const char* directories, std::int64_t cacheMb, bool quiet,
 // status 1. Returns the largest piece count.
 int registerTables(const char* directories);
 
+// The piece lists of both colours (0 White, 1 Black) as the index functions
+// read them, squares from the highest down, and the ten counters; false with
+// four pieces of one kind.
+struct PieceSet;
+bool collectPieceSets(const Board& board, PieceSet sets[2], int counts[10]);
+
 // Probes the position: 1 with score set (side to move's view, 16000 - 2m
 // for a win in m), or 0 when the tables know nothing of it.
 int probeEgtb(const Board& board, int& score);

@@ -14,6 +14,7 @@
 #include "egtb/cache.h"
 #include "egtb/egtb.h"
 #include "egtb/emd.h"
+#include "egtb/index.h"
 #include "egtb/tables.h"
 
 std::int32_t egtbMaxPieces = 0;
@@ -141,6 +142,7 @@ int piecesOfTable(int id) {
 } // namespace
 
 int registerTables(const char* directories) {
+    initIndexFunctions();
     forgetRegistration();
     bool compressed = false;
     int highest = 0;
@@ -196,11 +198,9 @@ void initEgtb(const char* directories, std::int64_t cacheMb, bool quiet, const E
     if (locks && locks->unlockOutput) locks->unlockOutput();
 }
 
-int probeEgtb(const Board& board, int& score) {
-    if (std::popcount(board.occupied) > egtbMaxPieces) return 0;
-    // Piece lists per colour (0 White, 1 Black), squares from the highest down.
-    PieceSet sets[2] = {};
-    int counts[MATERIAL_KINDS] = {};
+bool collectPieceSets(const Board& board, PieceSet sets[2], int counts[MATERIAL_KINDS]) {
+    for (int c = 0; c < 2; ++c) sets[c] = PieceSet{};
+    for (int k = 0; k < MATERIAL_KINDS; ++k) counts[k] = 0;
     for (int c = 0; c < 2; ++c) sets[c].king = board.kingSq[c];
     U64 rest = board.occupied;
     while (rest) {
@@ -210,9 +210,18 @@ int probeEgtb(const Board& board, int& score) {
         if (kind < PAWN || kind > QUEEN) continue;
         int c = (board.colourBB[0] >> sq & 1) ? 0 : 1;
         int& n = counts[c * 5 + kind];
-        if (n == LIST_SIZE) return 0; // four of a kind: no table
+        if (n == LIST_SIZE) return false; // four of a kind: no table
         sets[c].squares[kind][n++] = sq;
     }
+    return true;
+}
+
+int probeEgtb(const Board& board, int& score) {
+    if (std::popcount(board.occupied) > egtbMaxPieces) return 0;
+    // Piece lists per colour (0 White, 1 Black), squares from the highest down.
+    PieceSet sets[2];
+    int counts[MATERIAL_KINDS];
+    if (!collectPieceSets(board, sets, counts)) return 0;
     int id = lookupMaterial(counts);
     if (id == 0) return 0;
     int side = board.toMove == 1 ? 0 : 1;

@@ -62,3 +62,6 @@ void clearMaterialMap();
 bool enterMaterialMap(const TableDesc& table);
 // The signed table number for the counts, 0 for none.
 int lookupMaterial(const int counts[MATERIAL_KINDS]);
+// The signed table number for the counts from the names alone, registered or
+// not (-id: the colours exchanged); 0 when no table has that material.
+int tableOfCounts(const int counts[MATERIAL_KINDS]);

@@ -9,7 +9,8 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq g++ cmake ninja-build googletest libgtest-dev libbenchmark-dev \
-    stockfish fairymax phalanx xboard polyglot xvfb xauth >/dev/null
+    stockfish fairymax phalanx xboard polyglot xvfb xauth \
+    libgaviotatb-dev gaviotatb >/dev/null
 export PATH="$PATH:/usr/games"
 
 jobs=$(nproc)

@@ -31,8 +31,9 @@ TEST(EngineTablebases, StartUpLinesOnceAndOnlyWithTables) {
     dir.write("tarvok init.ini",
               "pref:MAXPROCESSES=2\npref:NalimovCache=2\npref:egtb-path=/nonexistent;" +
                   dir.path() + "\n");
-    dir.write("kbk.nbw", "abc");
-    dir.write("knkp.nbb", "abc");
+    // Files of the tables' lengths (every position a draw).
+    dir.write("kbk.nbw", std::string(27243, '\0'));
+    dir.write("knkp.nbb", std::string(4981504, '\0'));
     EngineProcess e(dir.path());
     startXboard(e);
     if (countLines(e, "Egtb cache size 2M") == 0) {
@@ -74,9 +75,10 @@ TEST(EngineTablebases, BrokenFileEndsTheSearchProcessesButQuitStillWorks) {
 TEST(EngineTablebases, DevProbeRegistersFromTheSettingsFile) {
     ScratchDir dir;
     dir.write("tarvok init.ini", "pref:NalimovCache=1\npref:egtb-path=.\n");
-    dir.write("kqk.nbw", "abc");
+    // The generator writes kqk (and nothing it needs).
     std::string command = "cd '" + dir.path() +
-                          "' && timeout 10 " TARVOK_BINARY_DIR
+                          "' && timeout 20 " TARVOK_BINARY_DIR
+                          "/tarvok-tbgen . kqk > /dev/null && timeout 10 " TARVOK_BINARY_DIR
                           "/tarvok-dev probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'";
     FILE* out = popen(command.c_str(), "r");
     ASSERT_NE(out, nullptr);
@@ -84,8 +86,8 @@ TEST(EngineTablebases, DevProbeRegistersFromTheSettingsFile) {
     char buf[256];
     while (std::fgets(buf, sizeof buf, out)) text += buf;
     EXPECT_EQ(pclose(out), 0);
-    // No index function is installed yet, so the table gives no score.
-    EXPECT_EQ(text, "Egtbs initializated(3)\nEgtb cache size 1M\nprobe none\n");
+    // Ka1 Qb1 against Ka8: mate in 7.
+    EXPECT_EQ(text, "Egtbs initializated(3)\nEgtb cache size 1M\nprobe 15986\n");
 }
 
 } // namespace

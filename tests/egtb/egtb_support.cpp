@@ -1,5 +1,7 @@
 #include "egtb_support.h"
 
+#include "egtb/index.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -99,8 +101,21 @@ std::uint32_t recordingIndex(const PieceSet& first, const PieceSet& second, int 
 }
 
 RegistryScope::RegistryScope(std::vector<int> tables) : tables_(std::move(tables)) {
+    initIndexFunctions();
     for (int id = 0; id < TABLE_COUNT; ++id)
-        for (int s = 0; s < 2; ++s) known_[id][s] = tableRegistry[id].knownLength[s];
+        for (int s = 0; s < 2; ++s) {
+            known_[id][s] = tableRegistry[id].knownLength[s];
+            fns_[id][s] = tableRegistry[id].indexFn[s];
+        }
+    // Hand-made files of any size for every table but the six whose lengths
+    // the registration tests check.
+    for (int id = 1; id < TABLE_COUNT; ++id) {
+        const char* n = tableRegistry[id].name;
+        bool checked = false;
+        for (const char* c : {"kpk", "knk", "kpkp", "kqkq", "kppkp", "kqqkqq"})
+            checked = checked || std::strcmp(n, c) == 0;
+        if (!checked) tableRegistry[id].knownLength[0] = tableRegistry[id].knownLength[1] = 0;
+    }
     for (int id : tables_)
         tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = recordingIndex;
     lastIndexCall = IndexCall{};
@@ -108,8 +123,10 @@ RegistryScope::RegistryScope(std::vector<int> tables) : tables_(std::move(tables
 }
 
 RegistryScope::~RegistryScope() {
-    for (int id : tables_) tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = nullptr;
     for (int id = 0; id < TABLE_COUNT; ++id)
-        for (int s = 0; s < 2; ++s) tableRegistry[id].knownLength[s] = known_[id][s];
+        for (int s = 0; s < 2; ++s) {
+            tableRegistry[id].knownLength[s] = known_[id][s];
+            tableRegistry[id].indexFn[s] = fns_[id][s];
+        }
     initEgtb("/nonexistent-tarvok-dir", 0, true);
 }

@@ -54,7 +54,9 @@ extern std::uint32_t nextIndex; // what the recording functions return
 std::uint32_t recordingIndex(const PieceSet& first, const PieceSet& second, int ep, int invert);
 
 // Installs the recording index function on tables, forgets every registration
-// and the installed functions and lengths at the end of the scope.
+// and puts back the index functions and lengths at the end of the scope;
+// meanwhile only kpk, knk, kpkp, kqkq, kppkp and kqqkqq check their files'
+// lengths.
 class RegistryScope {
   public:
     explicit RegistryScope(std::vector<int> tables = {});
@@ -65,4 +67,5 @@ class RegistryScope {
   private:
     std::vector<int> tables_;
     std::uint32_t known_[TABLE_COUNT][2];
+    IndexFn fns_[TABLE_COUNT][2];
 };

@@ -1,0 +1,223 @@
+#include "tools/tbgen/positions.h"
+
+#include <bit>
+#include <cstring>
+#include <utility>
+
+#include "board/attacks.h"
+#include "board/bitboard.h"
+#include "board/tables.h"
+#include "egtb/egtb.h"
+#include "egtb/index.h"
+#include "egtb/tables.h"
+
+namespace {
+
+int kindOfLetter(char c) {
+    const char* letters = "pnbrq";
+    const char* p = std::strchr(letters, c);
+    return p && c ? static_cast<int>(p - letters) : -1;
+}
+
+void countsOfName(const char* name, int counts[MATERIAL_KINDS]) {
+    for (int k = 0; k < MATERIAL_KINDS; ++k) counts[k] = 0;
+    int colour = -1;
+    for (const char* p = name; *p; ++p) {
+        if (*p == 'k') {
+            ++colour;
+            continue;
+        }
+        ++counts[colour * 5 + kindOfLetter(*p)];
+    }
+}
+
+int squareOfPiece(Placement p, int i) {
+    return static_cast<int>(p >> (6 * i) & 63);
+}
+
+bool isPawnSquare(int sq) {
+    return sq >= 8 && sq < 56;
+}
+
+bool kingsApart(int a, int b) {
+    int df = (a & 7) - (b & 7), dr = (a >> 3) - (b >> 3);
+    return df * df > 1 || dr * dr > 1;
+}
+
+} // namespace
+
+TableLayout tableLayout(int id) {
+    TableLayout t;
+    t.id = id;
+    t.symmetric = (tableRegistry[id].flags & TABLE_SYMMETRIC) != 0;
+    t.pieces.push_back({0, KING});
+    t.pieces.push_back({1, KING});
+    int counts[MATERIAL_KINDS];
+    countsOfName(tableRegistry[id].name, counts);
+    for (int c = 0; c < 2; ++c)
+        for (int k = QUEEN; k >= PAWN; --k)
+            for (int n = 0; n < counts[c * 5 + k]; ++n) t.pieces.push_back({c, k});
+    return t;
+}
+
+void boardOf(const TableLayout& t, Placement p, Board& b) {
+    std::memset(&b, 0, sizeof b);
+    for (auto& s : b.squares) s = EMPTY;
+    b.toMove = (p >> 55 & 1) ? BLACK : WHITE;
+    b.enpassant = static_cast<std::int8_t>(p >> 48 & 127);
+    b.recaptureSq = 255;
+    for (std::size_t i = 0; i < t.pieces.size(); ++i) {
+        const TablePiece& pc = t.pieces[i];
+        int sq = squareOfPiece(p, static_cast<int>(i));
+        b.squares[sq] = static_cast<std::int8_t>(pc.kind);
+        b.pieceBB[pc.kind][pc.colour] |= bit(sq);
+        b.colourBB[pc.colour] |= bit(sq);
+        b.occupied |= bit(sq);
+        if (pc.kind == KING)
+            b.kingSq[pc.colour] = static_cast<std::int8_t>(sq);
+        else {
+            ++b.pieceCount[pc.colour == 0 ? 1 : 0][pc.kind];
+            (pc.colour == 0 ? b.wMat : b.bMat) += pieceValue[pc.kind];
+        }
+    }
+    b.totalMat = b.wMat + b.bMat;
+    b.lazy = b.wMat - b.bMat;
+}
+
+void forEachPosition(const TableLayout& t, const std::function<void(Placement)>& visit) {
+    const int n = static_cast<int>(t.pieces.size());
+    std::vector<int> sq(n, 0);
+    Board b;
+    for (int stm = 0; stm < (t.symmetric ? 1 : 2); ++stm) {
+        // Odometer over the squares of every piece.
+        for (;;) {
+            bool ok = kingsApart(sq[0], sq[1]);
+            U64 used = 0;
+            for (int i = 0; i < n && ok; ++i) {
+                if (used & bit(sq[i])) ok = false;
+                used |= bit(sq[i]);
+                if (t.pieces[i].kind == PAWN && !isPawnSquare(sq[i])) ok = false;
+                // Like pieces in increasing order: each set once.
+                if (i > 0 && t.pieces[i].kind == t.pieces[i - 1].kind &&
+                    t.pieces[i].colour == t.pieces[i - 1].colour && sq[i] < sq[i - 1])
+                    ok = false;
+            }
+            if (ok) {
+                Placement p = Placement(stm) << 55;
+                for (int i = 0; i < n; ++i) p |= Placement(sq[i]) << (6 * i);
+                boardOf(t, p, b);
+                const int mover = stm == 0 ? WHITE : BLACK;
+                if (!isSquareAttacked(b, b.kingSq[stm ^ 1], -mover)) {
+                    visit(p);
+                    // The same squares just after a double push beside a pawn
+                    // of the side to move.
+                    const int up = stm == 0 ? 8 : -8;
+                    U64 theirPawns = b.pieceBB[PAWN][stm ^ 1];
+                    while (theirPawns) {
+                        int v = popHighest(theirPawns);
+                        int passed = v + up, origin = v + 2 * up;
+                        if ((v >> 3) != (stm == 0 ? 4 : 3)) continue;
+                        if (b.occupied & (bit(passed) | bit(origin))) continue;
+                        U64 beside =
+                            ((v & 7) > 0 ? bit(v - 1) : 0) | ((v & 7) < 7 ? bit(v + 1) : 0);
+                        if (!(beside & b.pieceBB[PAWN][stm])) continue;
+                        visit(p | Placement(passed) << 48);
+                    }
+                }
+            }
+            int i = 0;
+            while (i < n && ++sq[i] == 64) sq[i++] = 0;
+            if (i == n) break;
+        }
+    }
+}
+
+TableSpot locate(const Board& board) {
+    PieceSet sets[2];
+    int counts[MATERIAL_KINDS];
+    if (std::popcount(board.occupied) == 2) return {0, 0, 0};
+    if (!collectPieceSets(board, sets, counts)) return {-1, 0, 0};
+    int id = tableOfCounts(counts);
+    if (id == 0) return {-1, 0, 0};
+    int side = board.toMove == WHITE ? 0 : 1, invert = 0;
+    if (id < 0) {
+        id = -id;
+        side ^= 1;
+        std::swap(sets[0], sets[1]);
+        invert = 1;
+    }
+    int ep = board.enpassant ? board.enpassant : 127;
+    std::uint32_t index = tableIndex(id, side, sets[0], sets[1], ep, invert);
+    return {id, sideSlot(tableRegistry[id], side), index};
+}
+
+std::vector<int> tablesReached(int id) {
+    int counts[MATERIAL_KINDS];
+    countsOfName(tableRegistry[id].name, counts);
+    std::vector<int> out;
+    auto add = [&](const int* c) {
+        int total = 0;
+        for (int k = 0; k < MATERIAL_KINDS; ++k) total += c[k];
+        if (total == 0) return;
+        int t = tableOfCounts(c);
+        if (t < 0) t = -t;
+        if (t == 0) return;
+        for (int x : out)
+            if (x == t) return;
+        out.push_back(t);
+    };
+    for (int k = 0; k < MATERIAL_KINDS; ++k) {
+        if (!counts[k]) continue;
+        int c[MATERIAL_KINDS];
+        std::memcpy(c, counts, sizeof c);
+        --c[k];
+        add(c); // a capture
+    }
+    for (int colour = 0; colour < 2; ++colour) {
+        if (!counts[colour * 5 + PAWN]) continue;
+        for (int promo = KNIGHT; promo <= QUEEN; ++promo) {
+            int c[MATERIAL_KINDS];
+            std::memcpy(c, counts, sizeof c);
+            --c[colour * 5 + PAWN];
+            ++c[colour * 5 + promo];
+            add(c);
+            const int enemy = (1 - colour) * 5;
+            for (int k = KNIGHT; k <= QUEEN; ++k) // promotion with a capture
+                if (c[enemy + k]) {
+                    --c[enemy + k];
+                    add(c);
+                    ++c[enemy + k];
+                }
+        }
+    }
+    return out;
+}
+
+Placement canonicalPlacement(const TableLayout& t, Placement p) {
+    bool pawns = false;
+    for (const TablePiece& pc : t.pieces) pawns = pawns || pc.kind == PAWN;
+    const int n = static_cast<int>(t.pieces.size());
+    Placement best = ~Placement{0};
+    for (int image = 0; image < (pawns ? 2 : 8); ++image) {
+        auto map = [image](int sq) {
+            if (image & 1) sq ^= 7;                       // files exchanged
+            if (image & 2) sq ^= 56;                      // ranks turned over
+            if (image & 4) sq = 8 * (sq & 7) + (sq >> 3); // diagonal
+            return sq;
+        };
+        int sq[8];
+        for (int i = 0; i < n; ++i) sq[i] = map(squareOfPiece(p, i));
+        // Like pieces in increasing order, as the enumeration sets them.
+        for (int i = 1; i < n; ++i)
+            for (int j = i; j > 0 && t.pieces[j].kind == t.pieces[j - 1].kind &&
+                            t.pieces[j].colour == t.pieces[j - 1].colour && sq[j] < sq[j - 1];
+                 --j)
+                std::swap(sq[j], sq[j - 1]);
+        Placement q = p & (Placement{1} << 55);
+        int ep = static_cast<int>(p >> 48 & 127);
+        if (ep) q |= Placement(map(ep)) << 48;
+        for (int i = 0; i < n; ++i) q |= Placement(sq[i]) << (6 * i);
+        if (q < best) best = q;
+    }
+    return best;
+}

@@ -47,10 +47,7 @@ class Line {
         add("%s", formatMove(move, m, lowerPromotion));
     }
     void print() {
-        lockIfOpen(outputLock);
-        std::fputs(buf_, stdout);
-        std::fflush(stdout);
-        unlockIfOpen(outputLock);
+        printLocked(buf_);
         len_ = 0;
         buf_[0] = 0;
     }

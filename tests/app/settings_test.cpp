@@ -101,56 +101,43 @@ TEST(UciOptions, DefaultsWriteTheWholeFileLineForLine) {
     EXPECT_EQ(readFile(path), kDefaultFile);
 }
 
+// Each option lands in its own key of the written file and in no other.
 TEST(UciOptions, SetoptionLinesLandInTheirKeys) {
-    UciOptionValues v;
-    const char* lines[] = {
-        "setoption name Hash value 128\n",
-        "setoption name NalimovCache value 16.9\n",
-        "setoption name DrawScore value -12\n",
-        "setoption name Queen value 950\n",
-        "setoption name Rook value 510\n",
-        "setoption name Bishop value 330\n",
-        "setoption name Knight value 320\n",
-        "setoption name Pawn value 90\n",
-        "setoption name number_of_processors value 3\n",
-        "setoption name OwnBook value false\n",
-        "setoption name BookBestMoveOnly value false\n",
-        "setoption name print_Inverted_Score value true\n",
-        "setoption name Ponder value true\n",
-        "setoption name EGTB value false\n",
-        "setoption name Extentions value false\n",
-        "setoption name Null-move Pruning value false\n",
-        "setoption name Late-move Pruning value false\n",
-        "setoption name Futility Pruning value false\n",
-        "setoption name NalimovPath value /tb/five men\n",
-        "setoption name BookPath value /books/main.ctg\r\n",
+    const std::pair<const char*, const char*> cases[] = {
+        {"Hash value 128\n", "pref:size-hashtable=128   (in MB)"},
+        {"NalimovCache value 16.9\n", "pref:NalimovCache=16     (in MB)"},
+        {"DrawScore value -12\n", "pref:DRAWSCORE=-12"},
+        {"Queen value 950\n", "pref:VALQUEEN=950"},
+        {"Rook value 510\n", "pref:VALROOK=510"},
+        {"Bishop value 330\n", "pref:VALBISHOP=330"},
+        {"Knight value 320\n", "pref:VALKNIGHT=320"},
+        {"Pawn value 90\n", "pref:VALPAWN=90"},
+        {"number_of_processors value 3\n", "pref:MAXPROCESSES=3"},
+        {"OwnBook value false\n", "pref:enable_BOOK=0"},
+        {"BookBestMoveOnly value false\n", "pref:BookBestMoveOnly=0"},
+        {"print_Inverted_Score value true\n", "pref:printInvertedScore=1"},
+        {"Ponder value true\n", "pref:pondering=1"},
+        {"EGTB value false\n", "pref:enable_EGTB=0       (initial value, 0=disabled, 1=enabled)"},
+        {"Extentions value false\n", "pref:enable_EXTENTIONS=0"},
+        {"Null-move Pruning value false\n", "pref:enable_NMP=0"},
+        {"Late-move Pruning value false\n", "pref:enable_LMP=0"},
+        {"Futility Pruning value false\n", "pref:enable_FUTPRUN=0"},
+        {"NalimovPath value /tb/five men\n", "pref:egtb-path=/tb/five men"},
+        {"BookPath value /books/main.ctg\r\n", "pref:book-path=/books/main.ctg"},
     };
-    for (const char* l : lines) EXPECT_TRUE(applyUciSetoption(v, l)) << l;
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
-    EXPECT_EQ(readFile(path), "==== settings Tarvok_v8.05 (32 bit) ====\n"
-                              "pref:printToScreen=0     (0=disabled, 1=enabled)\n"
-                              "pref:size-hashtable=128   (in MB)\n"
-                              "pref:NalimovCache=16     (in MB)\n"
-                              "pref:egtb-path=/tb/five men\n"
-                              "pref:book-path=/books/main.ctg\n"
-                              "pref:DRAWSCORE=-12\n"
-                              "pref:VALPAWN=90\n"
-                              "pref:VALKNIGHT=320\n"
-                              "pref:VALBISHOP=330\n"
-                              "pref:VALROOK=510\n"
-                              "pref:VALQUEEN=950\n"
-                              "pref:MAXPROCESSES=3\n"
-                              "pref:enable_EGTB=0       (initial value, 0=disabled, 1=enabled)\n"
-                              "pref:enable_BOOK=0\n"
-                              "pref:BookBestMoveOnly=0\n"
-                              "pref:enable_FUTPRUN=0\n"
-                              "pref:enable_EXTENTIONS=0\n"
-                              "pref:enable_NMP=0\n"
-                              "pref:enable_LMP=0\n"
-                              "pref:pondering=1\n"
-                              "pref:printInvertedScore=1\n");
+    for (const auto& [option, line] : cases) {
+        UciOptionValues v;
+        EXPECT_TRUE(applyUciSetoption(v, (std::string("setoption name ") + option).c_str()));
+        ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
+        // The default file with the option's line changed.
+        std::string expected = kDefaultFile;
+        const std::string key = std::string(line).substr(0, std::string(line).find('=') + 1);
+        const std::size_t at = expected.find("\n" + key) + 1;
+        expected.replace(at, expected.find('\n', at) - at, line);
+        EXPECT_EQ(readFile(path), expected) << option;
+    }
 }
 
 TEST(UciOptions, UnknownMalformedAndCaseChangedLinesChangeNothing) {
@@ -187,24 +174,7 @@ TEST(UciOptions, PathTextsKeepOneKeyPerLine) {
     EXPECT_EQ(text.find('\r'), std::string::npos);
     EXPECT_NE(text.find("pref:MAXPROCESSES=0\n"), std::string::npos);
     EXPECT_EQ(text.find("pref:MAXPROCESSES=8"), std::string::npos);
-}
-
-TEST(UciOptions, UncreatableFileWritesNothing) {
-    EXPECT_FALSE(writeSettings(UciOptionValues{}, kIdentity, "/nonexistent-dir/tarvok init.ini"));
-}
-
-TEST(FrontEndSettingsReader, MissingFileKeepsDefaultsSilently) {
-    TempDir dir;
-    FrontEndSettings s;
-    s.ponderEnabled = 7;
-    TarvokBook book;
-    std::string out = captured(
-        [&](std::FILE* f) { readFrontEndSettings(s, book, f, dir.file("none.ini").c_str()); });
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(s.ponderEnabled, 7);
-    EXPECT_EQ(s.processCount, 1);
-    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
-    EXPECT_EQ(book.bestMoveOnly(), 1);
+    EXPECT_FALSE(writeSettings(v, kIdentity, "/nonexistent-dir/tarvok init.ini"));
 }
 
 TEST(FrontEndSettingsReader, EchoesEveryKeyAfterPrintToScreen) {
@@ -305,13 +275,21 @@ TEST(SettingsNumbers, DecimalOnly) {
 
 // Only a regular file is read, and at most its first 65536 bytes: a FIFO or
 // a device in its place would block the start or never end.
-TEST(FrontEndSettingsReader, OddFilesAreSkippedAndLargeOnesCut) {
+TEST(FrontEndSettingsReader, MissingAndOddFilesAreSkippedAndLargeOnesCut) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    EXPECT_EQ(settingsFileNote(path.c_str()), nullptr); // missing: nothing to say
-    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // Missing: the defaults hold, and nothing is said.
+    EXPECT_EQ(settingsFileNote(path.c_str()), nullptr);
     FrontEndSettings s;
+    s.ponderEnabled = 7;
     TarvokBook book;
+    EXPECT_EQ(captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); }), "");
+    EXPECT_EQ(s.ponderEnabled, 7);
+    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
+    EXPECT_EQ(book.bestMoveOnly(), 1);
+    s.ponderEnabled = 0;
+
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     readFrontEndSettings(s, book, stdout, path.c_str());
     EXPECT_EQ(s.processCount, 1);
     EXPECT_STREQ(settingsFileNote(path.c_str()),
@@ -334,39 +312,16 @@ TEST(FrontEndSettingsReader, OddFilesAreSkippedAndLargeOnesCut) {
                  "tarvok init.ini is larger than 65536 bytes: only its start is read");
 }
 
-TEST(FrontEndSettingsReader, ReadsBackWhatTheOptionPhaseWrote) {
-    TempDir dir;
-    std::string path = dir.file("tarvok init.ini");
-    UciOptionValues v;
-    applyUciSetoption(v, "setoption name Ponder value true\n");
-    applyUciSetoption(v, "setoption name Futility Pruning value false\n");
-    applyUciSetoption(v, "setoption name number_of_processors value 2\n");
-    applyUciSetoption(v, "setoption name BookBestMoveOnly value false\n");
-    ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
-    FrontEndSettings s;
-    TarvokBook book;
-    std::string out =
-        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
-    EXPECT_EQ(out, ""); // the written file always turns the echo off
-    EXPECT_EQ(s.ponderEnabled, 1);
-    EXPECT_EQ(s.useFutility, 0);
-    EXPECT_EQ(s.useNullMove, 1);
-    EXPECT_EQ(s.processCount, 3);
-    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
-    EXPECT_EQ(book.bestMoveOnly(), 0);
-}
-
 TEST(BookConfiguration, PathIsCutBehindCtgAndModeClamped) {
     TarvokBook book;
-    book.setBookPath("books/main.ctg extra\n");
-    EXPECT_STREQ(book.bookName(), "books/main.ctg");
-    book.setBookPath("plainname\n");
-    EXPECT_STREQ(book.bookName(), "plainname\n");
     // Any path a settings line holds, cut after ".ctg" wherever it stands.
-    book.setBookPath(std::string(200, 'a').c_str());
-    EXPECT_EQ(std::string(book.bookName()), std::string(200, 'a'));
-    book.setBookPath((std::string(120, 'b') + ".ctg   (book)\n").c_str());
-    EXPECT_EQ(std::string(book.bookName()), std::string(120, 'b') + ".ctg");
+    for (const std::string& path : {std::string("plainname\n"), std::string(200, 'a'),
+                                    std::string(120, 'b') + ".ctg   (book)\n"}) {
+        book.setBookPath(path.c_str());
+        EXPECT_EQ(
+            book.bookName(),
+            path.substr(0, path.find(".ctg") == path.npos ? path.npos : path.find(".ctg") + 4));
+    }
     book.setBestMoveOnly(-3);
     EXPECT_EQ(book.bestMoveOnly(), 0);
     book.setBestMoveOnly(5);

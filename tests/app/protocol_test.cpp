@@ -91,9 +91,12 @@ TEST(UciProtocol, OptionPhaseWritesTheSettingsFile) {
     EXPECT_EQ(e->waitExit(), 0);
 }
 
-TEST(UciProtocol, ReadyWhileSearchingAndStopAnswersAtOnce) {
+// Every go gets exactly one bestmove, before any output of the next search,
+// whatever command ends it; isready and stop answer at once.
+TEST(UciProtocol, EveryGoGetsExactlyOneBestmove) {
     Engine e;
     e.startUci();
+    // isready is answered while a search runs, and stop ends it at once.
     e->send("position startpos moves e2e4 e7e5");
     e->send("go infinite");
     e->send("isready");
@@ -106,13 +109,7 @@ TEST(UciProtocol, ReadyWhileSearchingAndStopAnswersAtOnce) {
     auto best = e->waitForPrefix("bestmove ", 3000ms);
     ASSERT_TRUE(best) << e->transcriptText();
     EXPECT_TRUE(std::regex_match(secondWord(*best), kUciMove)) << *best;
-}
 
-// Every go gets exactly one bestmove, before any output of the next search,
-// whatever command ends it.
-TEST(UciProtocol, EveryGoGetsExactlyOneBestmove) {
-    Engine e;
-    e.startUci();
     const std::vector<std::string> followers = {"position startpos", "ucinewgame", "isready",
                                                 "go infinite", "quit"};
     for (const std::string& next : followers) {
@@ -143,8 +140,8 @@ TEST(UciProtocol, EveryGoGetsExactlyOneBestmove) {
             ++answers;
         }
     }
-    EXPECT_EQ(gos, 6);
-    EXPECT_EQ(answers, 6) << e->transcriptText();
+    EXPECT_EQ(gos, 7);
+    EXPECT_EQ(answers, 7) << e->transcriptText();
 
     // Many go/stop pairs sent without waiting ("go infinite" would also clear
     // the tables each time, which only makes the test slow).
@@ -203,21 +200,7 @@ TEST(UciProtocol, GoTakesOnlyItsOwnLimitsAndTimeTroubleStillSearches) {
     }
 }
 
-TEST(UciProtocol, PromotionIsWrittenInLowerCase) {
-    Engine e;
-    e.startUci();
-    // Promoting by taking the queen is the only good move.
-    e->send("position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
-    e->send("go movetime 500");
-    auto best = e->waitForPrefix("bestmove ", 10000ms);
-    ASSERT_TRUE(best) << e->transcriptText();
-    EXPECT_EQ(secondWord(*best), "a7b8q") << *best;
-    auto report = e->takeLines();
-    EXPECT_NE(std::find(report.begin(), report.end(), " foundmove=a7b8q"), report.end())
-        << e->transcriptText();
-}
-
-TEST(UciProtocol, PonderPonderhitAndPonderStop) {
+TEST(UciProtocol, PonderPonderhitAndPonderStopAndTheBoardAfterAHit) {
     Engine e;
     e.startUci({"setoption name Ponder value true"});
     e->send("position startpos moves e2e4");
@@ -253,13 +236,9 @@ TEST(UciProtocol, PonderPonderhitAndPonderStop) {
         e->send("isready");
         ASSERT_TRUE(e->expectLine("readyok"));
     }
-}
 
-// A move played from a ponder hit is shown as a searched move is: the
-// announcement, then the board after it.
-TEST(UciProtocol, PonderHitMovePrintsTheBoardLikeASearchedMove) {
-    Engine e;
-    e.startUci({"setoption name Ponder value true"});
+    // A move played from a ponder hit is shown as a searched move is: the
+    // announcement, then the board after it.
     e->send("position startpos");
     e->send("go movetime 100"); // the level ponderhit uses: 50 ms a move
     ASSERT_TRUE(e->waitForPrefix("bestmove ", 5000ms));
@@ -267,7 +246,7 @@ TEST(UciProtocol, PonderHitMovePrintsTheBoardLikeASearchedMove) {
     e->send("go ponder");
     e->drain(400ms); // pondered longer than 80 % of the budget: a hit plays at once
     e->send("ponderhit");
-    auto best = e->waitForPrefix("bestmove ", 5000ms);
+    best = e->waitForPrefix("bestmove ", 5000ms);
     ASSERT_TRUE(best) << e->transcriptText();
     e->send("isready");
     std::vector<std::string> after;
@@ -289,7 +268,7 @@ TEST(UciProtocol, PonderHitMovePrintsTheBoardLikeASearchedMove) {
     EXPECT_TRUE(startsWith(*(hit - 1), "bestmove ")) << e->transcriptText();
 }
 
-TEST(UciProtocol, RefusedPositionsLeaveTheGameAsItWas) {
+TEST(UciProtocol, RefusedPositionsLeaveTheGameAndPromotionIsLowerCase) {
     Engine e;
     e.startUci();
     e->send("position startpos moves e2e4");
@@ -308,6 +287,16 @@ TEST(UciProtocol, RefusedPositionsLeaveTheGameAsItWas) {
     auto best = e->waitForPrefix("bestmove ", 10000ms);
     ASSERT_TRUE(best);
     EXPECT_EQ(secondWord(*best)[0], 'e') << *best;
+
+    // Promoting by taking the queen is the only good move; UCI writes it in lower case.
+    e->send("position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
+    e->send("go movetime 500");
+    best = e->waitForPrefix("bestmove ", 10000ms);
+    ASSERT_TRUE(best) << e->transcriptText();
+    EXPECT_EQ(secondWord(*best), "a7b8q") << *best;
+    auto report = e->takeLines();
+    EXPECT_NE(std::find(report.begin(), report.end(), " foundmove=a7b8q"), report.end())
+        << e->transcriptText();
 }
 
 TEST(XboardProtocol, FeaturesPingAndUnknownCommands) {
@@ -635,31 +624,30 @@ TEST(XboardProtocol, AnalysisFollowsMovesAndUndoPlayotherAndMoveNow) {
 // A settings file that is a FIFO or a link to /dev/zero: the engine starts,
 // says in one line that it skipped the file, and answers at once.
 TEST(Protocols, OddSettingsFilesAreSkippedWithOneLine) {
-    for (const char* protocol : {"xboard", "uci"}) {
-        for (bool fifo : {true, false}) {
-            ScratchDir dir;
-            const std::string path = dir.file("tarvok init.ini");
-            if (fifo) {
-                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-            } else {
-                ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
-            }
-            EngineProcess e(dir.path());
-            const bool uci = std::string(protocol) == "uci";
-            e.send(protocol);
-            e.send(uci ? "isready" : "ping 1");
-            const std::string answer = uci ? "readyok" : "pong 1";
-            ASSERT_TRUE(e.waitFor([&](const std::string& l) { return l == answer; }, 5000ms))
-                << protocol << " fifo=" << fifo << "\n"
-                << e.transcriptText();
-            const std::string note =
-                std::string(uci ? "info string " : "") +
-                "tarvok init.ini is not a regular file: skipped, the defaults hold";
-            const auto& lines = e.transcript();
-            EXPECT_EQ(std::count(lines.begin(), lines.end(), note), 1) << e.transcriptText();
-            e.send("quit");
-            EXPECT_EQ(e.waitExit(3000ms), 0);
+    // The file checks themselves (FIFO, device): the settings reader's tests.
+    for (const auto& [protocol, fifo] : {std::pair{"xboard", true}, std::pair{"uci", false}}) {
+        ScratchDir dir;
+        const std::string path = dir.file("tarvok init.ini");
+        if (fifo) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
         }
+        EngineProcess e(dir.path());
+        const bool uci = std::string(protocol) == "uci";
+        e.send(protocol);
+        e.send(uci ? "isready" : "ping 1");
+        const std::string answer = uci ? "readyok" : "pong 1";
+        ASSERT_TRUE(e.waitFor([&](const std::string& l) { return l == answer; }, 5000ms))
+            << protocol << " fifo=" << fifo << "\n"
+            << e.transcriptText();
+        const std::string note =
+            std::string(uci ? "info string " : "") +
+            "tarvok init.ini is not a regular file: skipped, the defaults hold";
+        const auto& lines = e.transcript();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), note), 1) << e.transcriptText();
+        e.send("quit");
+        EXPECT_EQ(e.waitExit(3000ms), 0);
     }
 }
 

@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <regex>
 #include <sstream>
@@ -49,13 +48,6 @@ struct MatchOutcome {
 // of that engine (illegal move, crash or disconnection, loss on time), a
 // fault of its opponent, or a chess result.
 enum class Ending { ChessResult, EngineFault, OpponentFault, Unfinished };
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 bool contains(const std::string& s, const char* part) {
     return s.find(part) != std::string::npos;
@@ -112,9 +104,10 @@ std::vector<GameRecord> parsePgn(const std::string& pgn) {
 
 // Runs the match in dir (the engines' working directory too): xboard
 // without a window (under xvfb-run), the games saved as PGN.
-MatchOutcome runXboardMatch(const MatchSetup& setup, const std::string& dir) {
+MatchOutcome runXboardMatch(const MatchSetup& setup, const ScratchDir& scratch) {
     MatchOutcome outcome;
-    const std::string pgnPath = dir + "/games.pgn";
+    const std::string& dir = scratch.path();
+    const std::string pgnPath = scratch.file("games.pgn");
     // xboard reads ~/.xboardrc (found through the password file, not $HOME)
     // and by default rewrites it at exit; a file saved by one match can keep
     // the next from starting its engines ("Can't have a match with no chess
@@ -130,7 +123,7 @@ MatchOutcome runXboardMatch(const MatchSetup& setup, const std::string& dir) {
     if (setup.secondUci) args.push_back("-sUCI");
     for (const std::string& t : setup.timeControl) args.push_back(t);
     if (!setup.startFen.empty()) {
-        std::ofstream(dir + "/start.fen") << setup.startFen << "\n";
+        scratch.write("start.fen", setup.startFen + "\n");
         args.insert(args.end(), {"-loadPositionFile", dir + "/start.fen"});
     }
     // Nothing buffered may be written twice, by the child as well.
@@ -167,7 +160,7 @@ MatchOutcome runXboardMatch(const MatchSetup& setup, const std::string& dir) {
     // xboard, Xvfb and every engine started below them.
     kill(-pid, SIGKILL);
     if (!outcome.finished) waitpid(pid, &status, 0);
-    outcome.pgn = readAll(pgnPath);
+    outcome.pgn = scratch.read("games.pgn");
     outcome.games = parsePgn(outcome.pgn);
     return outcome;
 }
@@ -207,7 +200,7 @@ bool havePrograms() {
 void playAndCheck(MatchSetup setup, int expectedGames) {
     if (!havePrograms()) GTEST_SKIP() << "xboard, polyglot, fairymax or xvfb-run missing";
     ScratchDir dir;
-    MatchOutcome m = runXboardMatch(setup, dir.path());
+    MatchOutcome m = runXboardMatch(setup, dir);
     ASSERT_TRUE(m.finished) << "xboard did not end in time\n" << m.pgn;
     ASSERT_EQ(static_cast<int>(m.games.size()), expectedGames) << m.pgn;
     for (const GameRecord& g : m.games) {

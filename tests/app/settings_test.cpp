@@ -5,8 +5,6 @@
 #include <filesystem>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -20,17 +18,6 @@ const char* kIdentity = "Tarvok_v8.05 (32 bit)";
 
 using TempDir = testing_engine::ScratchDir;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // Captures what a function prints to a FILE*.
 template <class F> std::string captured(F&& f) {
     char* buf = nullptr;
@@ -41,6 +28,11 @@ template <class F> std::string captured(F&& f) {
     std::string s(buf, size);
     free(buf);
     return s;
+}
+
+// Reads the settings file at path; what the reader printed.
+std::string readBack(FrontEndSettings& s, TarvokBook& book, const std::string& path) {
+    return captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
 }
 
 const char* kDefaultFile = "==== settings Tarvok_v8.05 (32 bit) ====\n"
@@ -96,9 +88,9 @@ TEST(UciOptions, IdentificationAndOptionLinesByteForByte) {
 TEST(UciOptions, DefaultsWriteTheWholeFileLineForLine) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    writeFile(path, "pref:printToScreen=1\nsomething hand-edited\n");
+    dir.write("tarvok init.ini", "pref:printToScreen=1\nsomething hand-edited\n");
     ASSERT_TRUE(writeSettings(UciOptionValues{}, kIdentity, path.c_str()));
-    EXPECT_EQ(readFile(path), kDefaultFile);
+    EXPECT_EQ(dir.read("tarvok init.ini"), kDefaultFile);
 }
 
 // Each option lands in its own key of the written file and in no other.
@@ -136,7 +128,7 @@ TEST(UciOptions, SetoptionLinesLandInTheirKeys) {
         const std::string key = std::string(line).substr(0, std::string(line).find('=') + 1);
         const std::size_t at = expected.find("\n" + key) + 1;
         expected.replace(at, expected.find('\n', at) - at, line);
-        EXPECT_EQ(readFile(path), expected) << option;
+        EXPECT_EQ(dir.read("tarvok init.ini"), expected) << option;
     }
 }
 
@@ -168,7 +160,7 @@ TEST(UciOptions, PathTextsKeepOneKeyPerLine) {
     TempDir dir;
     std::string path = dir.file("s.ini");
     ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
-    std::string text = readFile(path);
+    std::string text = dir.read("s.ini");
     EXPECT_NE(text.find("pref:egtb-path=" + std::string(100, 'x') + "\npref:book-path=a.ctg\n"),
               std::string::npos);
     EXPECT_EQ(text.find('\r'), std::string::npos);
@@ -180,21 +172,20 @@ TEST(UciOptions, PathTextsKeepOneKeyPerLine) {
 TEST(FrontEndSettingsReader, EchoesEveryKeyAfterPrintToScreen) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    writeFile(path, "pref:printToScreen=1\n"
-                    "pref:book-path=/b/x.ctg   \n"
-                    "pref:BookBestMoveOnly=0\n"
-                    "pref:pondering=1\n"
-                    "pref:enable_EGTB=0\n"
-                    "pref:enable_NMP=0\n"
-                    "pref:enable_LMP=0\n"
-                    "pref:enable_FUTPRUN=0\n"
-                    "pref:enable_BOOK=0\n"
-                    "pref:enable_EXTENTIONS=0\n"
-                    "pref:MAXPROCESSES=3\n");
+    dir.write("tarvok init.ini", "pref:printToScreen=1\n"
+                                 "pref:book-path=/b/x.ctg   \n"
+                                 "pref:BookBestMoveOnly=0\n"
+                                 "pref:pondering=1\n"
+                                 "pref:enable_EGTB=0\n"
+                                 "pref:enable_NMP=0\n"
+                                 "pref:enable_LMP=0\n"
+                                 "pref:enable_FUTPRUN=0\n"
+                                 "pref:enable_BOOK=0\n"
+                                 "pref:enable_EXTENTIONS=0\n"
+                                 "pref:MAXPROCESSES=3\n");
     FrontEndSettings s;
     TarvokBook book;
-    std::string out =
-        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
+    std::string out = readBack(s, book, path);
     EXPECT_EQ(out, "Read settings:\n"
                    "   Set bookpath:      /b/x.ctg   \n"
                    "   BookBestMoveOnly:    0\n"
@@ -214,47 +205,33 @@ TEST(FrontEndSettingsReader, EchoesEveryKeyAfterPrintToScreen) {
     EXPECT_EQ(s.processCount, 4);
 }
 
-TEST(FrontEndSettingsReader, EchoOnlyAfterTheSwitchAndLaterLinesWin) {
-    TempDir dir;
-    std::string path = dir.file("tarvok init.ini");
-    writeFile(path, "==== header ====\n"
-                    "pref:MAXPROCESSES=0\n"
-                    "pref:pondering=1\n"
-                    "pref:pondering=0   (off again)\n"
-                    "  pref:enable_NMP=0 (not at the line start)\n"
-                    "pref:printToScreen=1\n");
-    FrontEndSettings s;
-    TarvokBook book;
-    std::string out =
-        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
-    EXPECT_EQ(out, "Read settings:\n");
-    EXPECT_EQ(s.ponderEnabled, 0);
-    EXPECT_EQ(s.useNullMove, 1);
-    EXPECT_EQ(s.processCount, 1);
-}
-
-TEST(FrontEndSettingsReader, ProcessCountIsClampedToTheSlaveRange) {
+// The echo starts at the switch, a later line wins, a key counts only at the
+// line start, and the process count is held to the slave range.
+TEST(FrontEndSettingsReader, EchoAfterTheSwitchLaterLinesWinAndProcessCountClamped) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
     struct Case {
-        const char* line;
+        const char* file;
         int count;
         const char* echo;
     } cases[] = {
-        {"pref:MAXPROCESSES=0\n", 1, "   MULTIPROCESSING: DISABLED\n"},
-        {"pref:MAXPROCESSES=-4\n", 1, "   MULTIPROCESSING: DISABLED\n"},
-        {"pref:MAXPROCESSES=2\n", 3, ""},
-        {"pref:MAXPROCESSES=9\n", 9, ""},
-        {"pref:MAXPROCESSES=4000000000\n", 9, ""},
+        {"==== header ====\npref:MAXPROCESSES=0\npref:pondering=1\npref:pondering=0   (off)\n"
+         "  pref:enable_NMP=0 (not at the line start)\npref:printToScreen=1\n",
+         1, ""},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=0\n", 1, "   MULTIPROCESSING: DISABLED\n"},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=-4\n", 1, "   MULTIPROCESSING: DISABLED\n"},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=2\n", 3, ""},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=9\n", 9, ""},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=4000000000\n", 9, ""},
     };
     for (const Case& c : cases) {
-        writeFile(path, std::string("pref:printToScreen=1\n") + c.line);
+        dir.write("tarvok init.ini", c.file);
         FrontEndSettings s;
         TarvokBook book;
-        std::string out =
-            captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
-        EXPECT_EQ(s.processCount, c.count) << c.line;
-        EXPECT_EQ(out, std::string("Read settings:\n") + c.echo) << c.line;
+        EXPECT_EQ(readBack(s, book, path), std::string("Read settings:\n") + c.echo) << c.file;
+        EXPECT_EQ(s.processCount, c.count) << c.file;
+        EXPECT_EQ(s.ponderEnabled, 0) << c.file;
+        EXPECT_EQ(s.useNullMove, 1) << c.file;
     }
 }
 
@@ -283,7 +260,7 @@ TEST(FrontEndSettingsReader, MissingAndOddFilesAreSkippedAndLargeOnesCut) {
     FrontEndSettings s;
     s.ponderEnabled = 7;
     TarvokBook book;
-    EXPECT_EQ(captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); }), "");
+    EXPECT_EQ(readBack(s, book, path), "");
     EXPECT_EQ(s.ponderEnabled, 7);
     EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
     EXPECT_EQ(book.bestMoveOnly(), 1);
@@ -304,7 +281,7 @@ TEST(FrontEndSettingsReader, MissingAndOddFilesAreSkippedAndLargeOnesCut) {
 
     // A key within the first 65536 bytes counts, one behind them does not.
     std::string filler(SETTINGS_MAX_BYTES - 10, '#');
-    writeFile(path, "pref:MAXPROCESSES=2\n" + filler + "\npref:pondering=1\n");
+    dir.write("tarvok init.ini", "pref:MAXPROCESSES=2\n" + filler + "\npref:pondering=1\n");
     readFrontEndSettings(s, book, stdout, path.c_str());
     EXPECT_EQ(s.processCount, 3);
     EXPECT_EQ(s.ponderEnabled, 0);

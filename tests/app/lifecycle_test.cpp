@@ -14,15 +14,10 @@ namespace {
 
 using namespace testing_engine;
 
-bool isLine(const std::string& line, const std::string& expected) {
-    return line == expected;
-}
-
 // Sends "isready" and waits for "readyok".
 bool ready(EngineProcess& e, Duration timeout = 5000ms) {
     e.send("isready");
-    return e.waitFor([](const std::string& l) { return isLine(l, "readyok"); }, timeout)
-        .has_value();
+    return e.waitFor([](const std::string& l) { return l == "readyok"; }, timeout).has_value();
 }
 
 // Starts a UCI engine whose game controller is built by the next line sent.
@@ -43,13 +38,6 @@ pid_t buildAndStopController(EngineProcess& e, const ScratchDir& dir, const std:
     return controller;
 }
 
-void expectNothingLeft(const ScratchDir& dir, pid_t frontEnd) {
-    EXPECT_TRUE(waitNoProcessesIn(dir.path(), 5000ms))
-        << processesIn(dir.path()).size() << " processes left";
-    auto objects = sharedObjectsOf(frontEnd);
-    EXPECT_TRUE(objects.empty()) << objects.size() << " objects left, e.g. " << objects.front();
-}
-
 std::int64_t msSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                  start)
@@ -64,7 +52,7 @@ TEST(Lifecycle, SlowControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     ASSERT_GT(controller, 0);
     // The front end goes on once the stopped process makes no progress, and
     // keeps the names the process has yet to open.
-    ASSERT_TRUE(e.waitFor([](const std::string& l) { return isLine(l, "readyok"); }, 6000ms))
+    ASSERT_TRUE(e.waitFor([](const std::string& l) { return l == "readyok"; }, 6000ms))
         << e.transcriptText();
     EXPECT_FALSE(sharedObjectsOf(e.pid()).empty());
     e.send("setoption name OwnBook value false"); // the stopped controller must search
@@ -86,7 +74,7 @@ TEST(Lifecycle, SlowControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     e.send("quit");
     EXPECT_EQ(e.waitExit(5000ms), 0);
     EXPECT_LT(msSince(quitAt), 2000);
-    expectNothingLeft(dir, e.pid());
+    expectNothingLeft(dir.path(), e.pid(), 5000ms);
 }
 
 TEST(Lifecycle, FrontEndKilledBeforeItsProcessesAttachedLeavesNothing) {
@@ -99,7 +87,7 @@ TEST(Lifecycle, FrontEndKilledBeforeItsProcessesAttachedLeavesNothing) {
         ASSERT_TRUE(e.waitForPrefix("uciok", 5000ms));
         e.killFrontEnd();
         EXPECT_EQ(e.waitExit(), 128 + SIGKILL);
-        expectNothingLeft(dir, e.pid());
+        expectNothingLeft(dir.path(), e.pid(), 5000ms);
     }
     ScratchDir dir;
     dir.write("tarvok init.ini", "pref:MAXPROCESSES=1\npref:size-hashtable=1\n");
@@ -111,7 +99,7 @@ TEST(Lifecycle, FrontEndKilledBeforeItsProcessesAttachedLeavesNothing) {
     e.killFrontEnd();
     EXPECT_EQ(e.waitExit(), 128 + SIGKILL);
     kill(controller, SIGCONT);
-    expectNothingLeft(dir, e.pid());
+    expectNothingLeft(dir.path(), e.pid(), 5000ms);
 }
 
 TEST(Lifecycle, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
@@ -123,7 +111,8 @@ TEST(Lifecycle, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         SCOPED_TRACE(std::string(c.uci ? "uci " : "xboard ") + strsignal(c.signal));
         ScratchDir dir;
         // The book off: the start position must be searched.
-        dir.write("tarvok init.ini", "pref:MAXPROCESSES=1\npref:size-hashtable=1\npref:enable_BOOK=0\n");
+        dir.write("tarvok init.ini",
+                  "pref:MAXPROCESSES=1\npref:size-hashtable=1\npref:enable_BOOK=0\n");
         EngineProcess e(dir.path());
         ASSERT_TRUE(e.waitForPrefix("Choose mode", 5000ms));
         const std::string notice = std::string(c.uci ? "info string " : "") +
@@ -170,7 +159,7 @@ TEST(Lifecycle, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         ASSERT_TRUE(e.waitForPrefix(answer, 5000ms)) << e.transcriptText();
         e.send("quit");
         EXPECT_EQ(e.waitExit(5000ms), 0);
-        expectNothingLeft(dir, e.pid());
+        expectNothingLeft(dir.path(), e.pid(), 5000ms);
     }
 }
 
@@ -209,7 +198,7 @@ TEST(Lifecycle, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
         EXPECT_TRUE(e.waitForPrefix("bestmove", 5000ms)) << e.transcriptText();
         e.send("quit");
         EXPECT_EQ(e.waitExit(5000ms), 0);
-        expectNothingLeft(dir, e.pid());
+        expectNothingLeft(dir.path(), e.pid(), 5000ms);
     }
     {
         ScratchDir dir;
@@ -218,12 +207,11 @@ TEST(Lifecycle, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
         e.send("xboard");
         EXPECT_TRUE(e.waitFor(
             [](const std::string& l) {
-                return isLine(l,
-                              "ERROR! Could not create file mapping object sharedEvalHashtable.");
+                return l == "ERROR! Could not create file mapping object sharedEvalHashtable.";
             },
             5000ms));
         EXPECT_EQ(e.waitExit(5000ms), 1);
-        expectNothingLeft(dir, e.pid());
+        expectNothingLeft(dir.path(), e.pid(), 5000ms);
     }
 }
 
@@ -236,7 +224,7 @@ TEST(Lifecycle, SearchProcessesRunWithTheirFrontEndsOptions) {
     startUci(e, 0);
     pid_t controller = buildAndStopController(e, dir, "isready");
     ASSERT_GT(controller, 0);
-    ASSERT_TRUE(e.waitFor([](const std::string& l) { return isLine(l, "readyok"); }, 6000ms));
+    ASSERT_TRUE(e.waitFor([](const std::string& l) { return l == "readyok"; }, 6000ms));
     dir.write("tarvok init.ini", "pref:VALQUEEN=100\npref:size-hashtable=2\n");
     kill(controller, SIGCONT);
     e.send("position fen k7/8/8/8/8/8/8/KQ4q1 w - - 0 1");
@@ -246,7 +234,7 @@ TEST(Lifecycle, SearchProcessesRunWithTheirFrontEndsOptions) {
     // the file's 100): the board it prints after its move has none left.
     EXPECT_TRUE(e.waitFor(
         [](const std::string& l) {
-            return isLine(l, "toMove=black  eval=987  lazy=900  wMat=900  bMat=0");
+            return l == "toMove=black  eval=987  lazy=900  wMat=900  bMat=0";
         },
         3000ms))
         << e.transcriptText();

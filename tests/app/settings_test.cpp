@@ -5,8 +5,6 @@
 #include <filesystem>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -20,17 +18,6 @@ const char* kIdentity = "Tarvok_v8.05 (32 bit)";
 
 using TempDir = testing_engine::ScratchDir;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // Captures what a function prints to a FILE*.
 template <class F> std::string captured(F&& f) {
     char* buf = nullptr;
@@ -41,6 +28,11 @@ template <class F> std::string captured(F&& f) {
     std::string s(buf, size);
     free(buf);
     return s;
+}
+
+// Reads the settings file at path; what the reader printed.
+std::string readBack(FrontEndSettings& s, TarvokBook& book, const std::string& path) {
+    return captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
 }
 
 const char* kDefaultFile = "==== settings Tarvok_v8.05 (32 bit) ====\n"
@@ -96,61 +88,48 @@ TEST(UciOptions, IdentificationAndOptionLinesByteForByte) {
 TEST(UciOptions, DefaultsWriteTheWholeFileLineForLine) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    writeFile(path, "pref:printToScreen=1\nsomething hand-edited\n");
+    dir.write("tarvok init.ini", "pref:printToScreen=1\nsomething hand-edited\n");
     ASSERT_TRUE(writeSettings(UciOptionValues{}, kIdentity, path.c_str()));
-    EXPECT_EQ(readFile(path), kDefaultFile);
+    EXPECT_EQ(dir.read("tarvok init.ini"), kDefaultFile);
 }
 
+// Each option lands in its own key of the written file and in no other.
 TEST(UciOptions, SetoptionLinesLandInTheirKeys) {
-    UciOptionValues v;
-    const char* lines[] = {
-        "setoption name Hash value 128\n",
-        "setoption name NalimovCache value 16.9\n",
-        "setoption name DrawScore value -12\n",
-        "setoption name Queen value 950\n",
-        "setoption name Rook value 510\n",
-        "setoption name Bishop value 330\n",
-        "setoption name Knight value 320\n",
-        "setoption name Pawn value 90\n",
-        "setoption name number_of_processors value 3\n",
-        "setoption name OwnBook value false\n",
-        "setoption name BookBestMoveOnly value false\n",
-        "setoption name print_Inverted_Score value true\n",
-        "setoption name Ponder value true\n",
-        "setoption name EGTB value false\n",
-        "setoption name Extentions value false\n",
-        "setoption name Null-move Pruning value false\n",
-        "setoption name Late-move Pruning value false\n",
-        "setoption name Futility Pruning value false\n",
-        "setoption name NalimovPath value /tb/five men\n",
-        "setoption name BookPath value /books/main.ctg\r\n",
+    const std::pair<const char*, const char*> cases[] = {
+        {"Hash value 128\n", "pref:size-hashtable=128   (in MB)"},
+        {"NalimovCache value 16.9\n", "pref:NalimovCache=16     (in MB)"},
+        {"DrawScore value -12\n", "pref:DRAWSCORE=-12"},
+        {"Queen value 950\n", "pref:VALQUEEN=950"},
+        {"Rook value 510\n", "pref:VALROOK=510"},
+        {"Bishop value 330\n", "pref:VALBISHOP=330"},
+        {"Knight value 320\n", "pref:VALKNIGHT=320"},
+        {"Pawn value 90\n", "pref:VALPAWN=90"},
+        {"number_of_processors value 3\n", "pref:MAXPROCESSES=3"},
+        {"OwnBook value false\n", "pref:enable_BOOK=0"},
+        {"BookBestMoveOnly value false\n", "pref:BookBestMoveOnly=0"},
+        {"print_Inverted_Score value true\n", "pref:printInvertedScore=1"},
+        {"Ponder value true\n", "pref:pondering=1"},
+        {"EGTB value false\n", "pref:enable_EGTB=0       (initial value, 0=disabled, 1=enabled)"},
+        {"Extentions value false\n", "pref:enable_EXTENTIONS=0"},
+        {"Null-move Pruning value false\n", "pref:enable_NMP=0"},
+        {"Late-move Pruning value false\n", "pref:enable_LMP=0"},
+        {"Futility Pruning value false\n", "pref:enable_FUTPRUN=0"},
+        {"NalimovPath value /tb/five men\n", "pref:egtb-path=/tb/five men"},
+        {"BookPath value /books/main.ctg\r\n", "pref:book-path=/books/main.ctg"},
     };
-    for (const char* l : lines) EXPECT_TRUE(applyUciSetoption(v, l)) << l;
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
-    EXPECT_EQ(readFile(path), "==== settings Tarvok_v8.05 (32 bit) ====\n"
-                              "pref:printToScreen=0     (0=disabled, 1=enabled)\n"
-                              "pref:size-hashtable=128   (in MB)\n"
-                              "pref:NalimovCache=16     (in MB)\n"
-                              "pref:egtb-path=/tb/five men\n"
-                              "pref:book-path=/books/main.ctg\n"
-                              "pref:DRAWSCORE=-12\n"
-                              "pref:VALPAWN=90\n"
-                              "pref:VALKNIGHT=320\n"
-                              "pref:VALBISHOP=330\n"
-                              "pref:VALROOK=510\n"
-                              "pref:VALQUEEN=950\n"
-                              "pref:MAXPROCESSES=3\n"
-                              "pref:enable_EGTB=0       (initial value, 0=disabled, 1=enabled)\n"
-                              "pref:enable_BOOK=0\n"
-                              "pref:BookBestMoveOnly=0\n"
-                              "pref:enable_FUTPRUN=0\n"
-                              "pref:enable_EXTENTIONS=0\n"
-                              "pref:enable_NMP=0\n"
-                              "pref:enable_LMP=0\n"
-                              "pref:pondering=1\n"
-                              "pref:printInvertedScore=1\n");
+    for (const auto& [option, line] : cases) {
+        UciOptionValues v;
+        EXPECT_TRUE(applyUciSetoption(v, (std::string("setoption name ") + option).c_str()));
+        ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
+        // The default file with the option's line changed.
+        std::string expected = kDefaultFile;
+        const std::string key = std::string(line).substr(0, std::string(line).find('=') + 1);
+        const std::size_t at = expected.find("\n" + key) + 1;
+        expected.replace(at, expected.find('\n', at) - at, line);
+        EXPECT_EQ(dir.read("tarvok init.ini"), expected) << option;
+    }
 }
 
 TEST(UciOptions, UnknownMalformedAndCaseChangedLinesChangeNothing) {
@@ -181,50 +160,32 @@ TEST(UciOptions, PathTextsKeepOneKeyPerLine) {
     TempDir dir;
     std::string path = dir.file("s.ini");
     ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
-    std::string text = readFile(path);
+    std::string text = dir.read("s.ini");
     EXPECT_NE(text.find("pref:egtb-path=" + std::string(100, 'x') + "\npref:book-path=a.ctg\n"),
               std::string::npos);
     EXPECT_EQ(text.find('\r'), std::string::npos);
     EXPECT_NE(text.find("pref:MAXPROCESSES=0\n"), std::string::npos);
     EXPECT_EQ(text.find("pref:MAXPROCESSES=8"), std::string::npos);
-}
-
-TEST(UciOptions, UncreatableFileWritesNothing) {
-    EXPECT_FALSE(writeSettings(UciOptionValues{}, kIdentity, "/nonexistent-dir/tarvok init.ini"));
-}
-
-TEST(FrontEndSettingsReader, MissingFileKeepsDefaultsSilently) {
-    TempDir dir;
-    FrontEndSettings s;
-    s.ponderEnabled = 7;
-    TarvokBook book;
-    std::string out = captured(
-        [&](std::FILE* f) { readFrontEndSettings(s, book, f, dir.file("none.ini").c_str()); });
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(s.ponderEnabled, 7);
-    EXPECT_EQ(s.processCount, 1);
-    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
-    EXPECT_EQ(book.bestMoveOnly(), 1);
+    EXPECT_FALSE(writeSettings(v, kIdentity, "/nonexistent-dir/tarvok init.ini"));
 }
 
 TEST(FrontEndSettingsReader, EchoesEveryKeyAfterPrintToScreen) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    writeFile(path, "pref:printToScreen=1\n"
-                    "pref:book-path=/b/x.ctg   \n"
-                    "pref:BookBestMoveOnly=0\n"
-                    "pref:pondering=1\n"
-                    "pref:enable_EGTB=0\n"
-                    "pref:enable_NMP=0\n"
-                    "pref:enable_LMP=0\n"
-                    "pref:enable_FUTPRUN=0\n"
-                    "pref:enable_BOOK=0\n"
-                    "pref:enable_EXTENTIONS=0\n"
-                    "pref:MAXPROCESSES=3\n");
+    dir.write("tarvok init.ini", "pref:printToScreen=1\n"
+                                 "pref:book-path=/b/x.ctg   \n"
+                                 "pref:BookBestMoveOnly=0\n"
+                                 "pref:pondering=1\n"
+                                 "pref:enable_EGTB=0\n"
+                                 "pref:enable_NMP=0\n"
+                                 "pref:enable_LMP=0\n"
+                                 "pref:enable_FUTPRUN=0\n"
+                                 "pref:enable_BOOK=0\n"
+                                 "pref:enable_EXTENTIONS=0\n"
+                                 "pref:MAXPROCESSES=3\n");
     FrontEndSettings s;
     TarvokBook book;
-    std::string out =
-        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
+    std::string out = readBack(s, book, path);
     EXPECT_EQ(out, "Read settings:\n"
                    "   Set bookpath:      /b/x.ctg   \n"
                    "   BookBestMoveOnly:    0\n"
@@ -244,47 +205,33 @@ TEST(FrontEndSettingsReader, EchoesEveryKeyAfterPrintToScreen) {
     EXPECT_EQ(s.processCount, 4);
 }
 
-TEST(FrontEndSettingsReader, EchoOnlyAfterTheSwitchAndLaterLinesWin) {
-    TempDir dir;
-    std::string path = dir.file("tarvok init.ini");
-    writeFile(path, "==== header ====\n"
-                    "pref:MAXPROCESSES=0\n"
-                    "pref:pondering=1\n"
-                    "pref:pondering=0   (off again)\n"
-                    "  pref:enable_NMP=0 (not at the line start)\n"
-                    "pref:printToScreen=1\n");
-    FrontEndSettings s;
-    TarvokBook book;
-    std::string out =
-        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
-    EXPECT_EQ(out, "Read settings:\n");
-    EXPECT_EQ(s.ponderEnabled, 0);
-    EXPECT_EQ(s.useNullMove, 1);
-    EXPECT_EQ(s.processCount, 1);
-}
-
-TEST(FrontEndSettingsReader, ProcessCountIsClampedToTheSlaveRange) {
+// The echo starts at the switch, a later line wins, a key counts only at the
+// line start, and the process count is held to the slave range.
+TEST(FrontEndSettingsReader, EchoAfterTheSwitchLaterLinesWinAndProcessCountClamped) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
     struct Case {
-        const char* line;
+        const char* file;
         int count;
         const char* echo;
     } cases[] = {
-        {"pref:MAXPROCESSES=0\n", 1, "   MULTIPROCESSING: DISABLED\n"},
-        {"pref:MAXPROCESSES=-4\n", 1, "   MULTIPROCESSING: DISABLED\n"},
-        {"pref:MAXPROCESSES=2\n", 3, ""},
-        {"pref:MAXPROCESSES=9\n", 9, ""},
-        {"pref:MAXPROCESSES=4000000000\n", 9, ""},
+        {"==== header ====\npref:MAXPROCESSES=0\npref:pondering=1\npref:pondering=0   (off)\n"
+         "  pref:enable_NMP=0 (not at the line start)\npref:printToScreen=1\n",
+         1, ""},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=0\n", 1, "   MULTIPROCESSING: DISABLED\n"},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=-4\n", 1, "   MULTIPROCESSING: DISABLED\n"},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=2\n", 3, ""},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=9\n", 9, ""},
+        {"pref:printToScreen=1\npref:MAXPROCESSES=4000000000\n", 9, ""},
     };
     for (const Case& c : cases) {
-        writeFile(path, std::string("pref:printToScreen=1\n") + c.line);
+        dir.write("tarvok init.ini", c.file);
         FrontEndSettings s;
         TarvokBook book;
-        std::string out =
-            captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
-        EXPECT_EQ(s.processCount, c.count) << c.line;
-        EXPECT_EQ(out, std::string("Read settings:\n") + c.echo) << c.line;
+        EXPECT_EQ(readBack(s, book, path), std::string("Read settings:\n") + c.echo) << c.file;
+        EXPECT_EQ(s.processCount, c.count) << c.file;
+        EXPECT_EQ(s.ponderEnabled, 0) << c.file;
+        EXPECT_EQ(s.useNullMove, 1) << c.file;
     }
 }
 
@@ -305,13 +252,21 @@ TEST(SettingsNumbers, DecimalOnly) {
 
 // Only a regular file is read, and at most its first 65536 bytes: a FIFO or
 // a device in its place would block the start or never end.
-TEST(FrontEndSettingsReader, OddFilesAreSkippedAndLargeOnesCut) {
+TEST(FrontEndSettingsReader, MissingAndOddFilesAreSkippedAndLargeOnesCut) {
     TempDir dir;
     std::string path = dir.file("tarvok init.ini");
-    EXPECT_EQ(settingsFileNote(path.c_str()), nullptr); // missing: nothing to say
-    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // Missing: the defaults hold, and nothing is said.
+    EXPECT_EQ(settingsFileNote(path.c_str()), nullptr);
     FrontEndSettings s;
+    s.ponderEnabled = 7;
     TarvokBook book;
+    EXPECT_EQ(readBack(s, book, path), "");
+    EXPECT_EQ(s.ponderEnabled, 7);
+    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
+    EXPECT_EQ(book.bestMoveOnly(), 1);
+    s.ponderEnabled = 0;
+
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     readFrontEndSettings(s, book, stdout, path.c_str());
     EXPECT_EQ(s.processCount, 1);
     EXPECT_STREQ(settingsFileNote(path.c_str()),
@@ -326,7 +281,7 @@ TEST(FrontEndSettingsReader, OddFilesAreSkippedAndLargeOnesCut) {
 
     // A key within the first 65536 bytes counts, one behind them does not.
     std::string filler(SETTINGS_MAX_BYTES - 10, '#');
-    writeFile(path, "pref:MAXPROCESSES=2\n" + filler + "\npref:pondering=1\n");
+    dir.write("tarvok init.ini", "pref:MAXPROCESSES=2\n" + filler + "\npref:pondering=1\n");
     readFrontEndSettings(s, book, stdout, path.c_str());
     EXPECT_EQ(s.processCount, 3);
     EXPECT_EQ(s.ponderEnabled, 0);
@@ -334,39 +289,16 @@ TEST(FrontEndSettingsReader, OddFilesAreSkippedAndLargeOnesCut) {
                  "tarvok init.ini is larger than 65536 bytes: only its start is read");
 }
 
-TEST(FrontEndSettingsReader, ReadsBackWhatTheOptionPhaseWrote) {
-    TempDir dir;
-    std::string path = dir.file("tarvok init.ini");
-    UciOptionValues v;
-    applyUciSetoption(v, "setoption name Ponder value true\n");
-    applyUciSetoption(v, "setoption name Futility Pruning value false\n");
-    applyUciSetoption(v, "setoption name number_of_processors value 2\n");
-    applyUciSetoption(v, "setoption name BookBestMoveOnly value false\n");
-    ASSERT_TRUE(writeSettings(v, kIdentity, path.c_str()));
-    FrontEndSettings s;
-    TarvokBook book;
-    std::string out =
-        captured([&](std::FILE* f) { readFrontEndSettings(s, book, f, path.c_str()); });
-    EXPECT_EQ(out, ""); // the written file always turns the echo off
-    EXPECT_EQ(s.ponderEnabled, 1);
-    EXPECT_EQ(s.useFutility, 0);
-    EXPECT_EQ(s.useNullMove, 1);
-    EXPECT_EQ(s.processCount, 3);
-    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
-    EXPECT_EQ(book.bestMoveOnly(), 0);
-}
-
 TEST(BookConfiguration, PathIsCutBehindCtgAndModeClamped) {
     TarvokBook book;
-    book.setBookPath("books/main.ctg extra\n");
-    EXPECT_STREQ(book.bookName(), "books/main.ctg");
-    book.setBookPath("plainname\n");
-    EXPECT_STREQ(book.bookName(), "plainname\n");
     // Any path a settings line holds, cut after ".ctg" wherever it stands.
-    book.setBookPath(std::string(200, 'a').c_str());
-    EXPECT_EQ(std::string(book.bookName()), std::string(200, 'a'));
-    book.setBookPath((std::string(120, 'b') + ".ctg   (book)\n").c_str());
-    EXPECT_EQ(std::string(book.bookName()), std::string(120, 'b') + ".ctg");
+    for (const std::string& path : {std::string("plainname\n"), std::string(200, 'a'),
+                                    std::string(120, 'b') + ".ctg   (book)\n"}) {
+        book.setBookPath(path.c_str());
+        EXPECT_EQ(
+            book.bookName(),
+            path.substr(0, path.find(".ctg") == path.npos ? path.npos : path.find(".ctg") + 4));
+    }
     book.setBestMoveOnly(-3);
     EXPECT_EQ(book.bestMoveOnly(), 0);
     book.setBestMoveOnly(5);

@@ -328,4 +328,18 @@ std::vector<std::string> sharedObjectsOf(pid_t frontEnd) {
     return found;
 }
 
+void expectProcessesIn(const std::string& dir, std::size_t count) {
+    auto deadline = Clock::now() + 10s;
+    while (processesIn(dir).size() < count && remainingMs(deadline) > 0)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(processesIn(dir).size(), count) << "processes of the engine in " << dir;
+}
+
+void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout) {
+    EXPECT_TRUE(waitNoProcessesIn(dir, timeout))
+        << processesIn(dir).size() << " processes left in " << dir;
+    auto objects = sharedObjectsOf(frontEnd);
+    EXPECT_TRUE(objects.empty()) << objects.size() << " objects left, e.g. " << objects.front();
+}
+
 } // namespace testing_engine

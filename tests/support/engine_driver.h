@@ -103,4 +103,12 @@ pid_t searchProcessIn(const std::string& dir, int number, Duration timeout = 500
 // Names in /dev/shm that belong to the engine instance of the given front end.
 std::vector<std::string> sharedObjectsOf(pid_t frontEnd);
 
+// Waits until count processes (the front end and its search processes) run
+// in dir, and fails the test if they do not within 10 s.
+void expectProcessesIn(const std::string& dir, std::size_t count);
+
+// Fails the test if processes still run in dir after timeout, or if the
+// engine instance of frontEnd left objects in /dev/shm.
+void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout = 15000ms);
+
 } // namespace testing_engine

@@ -1,30 +1,10 @@
-// Attack queries and the repetition ring.
+// The repetition ring.
 #include <gtest/gtest.h>
 
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/repetition.h"
 #include "board_fixture.h"
-
-TEST(Attacks, EachAttackerKindAndTheSideConvention) {
-    // side WHITE asks about black attackers, side BLACK about white ones.
-    Board b = boardFrom("4k3/8/8/3p4/8/5n2/8/R3K3 w - - 0 1");
-    EXPECT_TRUE(isSquareAttacked(b, squareAt("e4"), WHITE));  // d5 pawn
-    EXPECT_FALSE(isSquareAttacked(b, squareAt("c5"), WHITE)); // nothing reaches c5
-    EXPECT_TRUE(isSquareAttacked(b, squareAt("e1"), WHITE));  // f3 knight
-    EXPECT_TRUE(isSquareAttacked(b, squareAt("d8"), WHITE));  // e8 king
-    EXPECT_TRUE(isSquareAttacked(b, squareAt("a8"), BLACK));  // a1 rook up the file
-    EXPECT_FALSE(isSquareAttacked(b, squareAt("a8"), WHITE));
-    EXPECT_TRUE(inCheck(b));
-    EXPECT_TRUE(hasPieces(b));
-    Board pawnsOnly = boardFrom("4k3/4p3/8/8/8/8/4P3/4KQ2 b - - 0 1");
-    EXPECT_FALSE(hasPieces(pawnsOnly));
-    EXPECT_FALSE(inCheck(pawnsOnly));
-    // Sliders stop at the first piece of either colour.
-    b = boardFrom("4k3/8/8/8/8/8/8/q2NK3 w - - 0 1");
-    EXPECT_FALSE(inCheck(b));
-    EXPECT_TRUE(isSquareAttacked(b, squareAt("d1"), WHITE));
-}
 
 TEST(Repetition, ThreefoldOnlyAfterTheSecondReturn) {
     Board b = boardFrom(START_FEN);

@@ -51,23 +51,6 @@ TEST_F(RootTest, RootsWithoutASearch) {
     }
 }
 
-TEST_F(RootTest, RepetitionDrawIsTakenByTheLosingSide) {
-    // White has a knight against queen and rook; Nf3 Kd8 Ng1 Ke8 brings the
-    // position back, so Nf3 now repeats the position after the first Nf3.
-    const char* fen = "4k3/r7/q7/8/8/8/8/6NK w - - 0 1";
-    setPosition(fen);
-    RootReport fresh;
-    searchToDepth(4, &fresh);
-    EXPECT_LT(fresh.score, -500);
-
-    for (const char* m : {"g1f3", "e8d8", "f3g1", "d8e8"}) play(m);
-    env.clearTables();
-    RootReport report;
-    Move m = searchToDepth(4, &report);
-    EXPECT_EQ(m, move("g1f3"));
-    EXPECT_EQ(report.score, -50);
-}
-
 // A spent clock still gets a searched move: the first iteration always
 // completes, and the search stops at the first move of the second. A search
 // switched off stops at once (nobody plays its move).

@@ -116,4 +116,22 @@ TEST(GameEnd, ClockLargerThanTheGameIsNoRepetition) {
     }
 }
 
+// What the search relies on: a pawn move cuts the history, the side to move is
+// part of the position, a ring filled many times over still finds the
+// repetition, and a negative ply has a slot.
+TEST(GameEnd, RepetitionRingEdges) {
+    Board b = boardFrom(START_FEN);
+    play(b, {"Nf3", "Nf6", "Ng1", "Ng8", "e4"});
+    EXPECT_FALSE(repetitionRing.isRepetition(b.gamePly, b.halfmoveClock));
+    b = boardFrom(START_FEN);
+    play(b, {"Nf3"});
+    EXPECT_FALSE(repetitionRing.isRepetition(b.gamePly, b.halfmoveClock));
+    b = boardFrom("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 999 400");
+    for (int i = 0; i < 160; ++i) play(b, {i % 2 ? "Ng1" : "Nf3", i % 2 ? "Ng8" : "Nf6"});
+    EXPECT_TRUE(repetitionRing.isRepetition(b.gamePly, b.halfmoveClock));
+    EXPECT_TRUE(repetitionRing.isThreefold(b.gamePly, b.halfmoveClock));
+    EXPECT_FALSE(repetitionRing.isRepetition(b.gamePly, 0));
+    EXPECT_EQ(RepetitionRing::slot(-1), 149);
+}
+
 } // namespace

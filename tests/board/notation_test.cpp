@@ -44,22 +44,6 @@ TEST(MoveText, PrintedForms) {
     EXPECT_EQ(stdoutOf([&] { printMoveList(empty); }), "\n");
 }
 
-TEST(CoordinateMove, ResolvesToTheGeneratorsMoveWithItsFlags) {
-    Board start = boardFrom(START_FEN);
-    const Move e2e4 = makeMoveCode(E2, E4) | DOUBLE_PUSH_FLAG;
-    EXPECT_EQ(parseCoordinateMove(start, "e2e4"), e2e4);
-    EXPECT_EQ(parseCoordinateMove(start, "e2e4\n"), e2e4);
-    EXPECT_EQ(parseCoordinateMove(start, "e2e4 and more"), e2e4);
-    EXPECT_EQ(parseCoordinateMove(start, "g1f3"), makeMoveCode(G1_, F3));
-
-    Board ep = boardFrom("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
-    EXPECT_EQ(parseCoordinateMove(ep, "e5d6"), makeMoveCode(35, 44));
-
-    Board castling = boardFrom(kCastlingFen);
-    EXPECT_EQ(parseCoordinateMove(castling, "e1g1"), 67);
-    EXPECT_EQ(parseCoordinateMove(castling, "e1c1"), 323);
-}
-
 TEST(CoordinateMove, PromotionLetterEitherCaseAndRequired) {
     Board b = boardFrom(kPromotionFen);
     EXPECT_EQ(parseCoordinateMove(b, "e7e8q"), makeMoveCode(E7, E8, QUEEN));

@@ -42,10 +42,6 @@ eval::EvalTrace traceOf(const std::string& fen) {
     return trace;
 }
 
-int sq(const char* name) {
-    return squareOf(name[0] - 'a', name[1] - '1');
-}
-
 std::string mirrorFen(const std::string& fen) {
     std::istringstream in(fen);
     std::string placement, side, castle, ep, half = "0", full = "1";

@@ -21,8 +21,6 @@ int freshEval(Board board);
 eval::EvalTrace traceOf(const std::string& fen);
 // The same position with ranks turned over and colours swapped.
 std::string mirrorFen(const std::string& fen);
-// Squares by name ("e4").
-int sq(const char* name);
 // Random legal games from each position (seeded), keeping every position on
 // the way as FEN.
 std::vector<std::string> randomPlay(const std::vector<std::string>& starts, int plies,

@@ -1,5 +1,7 @@
-// The node search and the quiescence search: sentinels, draws, mates,
-// pruning boundaries and the null-move rules.
+// The node search's rules where a scenario decides the outcome: a mate
+// below, the null move, the extensions, the table's bounds, sentinels and
+// time-outs. Quiescence, draws and futility margins are pinned by the
+// search signature.
 #include "board/attacks.h"
 #include "eval/evaluate.h"
 #include "eval/trace.h"
@@ -12,65 +14,6 @@ namespace {
 const char* const MIDDLEGAME =
     "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
 
-class QuiescenceTest : public SearchTest {
-  protected:
-    int staticScore() {
-        Board b = board();
-        env.clearTables();
-        return evaluate(b, -SCORE_MATE, SCORE_MATE);
-    }
-    int quiesce(int alpha, int beta) {
-        Board b = board();
-        env.clearTables();
-        ctx().quiescenceNodes = 0;
-        return quiescence(ctx(), NO_MOVE, b, alpha, beta);
-    }
-};
-
-TEST_F(QuiescenceTest, WithoutCapturesTheStandPatIsClampedToTheWindow) {
-    setPosition("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
-    int stand = staticScore();
-    EXPECT_EQ(quiesce(-SCORE_MATE, SCORE_MATE), stand);
-    EXPECT_EQ(ctx().quiescenceNodes, 1);
-    EXPECT_EQ(quiesce(stand + 7, stand + 20), stand + 7);
-    EXPECT_EQ(quiesce(stand - 20, stand - 7), stand - 7);
-}
-
-TEST_F(QuiescenceTest, StandPatAtBetaReturnsBetaWithoutTryingCaptures) {
-    // White is a queen up and can take a rook: the stand pat already cuts.
-    setPosition("4k3/8/8/3r4/8/8/3Q4/3QK3 w - - 0 1");
-    EXPECT_EQ(quiesce(-10, 0), 0);
-    EXPECT_EQ(ctx().quiescenceNodes, 1);
-    // With beta out of reach the capture is searched.
-    quiesce(-SCORE_MATE, SCORE_MATE);
-    EXPECT_GT(ctx().quiescenceNodes, 1);
-}
-
-TEST_F(QuiescenceTest, LosingCapturesAreLeftToTheFullWidthSearch) {
-    // Qxd5 takes a pawn defended by a pawn: not tried here.
-    setPosition("4k3/8/2p5/3p4/8/8/3Q4/4K3 w - - 0 1");
-    int stand = staticScore();
-    EXPECT_EQ(quiesce(-SCORE_MATE, SCORE_MATE), stand);
-    EXPECT_EQ(ctx().quiescenceNodes, 1);
-    // The full-width picker does offer it.
-    MovePicker picker;
-    picker.init(board());
-    EXPECT_EQ(picker.next(), move("d2d5"));
-}
-
-TEST_F(QuiescenceTest, NoCheckHandlingAndIllegalCapturesSkipped) {
-    // In check from a rook it cannot take: stands pat, no mate detected.
-    setPosition("4k3/8/8/8/8/8/8/r3K3 w - - 0 1");
-    ASSERT_TRUE(inCheck(board()));
-    EXPECT_EQ(quiesce(-SCORE_MATE, SCORE_MATE), staticScore());
-    // The only capture (Bxd3) is illegal: the bishop is pinned.
-    setPosition("4k3/4r3/8/8/8/3p4/4B3/4K3 w - - 0 1");
-    int stand = staticScore();
-    EXPECT_EQ(quiesce(-SCORE_MATE, SCORE_MATE), stand);
-    EXPECT_EQ(ctx().quiescenceNodes, 1);
-    EXPECT_EQ(quiesce(stand + 30, stand + 40), stand + 30);
-}
-
 class NodeTest : public SearchTest {
   protected:
     long long nodesOfSearch(int depth, int alpha, int beta) {
@@ -80,63 +23,12 @@ class NodeTest : public SearchTest {
     }
 };
 
-TEST_F(NodeTest, DepthZeroIsTheQuiescenceSearchWithTheSameWindow) {
-    setPosition(MIDDLEGAME);
-    int v = node(0, -30, 30);
-    EXPECT_EQ(ctx().nodes, 0);
-    int q = ctx().quiescenceNodes;
-    EXPECT_GT(q, 0);
-    Board b = board();
-    ctx().quiescenceNodes = 0;
-    EXPECT_EQ(quiescence(ctx(), NO_MOVE, b, -30, 30), v);
-    EXPECT_EQ(ctx().quiescenceNodes, q);
-}
-
-TEST_F(NodeTest, RepeatedPositionIsADrawScoredAgainstWhite) {
-    setPosition(START_FEN);
-    for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8"}) play(m);
-    EXPECT_EQ(node(3, -SCORE_MATE, SCORE_MATE), -50);
-    EXPECT_EQ(ctx().nodes, 1);
-    play("g1f3");
-    EXPECT_EQ(node(3, -SCORE_MATE, SCORE_MATE), 50);
-    // Outside the window too: a draw is not clamped.
-    EXPECT_EQ(node(3, 100, 200), 50);
-}
-
-TEST_F(NodeTest, NoLegalMoveIsMateOrTheDrawScore) {
-    setPosition("k7/1Q6/1K6/8/8/8/8/8 b - - 0 1");
-    EXPECT_EQ(node(2, -100, 100), -SCORE_MATE);
-    setPosition("k7/8/1Q6/8/8/8/8/7K b - - 0 1");
-    EXPECT_EQ(node(2, -100, 100), 50);
-    setPosition("8/8/8/8/8/1q6/8/K6k w - - 0 1");
-    EXPECT_EQ(node(2, -100, 100), -50);
-}
-
 TEST_F(NodeTest, AMateBelowIsReturnedAtOnceWithTheMatingMoveStored) {
     setPosition("6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1");
     EXPECT_EQ(node(2, -100, 100), SCORE_MATE);
     EXPECT_EQ(ctx().tt.bestMove(board().boardkey), move("g5f7"));
     // The entry's bound never cuts: a probe at any window finds nothing.
     EXPECT_EQ(ctx().tt.probe(board().boardkey, 2, -100, 100), TT_NO_CUTOFF);
-}
-
-TEST_F(NodeTest, FutilityMarginsAtDepthsOneAndTwo) {
-    // White is a rook down with no capture and no check: after every move
-    // the mover's material balance is -500.
-    setPosition("r3k3/p7/8/8/8/8/7P/7K w - - 0 1");
-    shared().useNullMove = 0;
-
-    EXPECT_EQ(nodesOfSearch(1, -149, -148), 1); // -500 + 350 < -149: all pruned
-    EXPECT_EQ(node(1, -149, -148), -149);       // alpha, not a mate score
-    EXPECT_EQ(ctx().quiescenceNodes, 0);
-    EXPECT_GT(nodesOfSearch(1, -150, -149), 1); // -150 is not below -150
-
-    EXPECT_EQ(nodesOfSearch(2, 1, 2), 1);
-    EXPECT_EQ(node(2, 1, 2), 1);
-    EXPECT_GT(nodesOfSearch(2, 0, 1), 1);
-
-    shared().useFutility = 0;
-    EXPECT_GT(nodesOfSearch(2, 1, 2), 1);
 }
 
 TEST_F(NodeTest, NullMoveCounterAndConditions) {

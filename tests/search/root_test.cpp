@@ -26,37 +26,6 @@ struct MateCase {
 
 class RootTest : public SearchTest {};
 
-TEST_F(RootTest, FindsMatesInOneTwoAndThree) {
-    // The mates of two and three moves are from the Win At Chess suite; in
-    // each, no other move mates within the search's reach.
-    const MateCase cases[] = {
-        {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", {"a1a8"}, 1},
-        {"6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1", {"g5f7"}, 1},
-        {"k7/2P5/1K6/8/8/8/8/8 w - - 0 1", {"c7c8Q", "c7c8R"}, 1}, // promotion
-        {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", {"a8a1"}, 1},
-        {"r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4", {"h5f7"}, 1},
-        {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1", {"g3g6"}, 2}, // quiet
-        {"r1bq1r1k/1pp1Np1p/p2p2pQ/4R3/n7/8/PPPP1PPP/R1B3K1 w - - 0 1", {"e5h5"}, 2}, // quiet
-        {"r1bq2rk/pp3pbp/2p1p1pQ/7P/3P4/2PB1N2/PP3PPR/2KR4 w - - 0 1", {"h6h7"}, 2},
-        {"5k2/6pp/p1qN4/1p1p4/3P4/2PKP2Q/PP3r2/3R4 b - - 0 1", {"c6c4"}, 2},
-        {"8/6pp/3q1p2/3n1k2/1P6/3NQ2P/5PP1/6K1 w - - 0 1", {"g2g4"}, 3}, // quiet
-        {"k4r2/1R4pb/1pQp1n1p/3P4/5p1P/3P2P1/r1q1R2K/8 w - - 0 1", {"b7b6"}, 3},
-        {"r3k2r/pbp2pp1/3b1n2/1p6/3P3p/1B2N1Pq/PP1PQP1P/R1B2RK1 b kq - 0 1", {"h3h2"}, 3},
-        {"r4rk1/5ppp/p3q1n1/2p2NQ1/4n3/P3P3/1B3PPP/1R3RK1 w - - 0 1", {"g5h6"}, 3},
-        {"4r3/p4r1p/R1p2pp1/1p1bk3/4pNPP/2P1K3/2P2P2/3R4 w - - 0 1", {"d1d5"}, 3},
-    };
-    for (const MateCase& c : cases) {
-        setPosition(c.fen);
-        env.clearTables();
-        RootReport report;
-        Move m = searchToDepth(2 * c.mateIn + 2, &report);
-        EXPECT_EQ(report.score, SCORE_MATE) << c.fen;
-        bool expected = false;
-        for (const char* t : c.moves) expected |= m == move(t);
-        EXPECT_TRUE(expected) << c.fen << ": " << text(m);
-    }
-}
-
 TEST_F(RootTest, RootsWithoutASearch) {
     shared().postThinking = 1;
     struct Case {
@@ -80,23 +49,6 @@ TEST_F(RootTest, RootsWithoutASearch) {
         EXPECT_EQ(out, "") << c.fen;
         EXPECT_EQ(totalNodes(), 0) << c.fen;
     }
-}
-
-TEST_F(RootTest, RepetitionDrawIsTakenByTheLosingSide) {
-    // White has a knight against queen and rook; Nf3 Kd8 Ng1 Ke8 brings the
-    // position back, so Nf3 now repeats the position after the first Nf3.
-    const char* fen = "4k3/r7/q7/8/8/8/8/6NK w - - 0 1";
-    setPosition(fen);
-    RootReport fresh;
-    searchToDepth(4, &fresh);
-    EXPECT_LT(fresh.score, -500);
-
-    for (const char* m : {"g1f3", "e8d8", "f3g1", "d8e8"}) play(m);
-    env.clearTables();
-    RootReport report;
-    Move m = searchToDepth(4, &report);
-    EXPECT_EQ(m, move("g1f3"));
-    EXPECT_EQ(report.score, -50);
 }
 
 // A spent clock still gets a searched move: the first iteration always
@@ -336,14 +288,6 @@ class SortRootMovesTest : public ::testing::Test {
     }
 };
 
-TEST_F(SortRootMovesTest, BestFirstThenEarlierBestsLatestFirstThenTheRest) {
-    // Move 0 scored 10; 2 beat it with 20, 4 with 35; 5 was not searched.
-    set({10, 5, 20, 3, 35, 99, 1});
-    EXPECT_EQ(sortRootMoves(moves, scores, 5), 35);
-    EXPECT_EQ(order(7), (std::vector<int>{4, 2, 0, 1, 3, 5, 6}));
-    EXPECT_EQ(scores[0], 35);
-}
-
 TEST_F(SortRootMovesTest, InterruptedAndFailedHighMarksKeepTheirValueAsKey) {
     set({10, 20, -16302, 5, -16301});
     sortRootMoves(moves, scores, 5);
@@ -351,13 +295,6 @@ TEST_F(SortRootMovesTest, InterruptedAndFailedHighMarksKeepTheirValueAsKey) {
     EXPECT_EQ(scores[0], 20);
     EXPECT_EQ(scores[3], -16301);
     EXPECT_EQ(scores[4], -16302);
-}
-
-TEST_F(SortRootMovesTest, OnlyTheFirstMoveSearched) {
-    set({-16000, 7, 8});
-    EXPECT_EQ(sortRootMoves(moves, scores, 1), -16000);
-    EXPECT_EQ(order(3), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(scores[0], -16000);
 }
 
 } // namespace

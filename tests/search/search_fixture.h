@@ -61,14 +61,6 @@ class SearchTest : public ::testing::Test {
     StandaloneSearch env;
 };
 
-// Square number of "e4".
-inline int sq(const char* text) {
-    return squareOf(text[0] - 'a', text[1] - '1');
-}
-inline Move quietMove(const char* from, const char* to) {
-    return makeMoveCode(sq(from), sq(to));
-}
-
 // A clock the test moves by hand.
 class DrivenClock {
   public:

@@ -198,12 +198,4 @@ TEST_F(DrivenClockTest, ExtremeValuesDoNotOverflow) {
     EXPECT_EQ(clock.remaining(0), INT_MIN);
 }
 
-TEST(MonotonicClock, ReadingsAreMillisecondsApart) {
-    std::int32_t a = nowMs();
-    platform::sleepMs(30);
-    std::int32_t b = nowMs();
-    EXPECT_GE(msBetween(a, b), 29);
-    EXPECT_LT(msBetween(a, b), 1000);
-}
-
 } // namespace

@@ -162,23 +162,6 @@ TEST_F(TTTest, TornEntryReadsAsAMiss) {
     }
 }
 
-TEST_F(TTTest, ClearEmptiesEveryEntry) {
-    for (U64 k = 0; k < 3000; k += 7) tt.store(KEY + k, 3, 0, 1, TT_EXACT, M1);
-    tt.clear();
-    for (const TTEntry& e : memory) {
-        EXPECT_EQ(e.keyLow | e.keyHigh | e.data0 | e.data1, 0u);
-    }
-}
-
-TEST(TTSizes, EntriesForTheSizeSetting) {
-    EXPECT_EQ(TranspositionTable::entriesForSetting(64), 4194304u);
-    EXPECT_EQ(TranspositionTable::entriesForSetting(0), 65536u);
-    EXPECT_EQ(TranspositionTable::entriesForSetting(-3), 65536u);
-    // 4096 MB and more are counted in 64 bits.
-    EXPECT_EQ(TranspositionTable::entriesForSetting(4096) * sizeof(TTEntry), 4ULL << 30);
-    EXPECT_EQ(EvalHash::entriesForSetting(64), 4194304u);
-}
-
 TEST(TTSizes, DetachedTableAnswersNothing) {
     TranspositionTable tt;
     tt.store(KEY, 5, 0, 40, TT_EXACT, M1);

@@ -101,30 +101,4 @@ TEST_F(LocksTest, OtherProcessesWaitForTheLocksToBeCreated) {
     EXPECT_EQ(text.substr(pos), "opened\n") << text;
 }
 
-TEST_F(LocksTest, SearchProcessEventsAreCreatedOrOpened) {
-    NamedEvent startSearch, searchEnded;
-    ASSERT_TRUE(createTaskEvents(startSearch, searchEnded, SUFFIX));
-    NamedEvent available, startSlave[MAX_PROCESS_NUMBERS], ready[SPLIT_BLOCK_COUNT];
-    ASSERT_TRUE(openSlaveEvents(available, startSlave, 3, ready, SUFFIX));
-    EXPECT_TRUE(platform::objectExists("handleStartSearchTarvok_v8.05 (32 bit)"));
-    EXPECT_TRUE(platform::objectExists("handleSearchEndedTarvok_v8.05 (32 bit)"));
-    EXPECT_TRUE(platform::objectExists("handleSlaveAvailableTarvok_v8.05 (32 bit)"));
-    EXPECT_TRUE(platform::objectExists("handleStartSlaveTarvok_v8.05 (32 bit)2"));
-    EXPECT_FALSE(platform::objectExists("handleStartSlaveTarvok_v8.05 (32 bit)3"));
-    EXPECT_FALSE(startSlave[3].valid());
-    EXPECT_TRUE(platform::objectExists("handleSbReady_Tarvok_v8.05 (32 bit)_0"));
-    EXPECT_TRUE(platform::objectExists("handleSbReady_Tarvok_v8.05 (32 bit)_99"));
-
-    // A second process gets the same events: the task events by opening.
-    ChildProcess controller(forkChild([] {
-        NamedEvent s, e;
-        openTaskEvents(s, e, SUFFIX);
-        if (s.wait(5000) != WaitResult::Acquired) return 1;
-        return e.signal() ? 0 : 2;
-    }));
-    startSearch.signal();
-    EXPECT_EQ(searchEnded.wait(5000), WaitResult::Acquired);
-    EXPECT_EQ(controller.wait(5000), 0);
-}
-
 } // namespace

@@ -8,114 +8,93 @@
 
 namespace {
 
-class DrivenClockTest : public ::testing::Test {
-  protected:
-    static void advance(std::int32_t ms) { DrivenClock::advance(ms); }
-    DrivenClock clock;
-};
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
 
-TEST_F(DrivenClockTest, StopwatchIsUpOnlyAfterItsLimit) {
+void advance(std::int32_t ms) {
+    DrivenClock::advance(ms);
+}
+
+TEST(Stopwatch, UpOnlyAfterItsLimitAcrossTheWrapAndNeverStartedAtZero) {
+    DrivenClock clock;
     Stopwatch sw{};
-    sw.setLimit(250);
-    sw.start();
-    advance(250);
-    EXPECT_EQ(sw.elapsed(), 250);
-    EXPECT_FALSE(sw.timeIsUp());
-    advance(1);
-    EXPECT_TRUE(sw.timeIsUp());
-    // A limit of 0 (a stop) is up one millisecond after the start.
+    CaptureStdout();
+    sw.printElapsed();
+    EXPECT_EQ(GetCapturedStdout(),
+              "\n\nStopwatch: It appears that the stopwatch was never started!\n");
+    for (std::int32_t start : {100000, INT_MAX - 10}) {
+        DrivenClock::set(start);
+        sw.setLimit(250);
+        sw.start();
+        advance(250);
+        EXPECT_EQ(sw.elapsed(), 250) << start;
+        EXPECT_FALSE(sw.timeIsUp()) << start;
+        advance(1);
+        EXPECT_TRUE(sw.timeIsUp()) << start;
+    }
+    // A limit of 0 (a stop) is up one millisecond after the start; a reading
+    // of 0 is taken as 1, so a start is never 0.
+    DrivenClock::set(0);
+    EXPECT_EQ(nowMs(), 1);
     sw.setLimit(0);
     sw.start();
     EXPECT_FALSE(sw.timeIsUp());
-    advance(1);
-    EXPECT_TRUE(sw.timeIsUp());
-}
-
-TEST_F(DrivenClockTest, StopwatchAcrossTheWrapOfTheMillisecondClock) {
-    DrivenClock::set(INT_MAX - 10);
-    Stopwatch sw{};
-    sw.setLimit(100);
-    sw.start();
-    advance(100);
-    EXPECT_LT(DrivenClock::now(), 0);
-    EXPECT_EQ(sw.elapsed(), 100);
-    EXPECT_FALSE(sw.timeIsUp());
-    advance(1);
-    EXPECT_TRUE(sw.timeIsUp());
-}
-
-TEST_F(DrivenClockTest, ZeroIsNeverAReadingSoItMeansNeverStarted) {
-    Stopwatch sw{};
-    testing::internal::CaptureStdout();
-    sw.printElapsed();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "\n\nStopwatch: It appears that the stopwatch was never started!\n");
-    DrivenClock::set(0);
-    EXPECT_EQ(nowMs(), 1);
-    sw.start();
-    EXPECT_NE(sw.getStartTime(), 0);
     advance(42);
-    testing::internal::CaptureStdout();
+    EXPECT_TRUE(sw.timeIsUp());
+    CaptureStdout();
     sw.printElapsed();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Stopwatch: 41 ms\n");
+    EXPECT_EQ(GetCapturedStdout(), "Stopwatch: 41 ms\n");
 }
 
-TEST_F(DrivenClockTest, BudgetOfEveryMode) {
-    GameClock clock{};
-    clock.init();
-    clock.setLevel(40, 300000, 0);
-    EXPECT_EQ(clock.timeForNextMove(0), 7350); // min(300000 / 40, 2 * 300000 / 40) - 150
-    clock.setRemaining(0, 10000);
-    EXPECT_EQ(clock.timeForNextMove(0), 250 - 150);
-    clock.setLevel(40, 300000, 0);
-    clock.setRemaining(0, 1000000);
-    EXPECT_EQ(clock.timeForNextMove(0), 15000 - 150); // capped at twice the average
+// A level (and a second one set after it: 0 0 0 changes nothing), the
+// engine's remaining time (-1: as the level left it) -> the budget.
+struct Budget {
+    int moves, time, inc, remaining, budget;
+    int moves2 = 0, time2 = 0, inc2 = 0;
+};
+const Budget BUDGETS[] = {
+    {0, 0, 0, -1, 850},                 // start-up: one move in one second
+    {40, 300000, 0, -1, 7350},          // 300000 / 40 - 150
+    {40, 300000, 0, 10000, 100},        // 10000 / 40 - 150
+    {40, 300000, 0, 1000000, 14850},    // capped at twice the average
+    {0, 60000, 0, -1, 1500},            // sudden death: a fortieth
+    {0, 0, 5000, -1, 4850},             // fixed per move
+    {0, 0, 100, -1, 50},                // ... at least half of it
+    {0, 0, 1, -1, 0},                   //
+    {0, 60000, 1000, -1, 2850},         // 60000 / 30 + 1000 - 150
+    {0, 60000, 1000, 900, 750},         // never more than is left
+    {0, 60000, 1000, 100, 50},          // at least half the increment...
+    {0, 60000, 100, 400, 50},           //
+    {0, 60000, 100, 60, 30},            // ... at most half of what is left
+    {0, 60000, 100, 30000, 950},        //
+    {1, INT_MAX, 0, -1, INT_MAX - 150}, // no overflow
+    {0, INT_MIN, 0, -1, INT_MIN / 40},  //
+    // Moves with an increment is no level: the one before stays.
+    {0, 60000, 1000, -1, 2850, 40, 60000, 1000},
+    {40, 300000, 0, -1, 7350, 40, 60000, 1000},
+};
 
-    clock.setLevel(0, 60000, 0);
-    EXPECT_EQ(clock.timeForNextMove(0), 1500);
-    clock.setLevel(0, 0, 5000);
-    EXPECT_EQ(clock.timeForNextMove(0), 4850);
-    clock.setLevel(0, 60000, 1000);
-    EXPECT_EQ(clock.timeForNextMove(0), 2850);
-    clock.setRemaining(0, 900);
-    EXPECT_EQ(clock.timeForNextMove(0), 900 - 150); // never more than is left
-
-    // Time trouble: at least half the increment, at most half of what is left.
-    clock.setRemaining(0, 100);
-    EXPECT_EQ(clock.timeForNextMove(0), 50);
-    clock.setLevel(0, 60000, 100);
-    clock.setRemaining(0, 400);
-    EXPECT_EQ(clock.timeForNextMove(0), 50); // min(13 + 100, 400) - 150 < 100 / 2
-    clock.setRemaining(0, 60);
-    EXPECT_EQ(clock.timeForNextMove(0), 30);
-    clock.setRemaining(0, 30000);
-    EXPECT_EQ(clock.timeForNextMove(0), 950); // the formula where it gives more
-    clock.setLevel(0, 0, 100);
-    EXPECT_EQ(clock.timeForNextMove(0), 50);
-    clock.setLevel(0, 0, 1);
-    EXPECT_EQ(clock.timeForNextMove(0), 0);
-
-    // Moves with an increment, or nothing at all: the level stays.
-    clock.setLevel(0, 60000, 1000);
-    clock.setLevel(40, 60000, 1000);
-    EXPECT_EQ(clock.mode, GameClock::INCREMENT);
-    clock.setLevel(40, 60000, 1000);
-    clock.setLevel(0, 0, 0);
-    EXPECT_EQ(clock.timeForNextMove(0), 2850);
+TEST(GameClock, BudgetOfEachLevel) {
+    DrivenClock driven;
+    for (const Budget& b : BUDGETS) {
+        GameClock clock{};
+        clock.init();
+        clock.setLevel(b.moves, b.time, b.inc);
+        clock.setLevel(b.moves2, b.time2, b.inc2);
+        if (b.remaining >= 0) clock.setRemaining(0, b.remaining);
+        const int row = static_cast<int>(&b - BUDGETS) + 1;
+        EXPECT_EQ(clock.timeForNextMove(0), b.budget) << "row " << row;
+        if (b.remaining < 0) {
+            EXPECT_EQ(clock.timeForNextMove(1), b.budget) << "row " << row;
+        }
+    }
 }
 
-TEST_F(DrivenClockTest, StartUpLevelIsOneMoveInOneSecond) {
+TEST(GameClock, PressingChargesTheRunningClockAndStartsEachControlAfresh) {
+    DrivenClock driven;
     GameClock clock{};
     clock.init();
     EXPECT_EQ(clock.runningClock, GameClock::STOPPED);
-    EXPECT_EQ(clock.mode, GameClock::CONVENTIONAL);
-    EXPECT_EQ(clock.timeForNextMove(0), 1000 - 150);
-    EXPECT_EQ(clock.timeForNextMove(1), 1000 - 150);
-}
-
-TEST_F(DrivenClockTest, PressingChargesTheOtherClockAndStartsAControlAfresh) {
-    GameClock clock{};
-    clock.init();
     clock.setLevel(2, 10000, 0);
     clock.press(0); // the engine's clock runs
     advance(1000);
@@ -130,42 +109,33 @@ TEST_F(DrivenClockTest, PressingChargesTheOtherClockAndStartsAControlAfresh) {
     clock.press(1); // the engine's second move ends its control
     EXPECT_EQ(clock.movesToGo[0], 2);
     EXPECT_EQ(clock.remainingMs[0], 9000 - 1000 + 10000);
-
     // Asking for the remaining time charges the running clock once.
     advance(700);
-    EXPECT_EQ(clock.remaining(1), 9500 - 700);
+    EXPECT_EQ(clock.remaining(1), 8800);
     advance(300);
-    EXPECT_EQ(clock.remaining(1), 9500 - 1000);
-    EXPECT_EQ(clock.timeForNextMove(1), std::min(8500 / 1, 2 * 10000 / 2) - 150);
+    EXPECT_EQ(clock.remaining(1), 8500);
+    EXPECT_EQ(clock.timeForNextMove(1), 8500 - 150);
     advance(500);
     clock.stop();
-    EXPECT_EQ(clock.runningClock, GameClock::STOPPED);
     advance(5000);
     EXPECT_EQ(clock.remaining(1), 8000);
-}
 
-TEST_F(DrivenClockTest, SuddenDeathAndIncrementAddNothingAtTheControl) {
-    GameClock clock{};
-    clock.init();
-    clock.setLevel(0, 60000, 1000);
-    clock.press(0);
-    advance(2000);
-    clock.press(1);
-    EXPECT_EQ(clock.remainingMs[0], 58000);
-    EXPECT_EQ(clock.movesToGo[0], 0);
-
-    // A control time left from a conventional level is not added either.
-    clock.setLevel(40, 300000, 0);
-    clock.setLevel(0, 60000, 0);
-    clock.press(0);
-    advance(2000);
-    clock.press(1);
-    EXPECT_EQ(clock.remainingMs[0], 58000);
-    EXPECT_EQ(clock.movesToGo[0], 1);
+    // Sudden death and increment add nothing at the control, not even a
+    // control time left from a conventional level.
+    for (int inc : {1000, 0}) {
+        clock.setLevel(40, 300000, 0);
+        clock.setLevel(0, 60000, inc);
+        clock.press(0);
+        advance(2000);
+        clock.press(1);
+        EXPECT_EQ(clock.remainingMs[0], 58000) << inc;
+        EXPECT_EQ(clock.movesToGo[0], inc ? 0 : 1) << inc;
+    }
     EXPECT_EQ(clock.timeForNextMove(0), 58000 / 40);
 }
 
-TEST_F(DrivenClockTest, PlayersAndClocks) {
+TEST(GameClock, TheEngineSideChoosesTheClockAndTimesSaturate) {
+    DrivenClock driven;
     GameClock clock{};
     clock.init();
     clock.setLevel(0, 60000, 0);
@@ -181,15 +151,7 @@ TEST_F(DrivenClockTest, PlayersAndClocks) {
     EXPECT_EQ(clock.runningClock, 1);
     clock.setEngineSide(1);
     EXPECT_EQ(clock.remaining(0), 5000);
-}
 
-TEST_F(DrivenClockTest, ExtremeValuesDoNotOverflow) {
-    GameClock clock{};
-    clock.init();
-    clock.setLevel(1, INT_MAX, 0);
-    EXPECT_EQ(clock.timeForNextMove(0), INT_MAX - 150);
-    clock.setLevel(0, INT_MIN, 0);
-    EXPECT_EQ(clock.timeForNextMove(0), INT_MIN / 40);
     clock.setRemaining(0, INT_MIN + 5);
     clock.press(0);
     advance(1000);

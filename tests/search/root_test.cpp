@@ -1,12 +1,7 @@
-// The root driver: mates, the cases without a search, draws by repetition,
-// stopping, determinism, the switches, the thinking lines and the root
-// move re-ordering.
-#include <regex>
-#include <sstream>
+// The root driver: the cases without a search, the printed lines as whole
+// text, the clock and the switches, and the root move re-ordering.
 #include <vector>
 
-#include "board/attacks.h"
-#include "board/makemove.h"
 #include "eval/trace.h"
 #include "search_fixture.h"
 
@@ -18,36 +13,130 @@ using ::testing::internal::GetCapturedStdout;
 const char* const MIDDLEGAME =
     "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
 
-struct MateCase {
-    const char* fen;
-    std::vector<const char*> moves; // every move that mates in the given number
-    int mateIn;
+class RootTest : public SearchTest {
+  protected:
+    // A search of a fresh root to depth with the clock standing still (every
+    // time field 0), its move, and what it printed.
+    std::string printedSearch(int depth, RootReport* report = nullptr) {
+        DrivenClock clock;
+        env.clearTables();
+        shared().postThinking = 1;
+        CaptureStdout();
+        found = text(searchToDepth(depth, report));
+        return GetCapturedStdout();
+    }
+    std::string found;
 };
 
-class RootTest : public SearchTest {};
-
-TEST_F(RootTest, RootsWithoutASearch) {
-    shared().postThinking = 1;
-    struct Case {
-        const char* fen;
-        Move expected;
-    };
+TEST_F(RootTest, RootsWithoutASearchPrintNothing) {
     setPosition("k7/8/1K6/8/8/8/8/1R6 b - - 0 1"); // Kb8 is the only move
     const Move only = move("a8b8");
-    const Case cases[] = {
+    const std::pair<const char*, Move> cases[] = {
         {"k7/1Q6/1K6/8/8/8/8/8 b - - 0 1", NO_MOVES_MATED},
         {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", NO_MOVES_STALEMATE},
         {"8/8/8/8/8/1q6/8/K6k w - - 0 1", NO_MOVES_STALEMATE},
         {"k7/8/1K6/8/8/8/8/1R6 b - - 0 1", only},
     };
-    for (const Case& c : cases) {
-        setPosition(c.fen);
-        CaptureStdout();
-        Move m = searchToDepth(6);
-        std::string out = GetCapturedStdout();
-        EXPECT_EQ(m, c.expected) << c.fen;
-        EXPECT_EQ(out, "") << c.fen;
-        EXPECT_EQ(totalNodes(), 0) << c.fen;
+    for (const auto& [fen, expected] : cases) {
+        setPosition(fen);
+        EXPECT_EQ(printedSearch(6), "") << fen;
+        EXPECT_EQ(found, text(expected)) << fen;
+        EXPECT_EQ(totalNodes(), 0) << fen;
+    }
+}
+
+// A position (and moves played to it), the protocol, the inverted-score
+// switch and the depth -> the whole printed text.
+struct Printed {
+    const char* fen;
+    std::vector<const char*> moves;
+    int protocol, inverted, depth;
+    const char* text;
+};
+const Printed PRINTED[] = {
+    // Black's static evaluation is 77. Iteration 1: the first root move,
+    // b3a3, falls more than 100 below it, so it is searched again with the
+    // full window and shows its own score; each later move that beats the
+    // zero window at the best score so far is searched again in full.
+    {"8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1",
+     {},
+     PROTOCOL_XBOARD,
+     0,
+     4,
+     " 1  -281  0  4 b3a3 \n"
+     " 1  78  0  8 h7h6 \n"
+     " 1  80  0  26 c4c3 \n"
+     " 1  81  0  34 b3b8 \n"
+     " 1  82  0  36 b3b7 \n"
+     " 2  80  0  67 b3b7 h2h4 \n"
+     " 3  95  0  264 b3b7 d2g2 b7e7 \n"
+     " 4  88  0  410 b3b7 d2g2 b7e7 g2g8 \n"
+     " 4  100  0  956 c4c3 d2d3 c3b2 d3d6 f6e7 \n"
+     " Nodes=1003\n"
+     " foundmove=c4c3\n\n"},
+    {"8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1",
+     {},
+     PROTOCOL_UCI,
+     0,
+     2,
+     "info depth 1 score cp -281 time 0 nodes 4 nps 0 pv b3a3 \n"
+     "info depth 1 score cp 78 time 0 nodes 8 nps 0 pv h7h6 \n"
+     "info depth 1 score cp 80 time 0 nodes 26 nps 0 pv c4c3 \n"
+     "info depth 1 score cp 81 time 0 nodes 34 nps 0 pv b3b8 \n"
+     "info depth 1 score cp 82 time 0 nodes 36 nps 0 pv b3b7 \n"
+     "info depth 2 score cp 80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n"
+     " Nodes=110\n"
+     " foundmove=b3b7\n\n"},
+    // The root itself repeats an earlier position: the lines still show the
+    // root move (an empty line would be a malformed "pv" to a UCI GUI).
+    {"4k3/r7/q7/8/8/8/8/6NK w - - 0 1",
+     {"g1f3", "e8d8", "f3g1", "d8e8"},
+     PROTOCOL_XBOARD,
+     0,
+     3,
+     " 1  -1296  0  1 g1f3 \n"
+     " 2  -50  0  7 g1f3 \n"
+     " 3  -50  0  16 g1f3 \n"
+     " Nodes=24\n"
+     " foundmove=g1f3\n\n"},
+    // White's view of the score when Black is to move; White's own unchanged.
+    {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3",
+     {},
+     PROTOCOL_XBOARD,
+     0,
+     1,
+     " 1  -188  0  4 f6e4 \n 1  49  0  6 a7a6 \n 1  51  0  8 b7b6 \n 1  64  0  10 d7d6 \n"
+     " 1  71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
+    {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3",
+     {},
+     PROTOCOL_XBOARD,
+     1,
+     1,
+     " 1  188  0  4 f6e4 \n 1  -49  0  6 a7a6 \n 1  -51  0  8 b7b6 \n 1  -64  0  10 d7d6 \n"
+     " 1  -71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
+    {MIDDLEGAME,
+     {},
+     PROTOCOL_XBOARD,
+     1,
+     1,
+     " 1  -229  0  5 f3e5 \n 1  -118  0  11 a2a3 \n 1  -117  0  15 b2b3 \n 1  14  0  19 d2d3 \n"
+     " 1  27  0  30 f3g5 \n Nodes=49\n foundmove=f3g5\n\n"},
+    // A mate by the first move ends the search at once.
+    {"k7/2P5/1K6/8/8/8/8/8 w - - 0 1",
+     {},
+     PROTOCOL_XBOARD,
+     0,
+     10,
+     " 1  1012  0  2 c7c8Q \n winning move, break!\n Nodes=12\n foundmove=c7c8Q\n\n"},
+};
+
+TEST_F(RootTest, PrintedLinesAsWholeText) {
+    for (const Printed& p : PRINTED) {
+        setPosition(p.fen);
+        for (const char* m : p.moves) play(m);
+        shared().protocol = p.protocol;
+        ctx().printInvertedScore = p.inverted;
+        EXPECT_EQ(printedSearch(p.depth), p.text) << p.fen << " depth " << p.depth;
     }
 }
 
@@ -71,9 +160,8 @@ TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtO
     Board root = board();
     RootReport report;
     CaptureStdout();
-    Move m = searchRoot(ctx(), root, &report);
+    EXPECT_EQ(searchRoot(ctx(), root, &report), depthOneMove);
     std::string out = GetCapturedStdout();
-    EXPECT_EQ(m, depthOneMove);
     EXPECT_EQ(report.depth, 1);
     EXPECT_EQ(report.score, oneDeep.score);
     EXPECT_NE(out.find(" depth=2 only first move examined\n"), std::string::npos) << out;
@@ -84,9 +172,8 @@ TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtO
     shared().allSearchprocesEnabled = TASK_STOP;
     root = board();
     CaptureStdout();
-    m = searchRoot(ctx(), root, &report);
+    EXPECT_EQ(searchRoot(ctx(), root, &report), legal[0]);
     out = GetCapturedStdout();
-    EXPECT_EQ(m, legal[0]);
     EXPECT_EQ(report.depth, 0);
     EXPECT_NE(out.find(" depth=1 only first move examined\n"), std::string::npos) << out;
     EXPECT_NE(out.find("pShared->allSearchprocesEnabled=0\n"), std::string::npos) << out;
@@ -94,14 +181,34 @@ TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtO
 
 TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
     DrivenClock clock;
-    DrivenClock::tickOnRead(true);
+    DrivenClock::tickOnRead(true); // each reading moves the clock on by 1 ms
     setPosition(MIDDLEGAME);
-    for (int limit : {500, 5000, 20000}) {
+    const std::tuple<int, const char*, int> rows[] = {
+        {500, "d2d3", 4}, {5000, "f3g5", 6}, {20000, "b1c3", 7}};
+    for (const auto& [limit, move, depth] : rows) {
         env.clearTables();
         RootReport report;
-        Move m = env.search(limit, &report);
-        EXPECT_TRUE(isLegal(m)) << limit;
-        EXPECT_GE(report.depth, 1) << limit;
+        EXPECT_EQ(text(env.search(limit, &report)), move) << limit;
+        EXPECT_EQ(report.depth, depth) << limit;
+    }
+}
+
+// Each switch is read: a search without it takes another path.
+TEST_F(RootTest, EachSwitchOff) {
+    setPosition("r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - - 7 13");
+    const std::tuple<std::int32_t SharedState::*, const char*, long long> rows[] = {
+        {&SharedState::useNullMove, "c1d2", 38227},
+        {&SharedState::useLateMoveReduction, "c1d2", 44567},
+        {&SharedState::useFutility, "c1d2", 21970},
+        {&SharedState::useExtensions, "c1d2", 13894},
+        {&SharedState::useEgtb, "c1d2", 17009}, // the same as with every switch on
+    };
+    for (const auto& [sw, move, nodes] : rows) {
+        shared().*sw = 0;
+        env.clearTables();
+        EXPECT_EQ(text(searchToDepth(5)), move);
+        EXPECT_EQ(totalNodes(), nodes);
+        shared().*sw = 1;
     }
 }
 
@@ -112,94 +219,12 @@ TEST_F(RootTest, ASearchStartsWithoutTheHistoryAndKillersOfTheLastOne) {
         ctx().tt.clear();
         lastPositional = 0;
         setPosition(fen);
-        RootReport report;
-        Move m = searchToDepth(6, &report);
+        const std::string m = text(searchToDepth(6));
         return std::make_pair(m, totalNodes());
     };
     auto first = run(MIDDLEGAME);
     run("r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12"); // leaves its traces
-    auto second = run(MIDDLEGAME);
-    EXPECT_EQ(first.first, second.first);
-    EXPECT_EQ(first.second, second.second);
-}
-
-TEST_F(RootTest, EachSwitchOffStillGivesALegalMove) {
-    setPosition("r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - - 7 13");
-    env.clearTables();
-    searchToDepth(5);
-    const long long allOn = totalNodes();
-    std::int32_t SharedState::*switches[] = {
-        &SharedState::useNullMove, &SharedState::useLateMoveReduction, &SharedState::useFutility,
-        &SharedState::useExtensions, &SharedState::useEgtb};
-    for (auto sw : switches) {
-        shared().*sw = 0;
-        env.clearTables();
-        Move m = searchToDepth(5);
-        EXPECT_TRUE(isLegal(m));
-        if (sw != &SharedState::useEgtb) {
-            EXPECT_NE(totalNodes(), allOn); // the switch is read
-        }
-        shared().*sw = 1;
-    }
-}
-
-// Kept on purpose: when the root position itself repeats an earlier one, the
-// thinking lines still show the root move (an empty line would be a malformed
-// "pv" to a UCI GUI).
-TEST_F(RootTest, ARootRepetitionStillShowsTheRootMove) {
-    setPosition("4k3/r7/q7/8/8/8/8/6NK w - - 0 1");
-    for (const char* m : {"g1f3", "e8d8", "f3g1", "d8e8"}) play(m);
-    shared().postThinking = 1;
-    CaptureStdout();
-    searchToDepth(3);
-    std::istringstream lines(GetCapturedStdout());
-    const std::regex thinking(R"(^ \d+  -?\d+  \d+  \d+ (.*)$)");
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line)) {
-        std::smatch m;
-        if (!std::regex_match(line, m, thinking)) continue;
-        ++count;
-        EXPECT_FALSE(m[1].str().empty()) << line;
-    }
-    EXPECT_GE(count, 3);
-}
-
-TEST_F(RootTest, ThinkingLinesShowTheRootWindowsAtWork) {
-    // Black's static evaluation is 77. Iteration 1: the first root move,
-    // b3a3, falls more than 100 below it, so it is searched again with the
-    // full window and shows its own score; each later move that beats the
-    // zero window at the best score so far is searched again in full and
-    // printed. The clock stands still, so every time field is 0.
-    DrivenClock clock;
-    shared().postThinking = 1;
-    setPosition("8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1");
-    CaptureStdout();
-    EXPECT_EQ(text(searchToDepth(4)), "c4c3");
-    EXPECT_EQ(GetCapturedStdout(), " 1  -281  0  4 b3a3 \n"
-                                   " 1  78  0  8 h7h6 \n"
-                                   " 1  80  0  26 c4c3 \n"
-                                   " 1  81  0  34 b3b8 \n"
-                                   " 1  82  0  36 b3b7 \n"
-                                   " 2  80  0  67 b3b7 h2h4 \n"
-                                   " 3  95  0  264 b3b7 d2g2 b7e7 \n"
-                                   " 4  88  0  410 b3b7 d2g2 b7e7 g2g8 \n"
-                                   " 4  100  0  956 c4c3 d2d3 c3b2 d3d6 f6e7 \n"
-                                   " Nodes=1003\n"
-                                   " foundmove=c4c3\n\n");
-
-    shared().protocol = PROTOCOL_UCI;
-    env.clearTables();
-    CaptureStdout();
-    searchToDepth(2);
-    EXPECT_EQ(GetCapturedStdout(), "info depth 1 score cp -281 time 0 nodes 4 nps 0 pv b3a3 \n"
-                                   "info depth 1 score cp 78 time 0 nodes 8 nps 0 pv h7h6 \n"
-                                   "info depth 1 score cp 80 time 0 nodes 26 nps 0 pv c4c3 \n"
-                                   "info depth 1 score cp 81 time 0 nodes 34 nps 0 pv b3b8 \n"
-                                   "info depth 1 score cp 82 time 0 nodes 36 nps 0 pv b3b7 \n"
-                                   "info depth 2 score cp 80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n"
-                                   " Nodes=110\n"
-                                   " foundmove=b3b7\n\n");
+    EXPECT_EQ(run(MIDDLEGAME), first);
 }
 
 TEST_F(RootTest, ACheckingLineIsFollowedToTheMate) {
@@ -219,8 +244,8 @@ TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {
     DrivenClock clock;
     setPosition(MIDDLEGAME);
     shared().postThinking = 1;
-    shared().protocol = PROTOCOL_UCI;
-    auto output = [&](int elapsedBefore) {
+    auto output = [&](int protocol, int elapsedBefore) {
+        shared().protocol = protocol;
         env.clearTables();
         shared().maxDepth = 2;
         shared().timer1.setLimit(1 << 30);
@@ -231,70 +256,23 @@ TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {
         searchRoot(ctx(), root);
         return GetCapturedStdout();
     };
-    EXPECT_EQ(output(1000).find("currmove"), std::string::npos);
-    std::string late = output(1001);
+    EXPECT_EQ(output(PROTOCOL_UCI, 1000).find("currmove"), std::string::npos);
+    std::string late = output(PROTOCOL_UCI, 1001);
     EXPECT_NE(late.find("info currmovenumber 1 currmove "), std::string::npos) << late;
     EXPECT_NE(late.find("info currmovenumber 2 currmove "), std::string::npos) << late;
-
-    shared().protocol = PROTOCOL_XBOARD;
-    EXPECT_EQ(output(1001).find("currmove"), std::string::npos);
+    EXPECT_EQ(output(PROTOCOL_XBOARD, 1001).find("currmove"), std::string::npos);
     shared().postThinking = 0;
-    EXPECT_EQ(output(1001), "");
+    EXPECT_EQ(output(PROTOCOL_UCI, 1001), "");
 }
 
-TEST_F(RootTest, InvertedScoreShowsWhitesViewWhenBlackIsToMove) {
-    DrivenClock clock;
-    shared().postThinking = 1;
-    auto firstLine = [&](int inverted) {
-        ctx().printInvertedScore = inverted;
-        env.clearTables();
-        CaptureStdout();
-        searchToDepth(1);
-        std::string out = GetCapturedStdout();
-        return out.substr(0, out.find('\n'));
-    };
-    setPosition("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3");
-    EXPECT_EQ(firstLine(0), " 1  -188  0  4 f6e4 ");
-    EXPECT_EQ(firstLine(1), " 1  188  0  4 f6e4 ");
-    setPosition(MIDDLEGAME); // White to move: unchanged
-    EXPECT_EQ(firstLine(1), firstLine(0));
-}
-
-TEST_F(RootTest, AMateByTheFirstMoveEndsTheSearchAtOnce) {
-    shared().postThinking = 1;
-    setPosition("k7/2P5/1K6/8/8/8/8/8 w - - 0 1");
-    CaptureStdout();
-    RootReport report;
-    searchToDepth(10, &report);
-    std::string out = GetCapturedStdout();
-    EXPECT_NE(out.find(" winning move, break!\n"), std::string::npos) << out;
-    EXPECT_EQ(report.depth, 2);
-}
-
-class SortRootMovesTest : public ::testing::Test {
-  protected:
-    Move moves[ROOT_LIST_SIZE] = {};
-    std::int16_t scores[ROOT_LIST_SIZE] = {};
-    void set(std::vector<int> s) {
-        for (size_t i = 0; i < s.size(); ++i) {
-            moves[i] = static_cast<Move>(1000 + i);
-            scores[i] = static_cast<std::int16_t>(s[i]);
-        }
-    }
-    std::vector<int> order(int n) {
-        std::vector<int> o;
-        for (int i = 0; i < n; ++i) o.push_back(moves[i] - 1000);
-        return o;
-    }
-};
-
-TEST_F(SortRootMovesTest, InterruptedAndFailedHighMarksKeepTheirValueAsKey) {
-    set({10, 20, -16302, 5, -16301});
+TEST(SortRootMoves, InterruptedAndFailedHighMarksKeepTheirValueAsKey) {
+    Move moves[ROOT_LIST_SIZE] = {1000, 1001, 1002, 1003, 1004};
+    std::int16_t scores[ROOT_LIST_SIZE] = {10, 20, -16302, 5, -16301};
     sortRootMoves(moves, scores, 5);
-    EXPECT_EQ(order(5), (std::vector<int>{1, 0, 3, 4, 2}));
-    EXPECT_EQ(scores[0], 20);
-    EXPECT_EQ(scores[3], -16301);
-    EXPECT_EQ(scores[4], -16302);
+    EXPECT_EQ(std::vector<Move>(moves, moves + 5),
+              (std::vector<Move>{1001, 1000, 1003, 1004, 1002}));
+    EXPECT_EQ(std::vector<int>(scores, scores + 5),
+              (std::vector<int>{20, 100, 97, -16301, -16302}));
 }
 
 } // namespace

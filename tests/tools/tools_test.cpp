@@ -1,0 +1,260 @@
+// The developer tools, run in this test process on a private search with a
+// clock that stands still, in a scratch working directory: the EPD runner's
+// verdicts and counts, the tuner's error, run and depth scan, and the files
+// they write.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+#include <vector>
+
+#include "eval/params.h"
+#include "search/standalone.h"
+#include "search/timecontrol.h"
+#include "tools/epd_runner.h"
+#include "tools/tuner.h"
+
+namespace {
+
+const char* const ONE_MOVE = "7k/R7/8/p7/8/8/8/K5R1 b - - bm a4;\n"; // a5-a4 is the only move
+const char* const FENS[] = {
+    "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - -",
+    "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - -",
+    "r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - -",
+};
+
+std::string repeat(const std::string& line, int n) {
+    std::string s;
+    while (n-- > 0) s += line;
+    return s;
+}
+
+class Tools : public ::testing::Test {
+  protected:
+    Tools() : env(1 << 16, 1 << 16), tool{env.context(), env.evalHash(), env.board()} {
+        setTimeSource([] { return std::int32_t{5000}; });
+        char tmpl[] = "/tmp/tarvok-tools-XXXXXX";
+        dir = mkdtemp(tmpl);
+        old = std::filesystem::current_path();
+        std::filesystem::current_path(dir);
+        env.shared().maxDepth = 35;
+        env.shared().postThinking = 1;
+        env.shared().gameStartPly = 7;
+    }
+    ~Tools() override {
+        setTimeSource(nullptr);
+        eval::resetEvaluationParameters();
+        std::filesystem::current_path(old);
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    static void write(const std::string& name, const std::string& text) {
+        std::ofstream(name, std::ios::binary) << text;
+    }
+    static std::string read(const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(in), {}};
+    }
+    // Runs f with standard output captured; returns what it printed, after
+    // checking that the tool left the settings as it found them.
+    template <class F> std::string printed(F f) {
+        testing::internal::CaptureStdout();
+        f();
+        EXPECT_EQ(env.shared().maxDepth, 35);
+        EXPECT_EQ(env.shared().postThinking, 1);
+        EXPECT_EQ(env.shared().gameStartPly, 7);
+        return testing::internal::GetCapturedStdout();
+    }
+    std::string epd(int ms) {
+        return printed([&] { runEpdSuite(tool, ms); });
+    }
+    static std::string params() {
+        std::string s = "params= ";
+        for (const eval::TunedParameter& p : eval::tunedParameters)
+            s += std::to_string(*p.value) + ", ";
+        return s;
+    }
+
+    StandaloneSearch env;
+    ToolSearch tool;
+    std::string dir;
+    std::filesystem::path old;
+};
+
+TEST_F(Tools, EpdSuitesOfAHundredPositions) {
+    // Positions from 900 on count in suite 0 only.
+    for (int n : {250, 905}) {
+        write(EPD_SUITE_FILE, repeat(ONE_MOVE, n));
+        std::filesystem::remove(TOOL_SETTINGS_FILE);
+        EXPECT_EQ(epd(1000), repeat("EQUAL\n", n) + " percentageCorrect=100.000000\n");
+        std::string summary = "percentageCorrect=100.000000, SUIT_0=" + std::to_string(n) + "/" +
+                              std::to_string(n) + "\n";
+        for (int s = 1; s <= (n + 99) / 100 && s <= 9; ++s) {
+            const int in = std::min(100, n - (s - 1) * 100);
+            summary += "SUIT_" + std::to_string(s) + "=" + std::to_string(in) + "/" +
+                       std::to_string(in) + "\n";
+        }
+        EXPECT_EQ(read(TOOL_SETTINGS_FILE), summary);
+        EXPECT_EQ(read(EPD_INCORRECT_FILE), "");
+    }
+}
+
+TEST_F(Tools, EpdVerdictsAndTheMissesAppendedUnchanged) {
+    // Mates found; any "bm" move counts; a double push (the only legal move,
+    // blocking a check) matches the search's move; a wrong "bm" is a miss.
+    const std::string miss = std::string(FENS[0]) + " bm Qh4; id \"WAC.001\";\n";
+    write(EPD_SUITE_FILE, std::string(FENS[0]) + " bm Qg6; id \"WAC.001\";\n" +
+                              "r1bq2rk/pp3pbp/2p1p1pQ/7P/3P4/2PB1N2/PP3PPR/2KR4 w - - bm Qxh7+;\n" +
+                              miss + "5k2/6pp/p1qN4/1p1p4/3P4/2PKP2Q/PP3r2/3R4 b - - bm Qc4+;\n" +
+                              FENS[0] + " bm Qh4 Qg6; am Qh3;\n" +
+                              "1k3r1r/b7/8/8/8/8/3P4/4n1K1 w - - bm d4;\n");
+    EXPECT_EQ(epd(20000), "EQUAL\nEQUAL\nDIFFERENT: g3h4 g3g6\nEQUAL\nEQUAL\nEQUAL\n"
+                          " percentageCorrect=83.333333\n");
+    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=83.333333, SUIT_0=5/6\nSUIT_1=5/6\n");
+    EXPECT_EQ(read(EPD_INCORRECT_FILE), miss);
+}
+
+TEST_F(Tools, EpdBadInputIsOneLineAndAMiss) {
+    EXPECT_EQ(epd(1000), "ERROR: No epd-file found!\n");
+    EXPECT_FALSE(std::filesystem::exists(TOOL_SETTINGS_FILE));
+    EXPECT_FALSE(std::filesystem::exists(EPD_INCORRECT_FILE));
+    write(EPD_SUITE_FILE, "");
+    EXPECT_EQ(epd(1000), " percentageCorrect=-1.000000\n");
+    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=-1.000000, ");
+    std::filesystem::remove(TOOL_SETTINGS_FILE);
+
+    // A refused FEN, no "bm", a SAN naming no legal move, a blank line and a
+    // line far too long (its tail would be a position of its own).
+    const std::string bad = "8/8/8/8/8/8/8/8 w - - bm e4;\n"
+                            "7k/R7/8/p7/8/8/8/K5R1 b - - id \"x\";\n"
+                            "7k/R7/8/p7/8/8/8/K5R1 b - - bm Qh5;\n";
+    const std::string one = ONE_MOVE;
+    write(EPD_SUITE_FILE,
+          bad + "  \n" + one.substr(0, one.size() - 1) + std::string(1100 - one.size(), ' ') + one);
+    EXPECT_EQ(epd(1000), "Error (illegal position): 8/8/8/8/8/8/8/8 w - -\n"
+                         "ERROR: epd no bestmove found!\n"
+                         "ERROR: epd no bestmove found!\n"
+                         "EQUAL\n"
+                         " percentageCorrect=25.000000\n");
+    EXPECT_EQ(read(EPD_INCORRECT_FILE), bad);
+    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=25.000000, SUIT_0=1/4\nSUIT_1=1/4\n");
+
+    // A stop writes the summary of what was done; an output that cannot be
+    // written stops the run.
+    std::filesystem::remove(TOOL_SETTINGS_FILE);
+    env.shared().allSearchprocesEnabled = TASK_STOP;
+    EXPECT_EQ(epd(1000), " percentageCorrect=-1.000000\n");
+    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=-1.000000, ");
+    std::filesystem::remove(TOOL_SETTINGS_FILE);
+    std::filesystem::create_directory(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(epd(1000), "Cannot write !output_settings.txt\n");
+}
+
+TEST_F(Tools, TunerStepsTargetsAndTheError) {
+    for (auto [value, step] : {std::pair{0, 1}, {24, 1}, {100, 4}, {-60, 2}})
+        EXPECT_EQ(tuningStep(value), step) << value;
+    for (auto [line, target] : {std::pair{"+2000", 1600},
+                                {"-2000", -1600},
+                                {"+35.9", 35},
+                                {"-35.9", -35},
+                                {"-99999999999", -1600}})
+        EXPECT_EQ(scoreLineTarget(line), target) << line;
+
+    EXPECT_EQ(printed([&] { tuneParameters(tool, 1); }), "No !finalResults.txt file found.\n");
+    write(SCORE_FILE, "+10\n8/8/8/8/8/8/8/8 w - -\n+20\n");
+    EXPECT_EQ(
+        printed([&] { scanDepths(tool, 2); }),
+        "Error (illegal position): 8/8/8/8/8/8/8/8 w - -\nNo score line in !finalResults.txt.\n");
+    EXPECT_FALSE(std::filesystem::exists(TOOL_SETTINGS_FILE));
+
+    // A score line before any FEN, after a refused one, or of a position with
+    // one legal move is skipped. The error is the root of the integer mean
+    // of the squared misses.
+    write(SCORE_FILE, std::string("+5\n") + FENS[0] + "\n+0\n\n" + FENS[1] + "\n-0\n" +
+                          "8/8/8/8/8/8/8/8 w - -\n+100\n7k/R7/8/p7/8/8/8/K5R1 b - -\n+100\n");
+    Measurement m = measureError(tool, 1);
+    EXPECT_EQ(m.status, MeasureStatus::Done);
+    EXPECT_EQ(m.count, 2);
+    EXPECT_DOUBLE_EQ(m.error, std::sqrt(7178.0)); // depth 1: (119 * 119 + 14 * 14) / 2
+}
+
+TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
+    write(SCORE_FILE,
+          std::string(FENS[0]) + "\n+150\n" + FENS[1] + "\n-40\n" + FENS[2] + "\n+90\n");
+    std::vector<int> start;
+    for (const eval::TunedParameter& p : eval::tunedParameters) start.push_back(*p.value);
+    const std::string out = printed([&] { tuneParameters(tool, 1); });
+    EXPECT_EQ(out.substr(0, out.find("\nparam=1;")),
+              "\nparam=0; paramValue=0; baseScore=159.837417\n"
+              "param=0; paramValue=-1; lowScore= 159.837417\n"
+              "param=0; paramValue=1; highScore=159.837417\n"
+              "remaining value=0\n");
+    auto count = [&](const std::string& what) {
+        int n = 0;
+        for (auto at = out.find(what); at != std::string::npos; at = out.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ((std::vector<int>{count("; SKIP; baseScore="), count("\nnew paramValue="),
+                                count("\nremaining value="), count("; lowScore= "),
+                                count("; highScore=")}),
+              (std::vector<int>{2133, 168, 1539, 1707, 1608}));
+    // Two passes, the round numbers starting again at 1; the weights stay as tuned.
+    std::istringstream settings(read(TOOL_SETTINGS_FILE));
+    std::vector<std::string> rounds;
+    for (std::string l; std::getline(settings, l);)
+        rounds.push_back(l.substr(0, l.find(", params")));
+    ASSERT_EQ(rounds.size(), 53u);
+    EXPECT_EQ(rounds[0] + "|" + rounds[1] + rounds[2] + "|" + rounds[3] + "|" + rounds[4] + "|" +
+                  rounds[5] + "|" + rounds[33] + "|" + rounds[34] + "|" + rounds[52],
+              "Round 0: startScore=159.837417||=== PLY:1 ===|baseScore=159.837417|"
+              "Round1: startScore=143.794993|Round29: startScore=14.832397|"
+              "Round1: startScore=12.688578|Round19: startScore=2.236068");
+    const std::string last = read(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(last.substr(last.rfind("params= ")), params() + "\n");
+    std::string changed;
+    for (std::size_t i = 0; i < start.size(); ++i)
+        if (*eval::tunedParameters[i].value != start[i])
+            changed += std::to_string(i) + ":" + std::to_string(start[i]) + "->" +
+                       std::to_string(*eval::tunedParameters[i].value) + " ";
+    EXPECT_EQ(changed, "8:-2->-4 10:-8->-24 11:-1->-19 12:-17->11 30:9->1 33:21->22 35:-13->-14 "
+                       "36:-23->-24 38:3->-15 41:9->12 44:15->13 51:8->13 52:-29->-36 53:2->0 "
+                       "59:3->2 61:10->19 ");
+
+    std::filesystem::remove(TOOL_SETTINGS_FILE);
+    write(SCORE_FILE, std::string(FENS[1]) + "\n+10\n-20\n");
+    EXPECT_EQ(printed([&] { scanDepths(tool, 2); }),
+              "=== PLY:1 ===\nconc=34.438351 time=0 \n=== PLY:2 ===\nconc=34.438351 time=0 \n");
+    EXPECT_EQ(read(TOOL_SETTINGS_FILE),
+              "\n\nPLY:1 MARGIN=175 0 34.438351 \nPLY:2 MARGIN=175 0 34.438351 \n");
+}
+
+// The front end switches the task off at the given reading of the clock.
+SharedState* stopTarget = nullptr;
+int readings = 0, stopAt = 0;
+std::int32_t stoppingClock() {
+    if (++readings == stopAt)
+        sharedStore(stopTarget->allSearchprocesEnabled, std::int32_t{TASK_STOP});
+    return 5000;
+}
+
+TEST_F(Tools, ATunerStopPutsTheTrialValueBack) {
+    write(SCORE_FILE, std::string(FENS[0]) + "\n+10\n" + FENS[1] + "\n-20\n");
+    stopTarget = &env.shared();
+    readings = 0;
+    stopAt = 20000;
+    setTimeSource(stoppingClock);
+    const std::string out = printed([&] { tuneParameters(tool, 3); });
+    // Stopped while trying a new value of parameter 44: it is 13 again.
+    EXPECT_EQ(out.substr(out.rfind("\nparam=")),
+              "\nparam=44; paramValue=13; baseScore=30.479501\n");
+    EXPECT_EQ(*eval::tunedParameters[44].value, 13);
+    const std::string all = read(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(all.substr(all.rfind("\nStopped: ") + 1),
+              "Stopped: startScore=30.479501, " + params() + "\n");
+}
+
+} // namespace

@@ -181,7 +181,7 @@ TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtO
 
 TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
     DrivenClock clock;
-    DrivenClock::tickOnRead(true); // each reading moves the clock on by 1 ms
+    DrivenClock::tickOnRead(); // each reading moves the clock on by 1 ms
     setPosition(MIDDLEGAME);
     const std::tuple<int, const char*, int> rows[] = {
         {500, "d2d3", 4}, {5000, "f3g5", 6}, {20000, "b1c3", 7}};

@@ -37,8 +37,8 @@ const Row ROWS[] = {
     {{{0, 5, 0, -16000, E, M1}}, 0, 3, 100, 200, -16000, M1},
     {{{0, 5, 0, -16000, E, M1}}, 0, 3, -16500, -16400, -16000, M1},
     {{{0, 5, 0, 40, E, M1}}, 1000, 0, -16000, 16000, MISS, NO},
-    {{{0, 70, 0, 40, E, M1}}, 0, 63, 0, 1, 40, M1},   // depths above 63 stored as 63
-    {{{0, -3, 0, 40, E, M1}}, 0, 0, 0, 1, 40, M1},    // below 0 as 0
+    {{{0, 70, 0, 40, E, M1}}, 0, 63, 0, 1, 40, M1}, // depths above 63 stored as 63
+    {{{0, -3, 0, 40, E, M1}}, 0, 0, 0, 1, 40, M1},  // below 0 as 0
     {{{0, 5, -1, 40, L, M1}, {0, 4, 63, 90, E, M2}}, 0, 5, 0, 40, 40, M1}, // ply -1 is age 63
     // Modulo indexing: 1024 apart both stay, 1000 apart the deeper one wins.
     {{{0, 7, 66, -5, E, M2}, {1024, 3, 66, 9, E, M1}}, 0, 7, 0, 1, -5, M2},
@@ -75,7 +75,8 @@ TEST(TranspositionTable, StoresThenProbe) {
     for (const Row& r : ROWS) {
         tt.attach(memory.data(), memory.size());
         tt.clear();
-        for (const Store& s : r.stores) tt.store(KEY + s.key, s.depth, s.ply, s.score, s.bound, s.move);
+        for (const Store& s : r.stores)
+            tt.store(KEY + s.key, s.depth, s.ply, s.score, s.bound, s.move);
         const int row = static_cast<int>(&r - ROWS) + 1;
         EXPECT_EQ(tt.probe(KEY + r.key, r.depth, r.alpha, r.beta), r.probe) << "row " << row;
         EXPECT_EQ(tt.bestMove(KEY + r.key), r.move) << "row " << row;

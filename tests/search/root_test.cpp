@@ -1,5 +1,6 @@
 // The root driver: the cases without a search, the printed lines as whole
 // text, the clock and the switches, and the root move re-ordering.
+#include <sstream>
 #include <vector>
 
 #include "eval/trace.h"
@@ -49,91 +50,52 @@ TEST_F(RootTest, RootsWithoutASearchPrintNothing) {
 // switch and the depth -> the whole printed text.
 struct Printed {
     const char* fen;
-    std::vector<const char*> moves;
+    const char* moves;
     int protocol, inverted, depth;
     const char* text;
 };
+const char* const ENDGAME = "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1";
+const char* const OPENING = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3";
 const Printed PRINTED[] = {
     // Black's static evaluation is 77. Iteration 1: the first root move,
     // b3a3, falls more than 100 below it, so it is searched again with the
     // full window and shows its own score; each later move that beats the
     // zero window at the best score so far is searched again in full.
-    {"8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1",
-     {},
-     PROTOCOL_XBOARD,
-     0,
-     4,
-     " 1  -281  0  4 b3a3 \n"
-     " 1  78  0  8 h7h6 \n"
-     " 1  80  0  26 c4c3 \n"
-     " 1  81  0  34 b3b8 \n"
-     " 1  82  0  36 b3b7 \n"
-     " 2  80  0  67 b3b7 h2h4 \n"
-     " 3  95  0  264 b3b7 d2g2 b7e7 \n"
-     " 4  88  0  410 b3b7 d2g2 b7e7 g2g8 \n"
-     " 4  100  0  956 c4c3 d2d3 c3b2 d3d6 f6e7 \n"
-     " Nodes=1003\n"
-     " foundmove=c4c3\n\n"},
-    {"8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1",
-     {},
-     PROTOCOL_UCI,
-     0,
-     2,
+    {ENDGAME, "", PROTOCOL_XBOARD, 0, 4,
+     " 1  -281  0  4 b3a3 \n 1  78  0  8 h7h6 \n 1  80  0  26 c4c3 \n 1  81  0  34 b3b8 \n"
+     " 1  82  0  36 b3b7 \n 2  80  0  67 b3b7 h2h4 \n 3  95  0  264 b3b7 d2g2 b7e7 \n"
+     " 4  88  0  410 b3b7 d2g2 b7e7 g2g8 \n 4  100  0  956 c4c3 d2d3 c3b2 d3d6 f6e7 \n"
+     " Nodes=1003\n foundmove=c4c3\n\n"},
+    {ENDGAME, "", PROTOCOL_UCI, 0, 2,
      "info depth 1 score cp -281 time 0 nodes 4 nps 0 pv b3a3 \n"
      "info depth 1 score cp 78 time 0 nodes 8 nps 0 pv h7h6 \n"
      "info depth 1 score cp 80 time 0 nodes 26 nps 0 pv c4c3 \n"
      "info depth 1 score cp 81 time 0 nodes 34 nps 0 pv b3b8 \n"
      "info depth 1 score cp 82 time 0 nodes 36 nps 0 pv b3b7 \n"
-     "info depth 2 score cp 80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n"
-     " Nodes=110\n"
+     "info depth 2 score cp 80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n Nodes=110\n"
      " foundmove=b3b7\n\n"},
     // The root itself repeats an earlier position: the lines still show the
     // root move (an empty line would be a malformed "pv" to a UCI GUI).
-    {"4k3/r7/q7/8/8/8/8/6NK w - - 0 1",
-     {"g1f3", "e8d8", "f3g1", "d8e8"},
-     PROTOCOL_XBOARD,
-     0,
-     3,
-     " 1  -1296  0  1 g1f3 \n"
-     " 2  -50  0  7 g1f3 \n"
-     " 3  -50  0  16 g1f3 \n"
-     " Nodes=24\n"
+    {"4k3/r7/q7/8/8/8/8/6NK w - - 0 1", "g1f3 e8d8 f3g1 d8e8", PROTOCOL_XBOARD, 0, 3,
+     " 1  -1296  0  1 g1f3 \n 2  -50  0  7 g1f3 \n 3  -50  0  16 g1f3 \n Nodes=24\n"
      " foundmove=g1f3\n\n"},
-    // White's view of the score when Black is to move; White's own unchanged.
-    {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3",
-     {},
-     PROTOCOL_XBOARD,
-     0,
-     1,
+    // White's view of the score when Black is to move.
+    {OPENING, "", PROTOCOL_XBOARD, 0, 1,
      " 1  -188  0  4 f6e4 \n 1  49  0  6 a7a6 \n 1  51  0  8 b7b6 \n 1  64  0  10 d7d6 \n"
      " 1  71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
-    {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3",
-     {},
-     PROTOCOL_XBOARD,
-     1,
-     1,
+    {OPENING, "", PROTOCOL_XBOARD, 1, 1,
      " 1  188  0  4 f6e4 \n 1  -49  0  6 a7a6 \n 1  -51  0  8 b7b6 \n 1  -64  0  10 d7d6 \n"
      " 1  -71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
-    {MIDDLEGAME,
-     {},
-     PROTOCOL_XBOARD,
-     1,
-     1,
-     " 1  -229  0  5 f3e5 \n 1  -118  0  11 a2a3 \n 1  -117  0  15 b2b3 \n 1  14  0  19 d2d3 \n"
-     " 1  27  0  30 f3g5 \n Nodes=49\n foundmove=f3g5\n\n"},
     // A mate by the first move ends the search at once.
-    {"k7/2P5/1K6/8/8/8/8/8 w - - 0 1",
-     {},
-     PROTOCOL_XBOARD,
-     0,
-     10,
+    {"k7/2P5/1K6/8/8/8/8/8 w - - 0 1", "", PROTOCOL_XBOARD, 0, 10,
      " 1  1012  0  2 c7c8Q \n winning move, break!\n Nodes=12\n foundmove=c7c8Q\n\n"},
 };
 
 TEST_F(RootTest, PrintedLinesAsWholeText) {
     for (const Printed& p : PRINTED) {
         setPosition(p.fen);
-        for (const char* m : p.moves) play(m);
+        std::istringstream moves(p.moves);
+        for (std::string m; moves >> m;) play(m.c_str());
         shared().protocol = p.protocol;
         ctx().printInvertedScore = p.inverted;
         EXPECT_EQ(printedSearch(p.depth), p.text) << p.fen << " depth " << p.depth;
@@ -144,39 +106,33 @@ TEST_F(RootTest, PrintedLinesAsWholeText) {
 // completes, and the search stops at the first move of the second. A search
 // switched off stops at once (nobody plays its move).
 TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtOnce) {
+    DrivenClock clock;
     setPosition(MIDDLEGAME);
-    RootReport oneDeep;
-    const Move depthOneMove = searchToDepth(1, &oneDeep);
     shared().maxDepth = DEFAULT_MAX_DEPTH;
     shared().postThinking = 1;
-    Move legal[MOVELIST_CAPACITY];
-    generateLegal(board(), legal);
-    ASSERT_NE(depthOneMove, legal[0]); // else the test could not tell the two apart
-
-    DrivenClock clock;
-    shared().timer1.setLimit(0);
-    shared().timer1.start();
-    DrivenClock::advance(1);
-    Board root = board();
-    RootReport report;
-    CaptureStdout();
-    EXPECT_EQ(searchRoot(ctx(), root, &report), depthOneMove);
-    std::string out = GetCapturedStdout();
-    EXPECT_EQ(report.depth, 1);
-    EXPECT_EQ(report.score, oneDeep.score);
-    EXPECT_NE(out.find(" depth=2 only first move examined\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("pShared->timer1.timeIsUp()=1\n"), std::string::npos) << out;
-
-    shared().timer1.setLimit(1 << 30);
-    shared().timer1.start();
-    shared().allSearchprocesEnabled = TASK_STOP;
-    root = board();
-    CaptureStdout();
-    EXPECT_EQ(searchRoot(ctx(), root, &report), legal[0]);
-    out = GetCapturedStdout();
-    EXPECT_EQ(report.depth, 0);
-    EXPECT_NE(out.find(" depth=1 only first move examined\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("pShared->allSearchprocesEnabled=0\n"), std::string::npos) << out;
+    ctx().printInvertedScore = 1; // White's view: the same when White is to move
+    for (auto [limit, task, depth, printed] :
+         {std::tuple{0, TASK_THINK, 1,
+                     " 1  -229  0  5 f3e5 \n 1  -118  0  11 a2a3 \n 1  -117  0  15 b2b3 \n"
+                     " 1  14  0  19 d2d3 \n 1  27  0  30 f3g5 \n"
+                     " depth=2 only first move examined\npShared->allSearchprocesEnabled=1\n"
+                     "pShared->timer1.timeIsUp()=1\n Nodes=49\n"
+                     " average speed= 49.kNPS  total time elapsed= 1\n foundmove=f3g5\n\n"},
+          {1 << 30, TASK_STOP, 0,
+           " depth=1 only first move examined\npShared->allSearchprocesEnabled=0\n"
+           "pShared->timer1.timeIsUp()=0\n Nodes=5\n"
+           " average speed= 5.kNPS  total time elapsed= 1\n foundmove=f3e5\n\n"}}) {
+        shared().allSearchprocesEnabled = task;
+        shared().timer1.setLimit(limit);
+        shared().timer1.start();
+        DrivenClock::advance(1);
+        Board root = board();
+        RootReport report;
+        CaptureStdout();
+        searchRoot(ctx(), root, &report);
+        EXPECT_EQ(GetCapturedStdout(), printed);
+        EXPECT_EQ(report.depth, depth);
+    }
 }
 
 TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {

@@ -113,7 +113,7 @@ TEST_F(NodeTest, SwitchedOffStoppedOrTimedOutNodesReturnTheirSentinels) {
 
     // A time-out anywhere in the tree reaches the top unchanged.
     DrivenClock clock;
-    DrivenClock::tickOnRead(); // every full-width node moves the clock on by 1 ms
+    DrivenClock::ticking = true; // every full-width node moves the clock on by 1 ms
     for (int limit : {1, 7, 60, 333, 2000}) {
         env.clearTables();
         Board b = board();

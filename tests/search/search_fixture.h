@@ -12,29 +12,23 @@
 #include "search/standalone.h"
 #include "search/timecontrol.h"
 
-// A clock the test moves by hand; it wraps like the millisecond clock.
+// A clock the test moves by hand (wrapping like the millisecond clock);
+// after tick() each reading moves it on by one millisecond.
 class DrivenClock {
   public:
-    DrivenClock() { setTimeSource(&read); }
+    DrivenClock() {
+        setTimeSource([] { return ticking ? advance(1) : now; });
+    }
     ~DrivenClock() {
-        now_ = 100000;
-        tick_ = false;
+        now = 100000;
+        ticking = false;
         setTimeSource(nullptr);
     }
-    static void set(std::int32_t ms) { now_ = ms; }
-    static void advance(std::int32_t ms) {
-        now_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(now_) + ms);
+    static std::int32_t advance(std::int32_t ms) {
+        return now = static_cast<std::int32_t>(static_cast<std::uint32_t>(now) + ms);
     }
-    // Each reading moves the clock on by one millisecond.
-    static void tickOnRead() { tick_ = true; }
-
-  private:
-    static std::int32_t read() {
-        if (tick_) advance(1);
-        return now_;
-    }
-    static inline std::int32_t now_ = 100000;
-    static inline bool tick_ = false;
+    static inline std::int32_t now = 100000;
+    static inline bool ticking = false;
 };
 
 class SearchTest : public ::testing::Test {

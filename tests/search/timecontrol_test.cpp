@@ -11,9 +11,7 @@ namespace {
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-void advance(std::int32_t ms) {
-    DrivenClock::advance(ms);
-}
+constexpr auto advance = DrivenClock::advance;
 
 TEST(Stopwatch, UpOnlyAfterItsLimitAcrossTheWrapAndNeverStartedAtZero) {
     DrivenClock clock;
@@ -23,7 +21,7 @@ TEST(Stopwatch, UpOnlyAfterItsLimitAcrossTheWrapAndNeverStartedAtZero) {
     EXPECT_EQ(GetCapturedStdout(),
               "\n\nStopwatch: It appears that the stopwatch was never started!\n");
     for (std::int32_t start : {100000, INT_MAX - 10}) {
-        DrivenClock::set(start);
+        DrivenClock::now = start;
         sw.setLimit(250);
         sw.start();
         advance(250);
@@ -34,7 +32,7 @@ TEST(Stopwatch, UpOnlyAfterItsLimitAcrossTheWrapAndNeverStartedAtZero) {
     }
     // A limit of 0 (a stop) is up one millisecond after the start; a reading
     // of 0 is taken as 1, so a start is never 0.
-    DrivenClock::set(0);
+    DrivenClock::now = 0;
     EXPECT_EQ(nowMs(), 1);
     sw.setLimit(0);
     sw.start();
@@ -90,7 +88,7 @@ TEST(GameClock, BudgetOfEachLevel) {
     }
 }
 
-TEST(GameClock, PressingChargesTheRunningClockAndStartsEachControlAfresh) {
+TEST(GameClock, PressingChargesTheRunningClockSidesAndSaturation) {
     DrivenClock driven;
     GameClock clock{};
     clock.init();
@@ -99,16 +97,14 @@ TEST(GameClock, PressingChargesTheRunningClockAndStartsEachControlAfresh) {
     clock.press(0); // the engine's clock runs
     advance(1000);
     clock.press(1);
-    EXPECT_EQ(clock.remainingMs[0], 9000);
-    EXPECT_EQ(clock.movesToGo[0], 1);
+    EXPECT_EQ(std::pair(clock.remainingMs[0], clock.movesToGo[0]), std::pair(9000, 1));
     clock.press(1); // already running: nothing
     advance(500);
     clock.press(0);
     EXPECT_EQ(clock.remaining(1), 9500);
     advance(1000);
     clock.press(1); // the engine's second move ends its control
-    EXPECT_EQ(clock.movesToGo[0], 2);
-    EXPECT_EQ(clock.remainingMs[0], 9000 - 1000 + 10000);
+    EXPECT_EQ(std::pair(clock.remainingMs[0], clock.movesToGo[0]), std::pair(18000, 2));
     // Asking for the remaining time charges the running clock once.
     advance(700);
     EXPECT_EQ(clock.remaining(1), 8800);
@@ -128,22 +124,16 @@ TEST(GameClock, PressingChargesTheRunningClockAndStartsEachControlAfresh) {
         clock.press(0);
         advance(2000);
         clock.press(1);
-        EXPECT_EQ(clock.remainingMs[0], 58000) << inc;
-        EXPECT_EQ(clock.movesToGo[0], inc ? 0 : 1) << inc;
+        EXPECT_EQ(std::pair(clock.remainingMs[0], clock.movesToGo[0]),
+                  std::pair(58000, inc ? 0 : 1));
     }
     EXPECT_EQ(clock.timeForNextMove(0), 58000 / 40);
-}
 
-TEST(GameClock, TheEngineSideChoosesTheClockAndTimesSaturate) {
-    DrivenClock driven;
-    GameClock clock{};
-    clock.init();
-    clock.setLevel(0, 60000, 0);
+    // The engine's side chooses its clock; remaining times saturate.
     clock.setEngineSide(-1); // the engine plays Black, on clock 1
     clock.setClockRemaining(0, 5000);
     clock.setClockRemaining(1, 7000);
-    EXPECT_EQ(clock.remaining(0), 7000);
-    EXPECT_EQ(clock.remaining(1), 5000);
+    EXPECT_EQ(std::pair(clock.remaining(0), clock.remaining(1)), std::pair(7000, 5000));
     clock.setRemaining(0, 4000);
     clock.addRemaining(0, 500);
     EXPECT_EQ(clock.remainingMs[1], 4500);
@@ -151,7 +141,6 @@ TEST(GameClock, TheEngineSideChoosesTheClockAndTimesSaturate) {
     EXPECT_EQ(clock.runningClock, 1);
     clock.setEngineSide(1);
     EXPECT_EQ(clock.remaining(0), 5000);
-
     clock.setRemaining(0, INT_MIN + 5);
     clock.press(0);
     advance(1000);

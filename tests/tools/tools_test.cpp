@@ -37,6 +37,21 @@ int count(const std::string& text, const std::string& what) {
     return n;
 }
 
+// The front end switches the task off at the given reading of the clock.
+SharedState* stopTarget = nullptr;
+int readings = 0, stopAt = 0;
+std::int32_t stoppingClock() {
+    if (++readings == stopAt)
+        sharedStore(stopTarget->allSearchprocesEnabled, std::int32_t{TASK_STOP});
+    return 5000;
+}
+void stopAfter(int clockReadings, SharedState& shared) {
+    stopTarget = &shared;
+    readings = 0;
+    stopAt = clockReadings;
+    setTimeSource(stoppingClock);
+}
+
 class Tools : public ::testing::Test {
   protected:
     Tools() : env(1 << 16, 1 << 16), tool{env.context(), env.evalHash(), env.board()} {
@@ -133,12 +148,13 @@ TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
     EXPECT_EQ(read(EPD_INCORRECT_FILE), misses);
     EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=60.000000, SUIT_0=6/10\nSUIT_1=6/10\n");
 
-    // A stop writes the summary of what was done; an output that cannot be
-    // written stops the run.
+    // A stop during the second search writes the summary of what was done
+    // before it; an output that cannot be written stops the run.
     std::filesystem::remove(TOOL_SETTINGS_FILE);
-    env.shared().allSearchprocesEnabled = TASK_STOP;
-    EXPECT_EQ(epd(1000), " percentageCorrect=-1.000000\n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=-1.000000, ");
+    write(EPD_SUITE_FILE, repeat(std::string(FENS[0]) + " bm Qg6;\n", 3));
+    stopAfter(6000, env.shared());
+    EXPECT_EQ(epd(20000), "EQUAL\n percentageCorrect=100.000000\n");
+    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
     std::filesystem::remove(TOOL_SETTINGS_FILE);
     std::filesystem::create_directory(TOOL_SETTINGS_FILE);
     EXPECT_EQ(epd(1000), "Cannot write !output_settings.txt\n");
@@ -163,11 +179,12 @@ TEST_F(Tools, TunerStepsTargetsAndTheError) {
     // one legal move is skipped. The error is the root of the integer mean
     // of the squared misses.
     write(SCORE_FILE, std::string("+5\n") + FENS[0] + "\n+0\n\n" + FENS[1] + "\n-0\n" +
-                          "8/8/8/8/8/8/8/8 w - -\n+100\n7k/R7/8/p7/8/8/8/K5R1 b - -\n+100\n");
+                          "8/8/8/8/8/8/8/8 w - -\n+100\n7k/R7/8/p7/8/8/8/K5R1 b - -\n+100\n" +
+                          "4k3/8/8/8/8/8/8/QQQ1K3 w - -\n+1600\n"); // 3002 counts as 1600
     Measurement m = measureError(tool, 1);
     EXPECT_EQ(m.status, MeasureStatus::Done);
-    EXPECT_EQ(m.count, 2);
-    EXPECT_DOUBLE_EQ(m.error, std::sqrt(7178.0)); // depth 1: (119 * 119 + 14 * 14) / 2
+    EXPECT_EQ(m.count, 3);
+    EXPECT_DOUBLE_EQ(m.error, std::sqrt(4785.0)); // depth 1: (119 * 119 + 14 * 14 + 0) / 3
 }
 
 TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
@@ -202,21 +219,9 @@ TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
               "\n\nPLY:1 MARGIN=175 0 34.438351 \nPLY:2 MARGIN=175 0 34.438351 \n");
 }
 
-// The front end switches the task off at the given reading of the clock.
-SharedState* stopTarget = nullptr;
-int readings = 0, stopAt = 0;
-std::int32_t stoppingClock() {
-    if (++readings == stopAt)
-        sharedStore(stopTarget->allSearchprocesEnabled, std::int32_t{TASK_STOP});
-    return 5000;
-}
-
 TEST_F(Tools, ATunerStopPutsTheTrialValueBack) {
     write(SCORE_FILE, std::string(FENS[0]) + "\n+10\n" + FENS[1] + "\n-20\n");
-    stopTarget = &env.shared();
-    readings = 0;
-    stopAt = 20000;
-    setTimeSource(stoppingClock);
+    stopAfter(20000, env.shared());
     const std::string out = printed([&] { tuneParameters(tool, 3); });
     // Stopped while trying a new value of parameter 44: it is 13 again.
     EXPECT_EQ(out.substr(out.rfind("\nparam=")),

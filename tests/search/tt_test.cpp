@@ -99,13 +99,15 @@ TEST(TranspositionTable, EntryWordsTornWordsAndADetachedTable) {
     tt.store(KEY, 7, 66, -5, TT_EXACT, M1);
     EXPECT_EQ(e.data0, 0xABCD0000u | M1);
 
-    // Key words of one store with data words of another: neither position is found.
+    // Key words of one store with data words (or one data word) of another:
+    // neither position is found.
     const TTEntry first = e;
     tt.store(KEY + 1000, 9, 0, -70, TT_LOWER, M2);
     const TTEntry second = e;
     for (const TTEntry& torn : {TTEntry{first.keyLow, first.keyHigh, second.data0, second.data1},
                                 TTEntry{second.keyLow, second.keyHigh, first.data0, first.data1},
-                                TTEntry{first.keyLow, first.keyHigh, second.data0, first.data1}}) {
+                                TTEntry{first.keyLow, first.keyHigh, second.data0, first.data1},
+                                TTEntry{first.keyLow, first.keyHigh, first.data0, second.data1}}) {
         e = torn;
         for (U64 key : {KEY, KEY + 1000}) {
             EXPECT_EQ(tt.probe(key, 0, -16000, 16000), MISS);

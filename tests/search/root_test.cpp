@@ -210,8 +210,8 @@ TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {
         CaptureStdout();
         searchRoot(ctx(), root);
         const std::string out = GetCapturedStdout();
-        int n = 0;
-        for (auto at = out.find("info currmovenumber "); at != std::string::npos; ++n)
+        int n = 0; // the lines numbered 1, 2, 3, ... in order
+        for (auto at = out.find("info currmovenumber 1 currmove "); at != std::string::npos; ++n)
             at = out.find("info currmovenumber " + std::to_string(n + 2) + " currmove ", at);
         return post ? n : -static_cast<int>(out.size());
     };

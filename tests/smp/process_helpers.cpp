@@ -1,7 +1,6 @@
 #include "process_helpers.h"
 
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -15,25 +14,12 @@
 #include "smp/search_process.h"
 
 Pipe::Pipe() {
-    if (pipe2(fd_, O_CLOEXEC) != 0) fd_[0] = fd_[1] = -1;
+    if (pipe2(fd, O_CLOEXEC) != 0) ADD_FAILURE() << "no pipe";
 }
 
-Pipe::~Pipe() {
-    for (int fd : fd_)
-        if (fd >= 0) close(fd);
-}
-
-void Pipe::closeWrite() {
-    if (fd_[1] >= 0) close(fd_[1]);
-    fd_[1] = -1;
-}
-
-void Pipe::send(const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        ssize_t n = write(fd_[1], text.data() + done, text.size() - done);
-        if (n <= 0 && errno != EINTR) return;
-        if (n > 0) done += static_cast<std::size_t>(n);
-    }
+void Pipe::closeEnd(int end) {
+    if (fd[end] >= 0) close(fd[end]);
+    fd[end] = -1;
 }
 
 std::string Pipe::receive(int timeoutMs, std::size_t count, int until) {
@@ -43,9 +29,9 @@ std::string Pipe::receive(int timeoutMs, std::size_t count, int until) {
     while (out.size() < count) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        pollfd p{fd_[0], POLLIN, 0};
+        pollfd p{fd[0], POLLIN, 0};
         if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        if (read(fd_[0], &c, 1) != 1 || c == until) break;
+        if (read(fd[0], &c, 1) != 1 || c == until) break;
         out += c;
     }
     return out;
@@ -53,47 +39,30 @@ std::string Pipe::receive(int timeoutMs, std::size_t count, int until) {
 
 TestInstance::TestInstance(const char* tag) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string t = tag ? tag : info ? info->name() : "test";
+    std::string t = std::string(tag ? tag : info ? info->name() : "test").substr(0, 30);
     for (char& c : t)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    if (platform::createInstance(t.substr(0, 30).c_str())) std::strcpy(id_, platform::instanceId());
-}
-
-TestInstance::~TestInstance() {
-    if (id_[0]) platform::removeInstanceObjects(id_);
+    if (platform::createInstance(t.c_str())) std::strcpy(id, platform::instanceId());
 }
 
 ScratchDirectory::ScratchDirectory(const char* settings) {
     char dir[] = "/tmp/tarvok-smp-XXXXXX";
-    if (!mkdtemp(dir) || !getcwd(previous_, sizeof previous_) || chdir(dir) != 0) {
+    if (!mkdtemp(dir) || !getcwd(previous, sizeof previous) || chdir(dir) != 0) {
         ADD_FAILURE() << "no scratch directory";
         return;
     }
-    directory_ = dir;
+    directory = dir;
     writeSettings(settings);
 }
 
 ScratchDirectory::~ScratchDirectory() {
     std::remove(SETTINGS_FILE_NAME);
-    if (!directory_.empty() && chdir(previous_) == 0) rmdir(directory_.c_str());
+    if (!directory.empty() && chdir(previous) == 0) rmdir(directory.c_str());
 }
 
 void ScratchDirectory::writeSettings(const char* settings) {
     FILE* f = std::fopen(SETTINGS_FILE_NAME, "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(settings, f);
-    std::fclose(f);
-}
-
-void answerTasksAtOnce(SearchProcess& process) {
-    SharedState& shared = *process.pShared;
-    while (sharedLoad(shared.running) == 1) {
-        if (process.startSearchEvent.wait(platform::NO_TIMEOUT) == platform::WaitResult::Failed)
-            break;
-        if (sharedLoad(shared.running) == 0) break;
-        process.searchEndedEvent.signal();
-    }
-    wakeAllSlaves(process);
+    if (f) std::fputs(settings, f), std::fclose(f);
 }
 
 // ---- Children started through the platform layer ----
@@ -104,22 +73,22 @@ void answerTasksAtOnce(SearchProcess& process) {
 
 namespace {
 
-std::vector<std::string> commandLine() {
-    std::vector<std::string> args(1);
-    FILE* f = std::fopen("/proc/self/cmdline", "r");
-    for (int c; f && (c = std::fgetc(f)) != EOF;) {
-        if (c == 0)
-            args.emplace_back();
-        else
-            args.back() += static_cast<char>(c);
-    }
-    if (f) std::fclose(f);
-    args.pop_back();
-    return args;
+// Process 0 of the process tests: answers every task by signalling its end
+// at once; at running = 0 it wakes the slaves.
+void answerTasksAtOnce(SearchProcess& process) {
+    while (sharedLoad(process.pShared->running) == 1 &&
+           process.startSearchEvent.wait(platform::NO_TIMEOUT) == platform::WaitResult::Acquired &&
+           sharedLoad(process.pShared->running) == 1)
+        process.searchEndedEvent.signal();
+    wakeAllSlaves(process);
 }
 
 [[noreturn]] void runTestChild(const std::string& role) {
-    std::vector<std::string> args = commandLine();
+    std::vector<std::string> args(1);
+    FILE* f = std::fopen("/proc/self/cmdline", "r");
+    for (int c; f && (c = std::fgetc(f)) != EOF;) c ? args.back() += char(c) : args.emplace_back();
+    args.pop_back();
+    if (f) std::fclose(f);
     if (!platform::joinInstanceFromEnvironment()) _exit(2);
     if (role == "orphan" || role == "orphan-late") {
         // "orphan-late" ties itself to a parent that has ended by then.
@@ -139,12 +108,9 @@ std::vector<std::string> commandLine() {
         std::fflush(stdout);
         _exit(0);
     }
-    if (role == "search") {
-        int number = args.size() == 2 ? args[1][0] - '0' : -1;
-        std::setvbuf(stdout, nullptr, _IONBF, 0); // as the engine's entry point does
-        _exit(runSearchProcess(number, TEST_IDENTITY, answerTasksAtOnce));
-    }
-    _exit(5);
+    std::setvbuf(stdout, nullptr, _IONBF, 0); // a search process, as the engine's entry point does
+    _exit(runSearchProcess(args.size() == 2 ? args[1][0] - '0' : -1, TEST_IDENTITY,
+                           answerTasksAtOnce));
 }
 
 struct TestChildHook {

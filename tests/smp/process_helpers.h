@@ -1,5 +1,5 @@
 // Helpers of the process tests: children that are always killed and reaped,
-// pipes to hear them, an instance namespace removed with everything in it
+// a pipe to hear them, an instance namespace removed with everything in it
 // when the test ends, and a scratch working directory with a settings file.
 #pragma once
 
@@ -10,7 +10,7 @@
 
 #include "smp/platform.h"
 
-// Names the part a started copy of the test program plays (see process_helpers.cpp).
+// Names the part a started copy of the test program plays (process_helpers.cpp).
 inline constexpr const char* TEST_CHILD_ENV = "TARVOK_TEST_CHILD";
 inline constexpr const char* TEST_IDENTITY = "Tarvok_v8.05 (32 bit)";
 
@@ -43,46 +43,38 @@ template <class Body> pid_t forkChild(Body body) {
     return pid;
 }
 
-class Pipe {
-  public:
+struct Pipe {
+    int fd[2] = {-1, -1};
     Pipe();
-    ~Pipe();
-    int writeEnd() const { return fd_[1]; }
-    void closeWrite();
-    void send(const std::string& text);
+    ~Pipe() { closeEnd(0), closeEnd(1); }
+    int writeEnd() const { return fd[1]; }
+    void closeEnd(int end);
+    void send(const std::string& text) {
+        if (write(fd[1], text.data(), text.size())) {
+        }
+    }
     // Reads until `count` bytes came, or the byte `until` (not kept), or the
     // writers closed their end, or the time is over.
     std::string receive(int timeoutMs, std::size_t count = std::string::npos, int until = -1);
     std::string receiveLine(int timeoutMs) { return receive(timeoutMs, std::string::npos, '\n'); }
-
-  private:
-    int fd_[2] = {-1, -1};
 };
 
 // An instance namespace named after this process and the running test (or
 // the tag), removed with all its objects at the end of the scope.
-class TestInstance {
-  public:
+struct TestInstance {
+    char id[platform::INSTANCE_ID_SIZE] = "";
     explicit TestInstance(const char* tag = nullptr);
-    ~TestInstance();
-    const char* id() const { return id_; }
-    void activate() const { platform::setInstance(id_); }
-
-  private:
-    char id_[platform::INSTANCE_ID_SIZE] = "";
+    ~TestInstance() { platform::removeInstanceObjects(id); }
+    void activate() const { platform::setInstance(id); }
 };
 
-// The working directory for the scope: a new one holding "tarvok init.ini"
-// with the given text, which the search processes read.
-class ScratchDirectory {
-  public:
+// The working directory for the scope: a new one with "tarvok init.ini".
+struct ScratchDirectory {
+    std::string directory;
+    char previous[4096] = "";
     explicit ScratchDirectory(const char* settings);
     ~ScratchDirectory();
     void writeSettings(const char* settings);
-
-  private:
-    std::string directory_;
-    char previous_[4096] = "";
 };
 
 // Runs start() with standard output going to fd and TEST_CHILD_ENV set to
@@ -99,15 +91,7 @@ template <class Start> auto startingChildren(const char* role, int fd, Start sta
     return result;
 }
 
-struct SearchProcess;
-// Process 0 of the process tests: answers every task by signalling its end
-// at once; at running = 0 it wakes the slaves.
-void answerTasksAtOnce(SearchProcess& process);
-
 template <class Pred> bool waitUntil(Pred pred, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 5) {
-        if (pred()) return true;
-        platform::sleepMs(5);
-    }
+    for (int waited = 0; waited <= timeoutMs && !pred(); waited += 5) platform::sleepMs(5);
     return pred();
 }

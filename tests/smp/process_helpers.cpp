@@ -7,10 +7,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <vector>
 
-#include "board/settings_file.h"
 #include "smp/search_process.h"
 
 Pipe::Pipe() {
@@ -43,26 +41,6 @@ TestInstance::TestInstance(const char* tag) {
     for (char& c : t)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     if (platform::createInstance(t.c_str())) std::strcpy(id, platform::instanceId());
-}
-
-ScratchDirectory::ScratchDirectory(const char* settings) {
-    char dir[] = "/tmp/tarvok-smp-XXXXXX";
-    if (!mkdtemp(dir) || !getcwd(previous, sizeof previous) || chdir(dir) != 0) {
-        ADD_FAILURE() << "no scratch directory";
-        return;
-    }
-    directory = dir;
-    writeSettings(settings);
-}
-
-ScratchDirectory::~ScratchDirectory() {
-    std::remove(SETTINGS_FILE_NAME);
-    if (!directory.empty() && chdir(previous) == 0) rmdir(directory.c_str());
-}
-
-void ScratchDirectory::writeSettings(const char* settings) {
-    FILE* f = std::fopen(SETTINGS_FILE_NAME, "w");
-    if (f) std::fputs(settings, f), std::fclose(f);
 }
 
 // ---- Children started through the platform layer ----

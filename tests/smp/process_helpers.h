@@ -1,6 +1,6 @@
 // Helpers of the process tests: children that are always killed and reaped,
-// a pipe to hear them, an instance namespace removed with everything in it
-// when the test ends, and a scratch working directory with a settings file.
+// a pipe to hear them, and an instance namespace removed with everything in
+// it when the test ends.
 #pragma once
 
 #include <csignal>
@@ -66,15 +66,6 @@ struct TestInstance {
     explicit TestInstance(const char* tag = nullptr);
     ~TestInstance() { platform::removeInstanceObjects(id); }
     void activate() const { platform::setInstance(id); }
-};
-
-// The working directory for the scope: a new one with "tarvok init.ini".
-struct ScratchDirectory {
-    std::string directory;
-    char previous[4096] = "";
-    explicit ScratchDirectory(const char* settings);
-    ~ScratchDirectory();
-    void writeSettings(const char* settings);
 };
 
 // Runs start() with standard output going to fd and TEST_CHILD_ENV set to

@@ -158,7 +158,6 @@ class EngineTest : public ::testing::Test {
         return -1;
     }
 
-    ScratchDirectory directory{"pref:size-hashtable=4\n"};
     TestInstance instance;
     EvalHash evalHash;
     TranspositionTable frontTt;

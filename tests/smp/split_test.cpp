@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "board/repetition.h"
 #include "board/tables.h"
 #include "eval/evaluate.h"
 #include "process_helpers.h"
@@ -26,44 +24,37 @@ using platform::WaitResult;
 
 namespace {
 
-using Entries = std::vector<std::pair<Move, int>>; // move and status of a split list
-
+// Lists as "move:status ..." (F failed high, I interrupted), the list's end not shown.
 TEST(ReorderSplitList, SearchedEntriesByScoreFailedHighLastAndTheIndexAtTheFirstOfThem) {
-    // The keys of entries that were not searched are rewritten too (X: not compared).
-    constexpr int FH = MOVE_FAILED_HIGH, IN = MOVE_INTERRUPTED, X = 1 << 20;
-    struct Case {
-        Entries in;
-        int n;
-        Entries out;
-        int index;
-    } cases[] = {
-        // 15 beat 11: both get the best score; failed-high moves, then the
-        // interrupted one; entries beyond n keep their marks and places.
-        {{{11, 30}, {12, FH}, {13, IN}, {14, FH}, {15, 40}, {16, 7}, {17, FH}, {0, 0}},
-         5,
-         {{15, 40}, {11, 40}, {12, FH}, {14, FH}, {13, IN}, {16, X}, {17, FH}, {0, X}},
-         2},
-        // Ordering keys above any score lead like scores.
-        {{{21, 900}, {22, -20}, {23, 1200}, {24, FH}, {0, 0}},
-         4,
-         {{23, 1200}, {21, 1200}, {22, 1200}, {24, FH}, {0, X}},
-         3},
-        {{{31, 5}, {32, 9}, {33, 1}, {0, 0}}, 3, {{32, 9}, {31, 9}, {33, 9}, {0, X}}, 3},
-        {{{41, IN}, {42, 3}, {0, 0}}, 2, {{42, 3}, {41, 3}, {0, X}}, 2},
-        {{{0, 0}}, 5, {{0, 0}}, 0},
+    const std::tuple<const char*, int, const char*, int> cases[] = {
+        // 15 beat 11: both get the best score; the failed-high moves, then the
+        // interrupted one; entries beyond n keep their places.
+        {"11:30 12:F 13:I 14:F 15:40 16:7 17:F", 5, "15:40 11:40 12:F 14:F 13:I 16:95 17:F", 2},
+        {"21:900 22:-20 23:1200 24:F", 4, "23:1200 21:1200 22:1200 24:F", 3}, // keys above scores
+        {"31:5 32:9 33:1", 3, "32:9 31:9 33:9", 3},
+        {"41:I 42:3", 2, "42:3 41:3", 2},
+        {"", 5, "", 0},
     };
-    for (const Case& c : cases) {
+    for (auto [in, n, out, index] : cases) {
         Move moves[MOVELIST_CAPACITY] = {};
         std::int16_t status[MOVELIST_CAPACITY] = {};
-        for (std::size_t i = 0; i < c.in.size(); ++i) {
-            moves[i] = c.in[i].first;
-            status[i] = static_cast<std::int16_t>(c.in[i].second);
+        std::istringstream text(in);
+        std::string s;
+        for (int i = 0; text >> s; ++i) {
+            moves[i] = static_cast<Move>(std::stoi(s));
+            s = s.substr(s.find(':') + 1);
+            status[i] = s == "F" ? MOVE_FAILED_HIGH : s == "I" ? MOVE_INTERRUPTED : std::stoi(s);
         }
-        EXPECT_EQ(reorderSplitList(moves, status, c.n), c.index) << c.in[0].first;
-        Entries out;
-        for (std::size_t i = 0; i < c.in.size(); ++i)
-            out.emplace_back(moves[i], c.out[i].second == X ? X : status[i]);
-        EXPECT_EQ(out, c.out) << c.in[0].first;
+        EXPECT_EQ(reorderSplitList(moves, status, n), index) << in;
+        std::string got;
+        for (int i = 0; moves[i] != NO_MOVE; ++i) {
+            got += i ? " " : "";
+            got += std::to_string(moves[i]) + ":";
+            got += status[i] == MOVE_FAILED_HIGH   ? "F"
+                   : status[i] == MOVE_INTERRUPTED ? "I"
+                                                   : std::to_string(status[i]);
+        }
+        EXPECT_EQ(got, out) << in;
     }
 }
 
@@ -74,38 +65,32 @@ class EngineTest : public ::testing::Test {
         ASSERT_TRUE(openGlobalLocks(TEST_IDENTITY, 0));
         ASSERT_EQ(makeEvalHash(evalHash, evalMapping, TEST_IDENTITY, 131072).status,
                   platform::MapStatus::Ok);
-        ASSERT_EQ(makeTranspositionTable(frontTt, frontTtMapping, TEST_IDENTITY, 4 * 65536).status,
+        ASSERT_EQ(makeTranspositionTable(tt, ttMapping, TEST_IDENTITY, 4 * 65536).status,
                   platform::MapStatus::Ok);
         ASSERT_NE(state = openSharedState(stateMapping, TEST_IDENTITY), nullptr);
         setSharedDefaults(*state);
         state->protocol = PROTOCOL_UCI;
         state->postThinking = 0;
         state->allSearchprocesEnabled = TASK_THINK;
+        state->timer1.setLimit(100000);
+        state->timer1.start();
         ASSERT_TRUE(createTaskEvents(startSearch, searchEnded, TEST_IDENTITY));
     }
 
-    // This process's search context as process 0 of `processes`.
-    void attach(int processes) {
+    // This process as search process 0 of `processes`, with slaves 1..n
+    // started (the others are numbers that no process answers to).
+    void attach(int processes, int slaves = 0) {
         state->numProcesses = processes;
         ASSERT_TRUE(initSearchContext(ctx, state, 0, TEST_IDENTITY));
-        contextOpen = true;
         initEvaluation(&evalHash);
         initBoardTables(&state->ordering, board);
-    }
-
-    // Makes this process search process 0 and starts slaves 1..n (the process
-    // count counts `extra` numbers more, that no process answers to).
-    void startSlaves(int n, int extra = 0) {
-        attach(n + 1 + extra);
-        for (int i = 1; i <= n; ++i) {
-            startingChildren("search", out.writeEnd(),
-                             [&] { return platform::startProcess("tarvok", i, &children[i].pid); });
-            state->processPid[i] = children[i].pid;
-        }
-        ASSERT_TRUE(waitUntil([&] { return slavesIdle(n); }, 10000)) << "slaves idle";
+        for (int i = 1; i <= slaves; ++i)
+            startingChildren("search", out.writeEnd(), [&] {
+                return platform::startProcess("tarvok", i, &state->processPid[i]);
+            });
+        for (int i = 1; i <= slaves; ++i) children[i].pid = state->processPid[i];
+        ASSERT_TRUE(waitUntil([&] { return slavesIdle(slaves); }, 10000)) << "slaves idle";
         state->processState[0] = PROCESS_BUSY;
-        state->timer1.setLimit(100000);
-        state->timer1.start();
     }
     bool slavesIdle(int n) {
         for (int i = 1; i <= n; ++i)
@@ -114,58 +99,26 @@ class EngineTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        if (state) state->running = 0;
+        state->running = 0;
         startSearch.signal();
         for (auto& e : ctx.startSlave) e.signal();
         for (auto& child : children) EXPECT_TRUE(child.pid <= 0 || child.wait(5000) == 0);
         testing::internal::CaptureStdout();
-        if (contextOpen) destroySearchContext(ctx);
-        if (state) closeSharedState(stateMapping);
+        destroySearchContext(ctx);
+        closeSharedState(stateMapping);
         closeEvalHash(evalHash, evalMapping);
-        closeTranspositionTable(frontTt, frontTtMapping);
+        closeTranspositionTable(tt, ttMapping);
         testing::internal::GetCapturedStdout();
         closeGlobalLocks();
     }
 
-    Move search(const char* fen, int depth, RootReport* report) {
-        setFromFen(board, fen);
-        state->maxDepth = depth;
-        state->timer1.setLimit(100000);
-        state->timer1.start();
-        Board root = board;
-        return searchRoot(ctx, root, report);
-    }
-
-    // Every block from 2 on free, no slave on any block, every slave idle.
-    void expectAllFree(int slaves) {
-        lockState();
-        for (int b = 1; b < SPLIT_BLOCK_COUNT; ++b) {
-            EXPECT_EQ(state->splitBlocks[b].numSlaves, 0) << b;
-            EXPECT_TRUE(b < 2 || state->splitBlocks[b].owner == SPLIT_BLOCK_FREE) << b;
-        }
-        for (int i = 1; i <= slaves; ++i) {
-            EXPECT_EQ(state->processState[i], PROCESS_IDLE) << i;
-            EXPECT_EQ(state->slaveBlock[i] + state->numSplitBlock[i], 0) << i;
-        }
-        unlockState();
-    }
-
-    int indexOf(int k, const char* move) {
-        char buf[16];
-        for (int i = 0; state->splitBlocks[k].moveList[i] != NO_MOVE; ++i)
-            if (std::string(formatMove(state->splitBlocks[k].moveList[i], buf, true)) == move)
-                return i;
-        return -1;
-    }
-
     TestInstance instance;
     EvalHash evalHash;
-    TranspositionTable frontTt;
-    platform::SharedMapping evalMapping, frontTtMapping, stateMapping;
+    TranspositionTable tt;
+    platform::SharedMapping evalMapping, ttMapping, stateMapping;
     SharedState* state = nullptr;
     platform::NamedEvent startSearch, searchEnded;
     SearchContext ctx{};
-    bool contextOpen = false;
     Board board{};
     Pipe out;
     ChildProcess children[MAX_SEARCH_PROCESSES];
@@ -214,31 +167,29 @@ TEST_F(EngineTest, SearchProcessesFromStartToQuit) {
 TEST_F(EngineTest, AnOwnerFindingItsBlockStoppedSearchesTheFailedHighMoveAgain) {
     // The slaves have left; the one at entry 1 found it better than alpha.
     // The owner searches that move itself with its full window: it mates.
-    startSlaves(0);
+    attach(1);
     setFromFen(board, "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
     board.rootPly = board.gamePly;
     SplitBlock& block = state->splitBlocks[2];
     block.owner = 0;
     generateLegal(board, block.moveList);
-    std::swap(block.moveList[indexOf(2, "a1a8")], block.moveList[1]);
+    char buf[16];
+    for (int i = 0; block.moveList[i] != NO_MOVE; ++i)
+        if (std::string(formatMove(block.moveList[i], buf, true)) == "a1a8")
+            std::swap(block.moveList[i], block.moveList[1]);
     block.status[1] = MOVE_FAILED_HIGH;
     block.nextMoveIndex = 3;
     block.stopFlag = 1;
     EXPECT_EQ(searchSplitPoint(ctx, 0, board, 3, 0, 500, 2, 0, TT_UPPER, NO_MOVE), SCORE_MATE);
     EXPECT_EQ(block.stopFlag, 1); // the mate stops the block
-    EXPECT_EQ(block.numSlaves, 0);
 }
 
 // Fixed-depth searches with one to three slaves: the mates at the depth where
 // one process finds them, the others at the score one process finds (their
 // shared tables make a few points' difference); every block free afterwards.
 TEST_F(EngineTest, SplitSearchesFindWhatOneProcessFinds) {
-    struct Case {
-        const char* fen;
-        int depth, found; // asked, and reported
-        const char* move; // "" for the one process's move
-        int score;        // 0 for the one process's score
-    } cases[] = {
+    const std::tuple<const char*, int, int, const char*, int> cases[] = {
+        // position, depth asked, depth reported, move, score
         {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 4, 2, "a1a8", SCORE_MATE},
         {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1", 6, 6, "g3g6", SCORE_MATE},
         {"r1bq2rk/pp3pbp/2p1p1pQ/7P/3P4/2PB1N2/PP3PPR/2KR4 w - - 0 1", 6, 3, "h6h7", SCORE_MATE},
@@ -248,22 +199,31 @@ TEST_F(EngineTest, SplitSearchesFindWhatOneProcessFinds) {
         {"r2q1rk1/1pp1bppp/2n1bn2/p1P1p3/3pP3/P2P1N2/1PQNBPPP/1RB2RK1 b - -", 9, 9, "f6d7", 88},
         {"r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12", 9, 9, "c4d5", -7},
     };
-    startSlaves(3);
+    attach(4, 3);
     testing::internal::CaptureStdout();
     for (int n = 0; n <= 3; ++n) {
         state->numProcesses = n + 1; // slaves above n take no part
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::to_string(n) + " slaves: " + c.fen);
+        for (auto [fen, depth, found, move, score] : cases) {
+            SCOPED_TRACE(std::to_string(n) + " slaves: " + fen);
+            setFromFen(board, fen);
+            state->maxDepth = depth;
             ctx.tt.clear();
             RootReport report;
             char buf[16];
-            EXPECT_STREQ(formatMove(search(c.fen, c.depth, &report), buf, true), c.move);
-            EXPECT_NEAR(report.score, c.score, c.score == SCORE_MATE || n == 0 ? 0 : 10);
-            EXPECT_EQ(report.depth, c.found);
-            expectAllFree(3);
+            EXPECT_STREQ(formatMove(searchRoot(ctx, board, &report), buf, true), move);
+            EXPECT_NEAR(report.score, score, score == SCORE_MATE || n == 0 ? 0 : 10);
+            EXPECT_EQ(report.depth, found);
+            lockState();
+            for (int b = 1; b < SPLIT_BLOCK_COUNT; ++b) {
+                EXPECT_EQ(state->splitBlocks[b].numSlaves, 0) << b;
+                EXPECT_TRUE(b < 2 || state->splitBlocks[b].owner == SPLIT_BLOCK_FREE) << b;
+            }
+            for (int i = 1; i <= 3; ++i)
+                EXPECT_EQ(state->slaveBlock[i] + state->numSplitBlock[i], 0) << i;
+            unlockState();
+            EXPECT_TRUE(slavesIdle(3));
         }
     }
-    state->numProcesses = 4;
     std::string text = testing::internal::GetCapturedStdout() + out.receive(300);
     for (const char* bad : {"ERROR", "WARNING", "Timeout", "@mutex"})
         EXPECT_EQ(text.find(bad), std::string::npos) << text;
@@ -273,7 +233,7 @@ TEST_F(EngineTest, ANodeFillsItsBlockFromThePickerAndCountsOffADeadSlave) {
     // Process 1 is claimable but has ended: the owner searches every move
     // itself (to a pinned result), then counts the silent slave off as dead.
     // What the block holds afterwards shows how it was filled.
-    startSlaves(0, 1);
+    attach(2);
     ChildProcess gone(forkChild([] { return 0; }));
     pid_t deadPid = gone.pid;
     ASSERT_EQ(gone.wait(5000), 0);
@@ -289,8 +249,7 @@ TEST_F(EngineTest, ANodeFillsItsBlockFromThePickerAndCountsOffADeadSlave) {
         for (int i = 0; i < served; ++i) ASSERT_NE(picker.next(), NO_MOVE);
         MovePicker expected = picker;
         expected.fillRest();
-        Board node = board;
-        SplitRequest request{0, &node, 5, -2000, 2000, -2000, TT_UPPER, NO_MOVE, &picker};
+        SplitRequest request{0, &board, 5, -2000, 2000, -2000, TT_UPPER, NO_MOVE, &picker};
         int result = 0;
         testing::internal::CaptureStdout();
         ASSERT_TRUE(trySplit(ctx, request, result));
@@ -299,11 +258,11 @@ TEST_F(EngineTest, ANodeFillsItsBlockFromThePickerAndCountsOffADeadSlave) {
         EXPECT_EQ(result, score);
         // The whole list; entries before the fill index keep their keys.
         const SplitBlock& block = state->splitBlocks[2];
-        const MoveList& list = expected.list();
-        int n = static_cast<int>(std::find(list.moves, list.moves + MOVELIST_CAPACITY, NO_MOVE) -
-                                 list.moves);
-        EXPECT_TRUE(std::equal(list.moves, list.moves + n + 1, block.moveList));
-        EXPECT_TRUE(std::equal(list.scores, list.scores + expected.nextIndex(), block.status));
+        const Move* list = expected.list().moves;
+        int n = static_cast<int>(std::find(list, list + MOVELIST_CAPACITY, NO_MOVE) - list);
+        EXPECT_TRUE(std::equal(list, list + n + 1, block.moveList));
+        EXPECT_TRUE(std::equal(expected.list().scores,
+                               expected.list().scores + expected.nextIndex(), block.status));
         EXPECT_EQ(block.nextMoveIndex, n);
         EXPECT_EQ(block.owner, SPLIT_BLOCK_FREE);
     }

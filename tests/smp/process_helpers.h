@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 
@@ -41,6 +42,18 @@ template <class Body> pid_t forkChild(Body body) {
         _exit(code);
     }
     return pid;
+}
+
+// Runs body in a forked child; its exit status, -1 when it did not end within 5 s.
+template <class Body> int inChild(Body body) {
+    return ChildProcess(forkChild(body)).wait(5000);
+}
+
+// What body prints on standard output.
+template <class Body> std::string printed(Body body) {
+    testing::internal::CaptureStdout();
+    body();
+    return testing::internal::GetCapturedStdout();
 }
 
 struct Pipe {

@@ -20,11 +20,11 @@ void Pipe::closeEnd(int end) {
     fd[end] = -1;
 }
 
-std::string Pipe::receive(int timeoutMs, std::size_t count, int until) {
+std::string Pipe::receive(int timeoutMs, int until) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string out;
     char c;
-    while (out.size() < count) {
+    for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd p{fd[0], POLLIN, 0};

@@ -66,10 +66,10 @@ struct Pipe {
         if (write(fd[1], text.data(), text.size())) {
         }
     }
-    // Reads until `count` bytes came, or the byte `until` (not kept), or the
-    // writers closed their end, or the time is over.
-    std::string receive(int timeoutMs, std::size_t count = std::string::npos, int until = -1);
-    std::string receiveLine(int timeoutMs) { return receive(timeoutMs, std::string::npos, '\n'); }
+    // Reads until the byte `until` (not kept), or the writers closed their
+    // end, or the time is over.
+    std::string receive(int timeoutMs, int until = -1);
+    std::string receiveLine(int timeoutMs) { return receive(timeoutMs, '\n'); }
 };
 
 // An instance namespace named after this process and the running test (or

@@ -164,24 +164,40 @@ TEST_F(EngineTest, SearchProcessesFromStartToQuit) {
     EXPECT_EQ(text, expected);
 }
 
-TEST_F(EngineTest, AnOwnerFindingItsBlockStoppedSearchesTheFailedHighMoveAgain) {
-    // The slaves have left; the one at entry 1 found it better than alpha.
-    // The owner searches that move itself with its full window: it mates.
-    attach(1);
+TEST_F(EngineTest, AnOwnerWhoseBlockWasStoppedSearchesTheFailedHighMoveAgain) {
+    // A slave found entry 1 better than alpha, before the owner came to the
+    // block or while the owner waited at the list's end. The owner searches
+    // that move again with its full window: it mates.
+    attach(2);
     setFromFen(board, "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
     board.rootPly = board.gamePly;
     SplitBlock& block = state->splitBlocks[2];
-    block.owner = 0;
-    generateLegal(board, block.moveList);
     char buf[16];
-    for (int i = 0; block.moveList[i] != NO_MOVE; ++i)
-        if (std::string(formatMove(block.moveList[i], buf, true)) == "a1a8")
-            std::swap(block.moveList[i], block.moveList[1]);
-    block.status[1] = MOVE_FAILED_HIGH;
-    block.nextMoveIndex = 3;
-    block.stopFlag = 1;
-    EXPECT_EQ(searchSplitPoint(ctx, 0, board, 3, 0, 500, 2, 0, TT_UPPER, NO_MOVE), SCORE_MATE);
-    EXPECT_EQ(block.stopFlag, 1); // the mate stops the block
+    for (bool atEntry : {true, false}) {
+        SCOPED_TRACE(atEntry);
+        ctx.tt.clear();
+        block.owner = 0;
+        generateLegal(board, block.moveList);
+        for (int i = 0; block.moveList[i] != NO_MOVE; ++i)
+            if (std::string(formatMove(block.moveList[i], buf, true)) == "a1a8")
+                std::swap(block.moveList[i], block.moveList[1]);
+        std::fill(std::begin(block.status), std::end(block.status), 0);
+        block.status[1] = atEntry ? MOVE_FAILED_HIGH : 0;
+        block.nextMoveIndex = atEntry ? 3 : 2;
+        block.stopFlag = atEntry ? 1 : 0;
+        block.numSlaves = atEntry ? 0 : 1;
+        ChildProcess slave(atEntry ? -1 : forkChild([&] {
+            platform::sleepMs(300);
+            lockSplitBlock(ctx.splitLocks[2]);
+            block.status[1] = MOVE_FAILED_HIGH;
+            block.stopFlag = 1;
+            block.numSlaves = 0;
+            unlockSplitBlock(ctx.splitLocks[2]);
+            return ctx.blockReady[2].signal() ? 0 : 1;
+        }));
+        EXPECT_EQ(searchSplitPoint(ctx, 0, board, 3, 0, 500, 2, 0, TT_UPPER, NO_MOVE), SCORE_MATE);
+        EXPECT_EQ(slave.wait(5000), atEntry ? -1 : 0);
+    }
 }
 
 // Fixed-depth searches with one to three slaves: the mates at the depth where

@@ -194,6 +194,9 @@ TEST_F(PlatformTest, StartedProcessGetsItsNumberAndEndsWithItsParent) {
         ChildProcess parent(forkChild([&] {
             pid_t pid = 0;
             NamedEvent left;
+            Pipe input; // input the started process must not see
+            input.send("x");
+            dup2(input.fd[0], 0);
             if (!platform::createInstance("parent") || !left.create("left") ||
                 startingChildren(role, pipe.writeEnd(),
                                  [&] { return platform::startProcess("tarvok-x", 7, &pid); }))
@@ -204,7 +207,7 @@ TEST_F(PlatformTest, StartedProcessGetsItsNumberAndEndsWithItsParent) {
         }));
         std::string line = pipe.receiveLine(5000), said;
         if (role == std::string("args")) {
-            // Our output, its name and number, and no input.
+            // Our output, its name and number, and no input (at its end at once).
             said = pipe.receiveLine(5000);
             if (line.rfind("argc", 0) == 0) std::swap(line, said);
             EXPECT_EQ(said, "argc=2 arg0=tarvok-x arg1=7 stdin=0");

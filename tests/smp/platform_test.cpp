@@ -1,6 +1,6 @@
-// The platform layer, the engine's locks and the hash tables' mappings across
-// real processes: named mutexes and events, the lock wrappers' diagnostics,
-// instance namespaces and their cleanup, started processes, table sizes.
+// The platform layer and the engine's locks across real processes: named
+// mutexes and events, the lock wrappers' diagnostics, instance namespaces and
+// their cleanup, started processes, and the hash tables' sizes.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,7 +13,6 @@
 #include "search/tt.h"
 #include "smp/hash_tables.h"
 #include "smp/locks.h"
-#include "smp/search_process.h"
 
 using platform::NamedEvent;
 using platform::NamedMutex;
@@ -249,31 +248,6 @@ TEST_F(PlatformTest, HashTableSizesComeFromTheSettingsFile) {
         EXPECT_EQ(evalHashEntries(path.c_str()), eval) << (settings ? settings : "no file");
         std::remove(path.c_str());
     }
-}
-
-TEST_F(PlatformTest, HashTablesAreMadeAttachedAndClosed) {
-    TranspositionTable tt, attached;
-    EvalHash eval;
-    platform::SharedMapping ttMap, evalMap, attachedMap;
-    TableMade made = makeTranspositionTable(tt, ttMap, "Id", 65536);
-    ASSERT_EQ(made.status, platform::MapStatus::Ok);
-    ASSERT_EQ(makeEvalHash(eval, evalMap, "Id", 65536).status, platform::MapStatus::Ok);
-    EXPECT_EQ(eval.size(), 65536u);
-    // A search process attaches to the table as it is.
-    ASSERT_TRUE(attachTranspositionTable(attached, attachedMap, "Id"));
-    EXPECT_EQ(attached.size(), 65536u);
-    attached.store(0x123456789ABCDEF0ULL, 4, 0, 77, TT_EXACT, 0x0321);
-    EXPECT_EQ(tt.probe(0x123456789ABCDEF0ULL, 4, 0, 1), 77);
-    EXPECT_EQ(printed([&] {
-                  closeTranspositionTable(tt, ttMap);
-                  closeEvalHash(eval, evalMap);
-                  closeTranspositionTable(tt, ttMap); // nothing left to release: silent
-                  EXPECT_FALSE(attachTranspositionTable(tt, ttMap, "None")); // none made
-              }),
-              "unmapping sharedHashtable....\nGetting rid of handle sharedHashtable....\n"
-              "unmapping sharedEvalHashtable....\nGetting rid of handle sharedEvalHashtable....\n"
-              "ERROR! Could not create file mapping object sharedHashtable.\n");
-    EXPECT_FALSE(tt.usable());
 }
 
 // Under a file-size limit (which shared memory obeys like a small /dev/shm) a

@@ -1,24 +1,12 @@
 #include "process_helpers.h"
 
-#include <cctype>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <vector>
 
 #include "smp/search_process.h"
-
-Pipe::Pipe() {
-    if (pipe2(fd, O_CLOEXEC) != 0) ADD_FAILURE() << "no pipe";
-}
-
-void Pipe::closeEnd(int end) {
-    if (fd[end] >= 0) close(fd[end]);
-    fd[end] = -1;
-}
 
 std::string Pipe::receive(int timeoutMs, int until) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -33,14 +21,6 @@ std::string Pipe::receive(int timeoutMs, int until) {
         out += c;
     }
     return out;
-}
-
-TestInstance::TestInstance(const char* tag) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string t = std::string(tag ? tag : info ? info->name() : "test").substr(0, 30);
-    for (char& c : t)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    if (platform::createInstance(t.c_str())) std::strcpy(id, platform::instanceId());
 }
 
 // ---- Children started through the platform layer ----
@@ -80,9 +60,8 @@ void answerTasksAtOnce(SearchProcess& process) {
     if (role == "args") {
         // Reports its arguments; standard input must be at its end at once.
         char c;
-        ssize_t n = read(0, &c, 1);
         std::printf("argc=%zu arg0=%s arg1=%s stdin=%zd\n", args.size(), args[0].c_str(),
-                    args.size() > 1 ? args[1].c_str() : "", n);
+                    args.size() > 1 ? args[1].c_str() : "", read(0, &c, 1));
         std::fflush(stdout);
         _exit(0);
     }

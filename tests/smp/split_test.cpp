@@ -1,6 +1,5 @@
-// The search processes and the split search with real processes: this test is
-// the front end (and, in the split tests, search process 0); the others are
-// this program started again with their numbers.
+// The search processes and the split search: this test is the front end (and
+// search process 0); the others are this program started again with their numbers.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,373 +1,264 @@
-// The platform layer across real processes: named mutexes and events,
-// instance namespaces, cleanup of dead instances, and started processes.
+// The platform layer and the engine's locks across real processes: named
+// mutexes and events, the lock wrappers' diagnostics, instance namespaces and
+// their cleanup, started processes, and the hash tables' sizes.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <sched.h>
+#include <regex>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 
 #include "process_helpers.h"
+#include "search/tt.h"
+#include "smp/hash_tables.h"
 #include "smp/locks.h"
-#include "smp/platform.h"
 
 using platform::NamedEvent;
 using platform::NamedMutex;
-using platform::SharedMapping;
 using platform::WaitResult;
 
 namespace {
 
-long long elapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 since)
-        .count();
-}
-
 class PlatformTest : public ::testing::Test {
   protected:
+    ~PlatformTest() override { closeGlobalLocks(); }
     TestInstance instance;
+    Pipe pipe;
 };
 
-TEST_F(PlatformTest, MutexExcludesOtherProcesses) {
-    struct Counter {
-        int go;
-        int inside;
-        int violations;
-        long total;
+TEST_F(PlatformTest, MutexOfAKilledHolderIsAbandonedThenUsableAndFailuresAreReported) {
+    NamedMutex lock;
+    ASSERT_TRUE(lock.create("lock"));
+    auto tryLock = [](WaitResult expected) {
+        return inChild([=] {
+            NamedMutex m;
+            if (!m.open("lock") || m.lock(0) != expected) return 1;
+            return expected == WaitResult::Acquired && !m.unlock() ? 2 : 0;
+        });
     };
-    SharedMapping mapping;
-    ASSERT_EQ(platform::openMapping(mapping, "counter", sizeof(Counter)), platform::MapStatus::Ok);
-    EXPECT_TRUE(mapping.created);
-    NamedMutex lock;
-    ASSERT_TRUE(lock.create("lock"));
-
-    constexpr int kChildren = 3, kRounds = 2000;
-    ChildProcess children[kChildren];
-    for (auto& child : children) {
-        child.adopt(forkChild([] {
-            SharedMapping m;
-            NamedMutex l;
-            if (platform::openMapping(m, "counter", sizeof(Counter)) != platform::MapStatus::Ok ||
-                m.created || !l.open("lock"))
-                return 10;
-            volatile Counter* c = static_cast<Counter*>(m.address);
-            // The parent sets go within milliseconds; give up after 5 s.
-            auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!c->go)
-                if (std::chrono::steady_clock::now() > giveUp) return 13;
-            for (int r = 0; r < kRounds; ++r) {
-                if (l.lock(5000) != WaitResult::Acquired) return 11;
-                int inside = c->inside;
-                c->inside = inside + 1;
-                if (inside != 0) c->violations = c->violations + 1;
-                long t = c->total;
-                // Give the others every chance to enter while this one is inside.
-                sched_yield();
-                c->total = t + 1;
-                c->inside = c->inside - 1;
-                if (!l.unlock()) return 12;
-            }
-            return 0;
-        }));
-    }
-    // All start together, so that they meet at the mutex.
-    auto* c = static_cast<Counter*>(mapping.address);
-    platform::sleepMs(20);
-    reinterpret_cast<volatile int&>(c->go) = 1;
-    for (auto& child : children) EXPECT_EQ(child.wait(60000), 0);
-    EXPECT_EQ(c->violations, 0);
-    EXPECT_EQ(c->total, long{kChildren} * kRounds);
-    platform::unmapView(mapping);
-    platform::closeHandle(mapping);
-}
-
-TEST_F(PlatformTest, MutexOfAKilledHolderIsAbandonedThenUsable) {
-    NamedMutex lock;
-    ASSERT_TRUE(lock.create("lock"));
-    Pipe pipe;
-    ChildProcess holder(forkHolder(pipe, "lock"));
-    ASSERT_EQ(pipe.receive(1, 5000), "L");
-    EXPECT_EQ(lock.lock(0), WaitResult::TimedOut);
-
+    ChildProcess holder(forkChild([&] {
+        NamedMutex m;
+        if (!m.open("lock") || m.lock(1000) != WaitResult::Acquired) return 1;
+        pipe.send("L\n");
+        platform::sleepMs(30000);
+        return 0;
+    }));
+    ASSERT_EQ(pipe.receiveLine(5000), "L");
+    auto start = std::chrono::steady_clock::now();
+    // A time-out goes on without the lock, so the release then fails.
+    EXPECT_EQ(printed([&] { lockMutex(lock, 200), unlockMutex(lock); }),
+              "\n@mutex timeout:  WAIT_TIMEOUT\nfailed to release mutex! ERROR=1\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(190));
     holder.killNow();
-    testing::internal::CaptureStdout();
-    lockMutex(lock, 1000);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n@mutex timeout:  WAIT_ABANDONED\n");
-    // Now held by this process: another one cannot take it...
-    ChildProcess tryer(forkChild([] {
-        NamedMutex m;
-        return m.open("lock") && m.lock(0) == WaitResult::TimedOut ? 0 : 1;
-    }));
-    EXPECT_EQ(tryer.wait(5000), 0);
-    // ...until it is released, and then it is an ordinary mutex again.
+    EXPECT_EQ(printed([&] { lockMutex(lock, 1000); }), "\n@mutex timeout:  WAIT_ABANDONED\n");
+    // Held here now; once released it is an ordinary mutex again.
+    EXPECT_EQ(tryLock(WaitResult::TimedOut), 0);
     EXPECT_TRUE(lock.unlock());
-    ChildProcess taker(forkChild([] {
-        NamedMutex m;
-        if (!m.open("lock") || m.lock(0) != WaitResult::Acquired) return 1;
-        return m.unlock() ? 0 : 2;
-    }));
-    EXPECT_EQ(taker.wait(5000), 0);
+    EXPECT_EQ(tryLock(WaitResult::Acquired), 0);
     EXPECT_EQ(lock.lock(0), WaitResult::Acquired);
-    EXPECT_TRUE(lock.unlock());
+    // Taking it again in this process fails (no deadlock), and so do five retries.
+    EXPECT_EQ(printed([&] { lockMutex(lock, 10); }),
+              "\n@mutex timeout:  WAIT_FAILED ERRORCODE=35\nX1 X2 X3 X4 X5 \n");
 }
 
-TEST_F(PlatformTest, OneSignalReleasesOneWaiter) {
-    NamedEvent event;
+TEST_F(PlatformTest, EventsAreAutoResetAndOneSignalReleasesOneWaiter) {
+    NamedEvent event, missing;
     ASSERT_TRUE(event.create("event"));
-    Pipe pipe;
+    EXPECT_FALSE(missing.open("missing") || missing.signal());
+    EXPECT_EQ(missing.wait(0), WaitResult::Failed);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(event.wait(100), WaitResult::TimedOut); // created unsignalled
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
+    // Two signals with no waiter leave it set once; a zero wait takes it.
+    ASSERT_TRUE(event.signal() && event.signal());
+    EXPECT_EQ(inChild([] {
+                  NamedEvent e;
+                  return !(e.open("event") && e.wait(0) == WaitResult::Acquired &&
+                           e.wait(0) == WaitResult::TimedOut);
+              }),
+              0);
     auto waiter = [&] {
         NamedEvent e;
-        if (!e.open("event")) return 1;
-        pipe.send(e.wait(10000) == WaitResult::Acquired ? "W" : "T");
+        pipe.send(e.open("event") && e.wait(10000) == WaitResult::Acquired ? "W\n" : "T\n");
         return 0;
     };
-    ChildProcess first(forkChild(waiter));
-    ChildProcess second(forkChild(waiter));
-    // Whether or not both wait already, one signal releases exactly one.
-    platform::sleepMs(100);
+    ChildProcess first(forkChild(waiter)), second(forkChild(waiter));
+    platform::sleepMs(100); // whether or not both wait already, a signal releases one
     ASSERT_TRUE(event.signal());
-    EXPECT_EQ(pipe.receive(1, 5000), "W");
-    EXPECT_EQ(pipe.receive(1, 300), "");
+    EXPECT_EQ(pipe.receiveLine(5000), "W");
+    EXPECT_EQ(pipe.receiveLine(300), "");
     ASSERT_TRUE(event.signal());
-    EXPECT_EQ(pipe.receive(1, 5000), "W");
-    EXPECT_EQ(first.wait(5000), 0);
-    EXPECT_EQ(second.wait(5000), 0);
-    // Both signals were consumed: the event is unsignalled again.
+    EXPECT_EQ(pipe.receiveLine(5000), "W");
     EXPECT_EQ(event.wait(0), WaitResult::TimedOut);
 }
 
-TEST_F(PlatformTest, SignalBeforeTheWaitIsKeptAndAZeroWaitTests) {
-    NamedEvent event;
-    ASSERT_TRUE(event.create("event"));
-    EXPECT_EQ(event.wait(0), WaitResult::TimedOut); // created unsignalled
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(event.wait(100), WaitResult::TimedOut);
-    EXPECT_GE(elapsedMs(start), 95);
-
-    // Two signals with no waiter leave it set once; the first test resets it.
-    ASSERT_TRUE(event.signal());
-    ASSERT_TRUE(event.signal());
-    ChildProcess tester(forkChild([] {
-        NamedEvent e;
-        if (!e.open("event")) return 1;
-        if (e.wait(0) != WaitResult::Acquired) return 2;
-        return e.wait(0) == WaitResult::TimedOut ? 0 : 3;
-    }));
-    EXPECT_EQ(tester.wait(5000), 0);
-
-    // A signal from another process wakes a waiter here.
-    ChildProcess signaller(forkChild([] {
-        NamedEvent e;
-        platform::sleepMs(50);
-        return e.open("event") && e.signal() ? 0 : 1;
-    }));
-    EXPECT_EQ(event.wait(5000), WaitResult::Acquired);
-    EXPECT_EQ(signaller.wait(5000), 0);
-}
-
-TEST_F(PlatformTest, ObjectsThatWereNeverOpenedFail) {
-    NamedEvent event;
-    EXPECT_FALSE(event.open("missing"));
-    EXPECT_EQ(event.error(), ENOENT);
-    EXPECT_EQ(event.wait(0), WaitResult::Failed);
-    EXPECT_FALSE(event.signal());
-    NamedMutex mutex;
-    EXPECT_FALSE(mutex.open("missing"));
-    EXPECT_EQ(mutex.lock(0), WaitResult::Failed);
-}
-
-TEST_F(PlatformTest, TwoInstancesWithTheSameNamesDoNotMeet) {
-    TestInstance other("other");
-    instance.activate();
-    SharedMapping mine, theirs;
-    ASSERT_EQ(platform::openMapping(mine, "sharedData", 4096), platform::MapStatus::Ok);
-    static_cast<int*>(mine.address)[0] = 42;
-    NamedMutex mineLock;
-    ASSERT_TRUE(mineLock.create("handleMutex_IO_X"));
-    NamedEvent mineEvent;
-    ASSERT_TRUE(mineEvent.create("event"));
-
-    other.activate();
-    ASSERT_EQ(platform::openMapping(theirs, "sharedData", 4096), platform::MapStatus::Ok);
-    EXPECT_TRUE(theirs.created);
-    EXPECT_EQ(static_cast<int*>(theirs.address)[0], 0);
-    NamedMutex theirLock;
-    ASSERT_TRUE(theirLock.create("handleMutex_IO_X"));
-    NamedEvent theirEvent;
-    ASSERT_TRUE(theirEvent.create("event"));
-    EXPECT_EQ(mineLock.lock(0), WaitResult::Acquired);
-    EXPECT_EQ(theirLock.lock(0), WaitResult::Acquired);
-
-    // A process of the other instance signals "event": only that one is set.
-    std::string otherId = other.id();
-    ChildProcess child(forkChild([&] {
-        NamedEvent e;
-        return platform::setInstance(otherId.c_str()) && e.open("event") && e.signal() ? 0 : 1;
-    }));
-    EXPECT_EQ(child.wait(5000), 0);
-    EXPECT_EQ(mineEvent.wait(200), WaitResult::TimedOut);
-    EXPECT_EQ(theirEvent.wait(0), WaitResult::Acquired);
-    for (SharedMapping* m : {&mine, &theirs}) {
-        platform::unmapView(*m);
-        platform::closeHandle(*m);
-    }
-}
-
-TEST_F(PlatformTest, NamesBecomeValidObjectNamesInTheInstance) {
+TEST_F(PlatformTest, NamesStayInTheirInstance) {
     char path[256];
-    ASSERT_TRUE(platform::objectPath("handleStartSlaveTarvok_v8.05 (32 bit)3", path, sizeof path));
-    EXPECT_EQ(std::string(path), std::string("/tarvok.") + instance.id() +
+    ASSERT_TRUE(platform::objectPath("handleStartSlaveTarvok_v8.05 (32 bit)3", path, 256));
+    EXPECT_EQ(std::string(path), std::string("/tarvok.") + instance.id +
                                      ".handleStartSlaveTarvok_v8.05-20-2832-20bit-293");
-    // Distinct names stay distinct, however they are spelled.
-    char a[256], b[256];
-    ASSERT_TRUE(platform::objectPath("a b", a, sizeof a));
-    ASSERT_TRUE(platform::objectPath("a_b", b, sizeof b));
-    EXPECT_STRNE(a, b);
-    ASSERT_TRUE(platform::objectPath("a/b", b, sizeof b));
-    EXPECT_EQ(std::string(b).find('/', 1), std::string::npos);
     // A very long name is cut with a hash, and still names a usable object.
     std::string longName(400, '(');
-    ASSERT_TRUE(platform::objectPath(longName.c_str(), a, sizeof a));
-    EXPECT_LE(std::string(a).size(), 250u);
-    NamedEvent e;
-    EXPECT_TRUE(e.create(longName.c_str()));
-    EXPECT_TRUE(platform::objectExists(longName.c_str()));
-
-    EXPECT_FALSE(platform::setInstance("12"));
-    EXPECT_FALSE(platform::setInstance("12-x"));
-    EXPECT_FALSE(platform::setInstance("12-34-a.b"));
-    EXPECT_FALSE(platform::setInstance(nullptr));
+    ASSERT_TRUE(platform::objectPath(longName.c_str(), path, 256));
+    EXPECT_LE(std::string(path).size(), 250u);
+    NamedEvent e, mine;
+    EXPECT_TRUE(e.create(longName.c_str()) && platform::objectExists(longName.c_str()));
+    ASSERT_TRUE(mine.create("event"));
+    // A process of another instance signals its own "event", not this one.
+    TestInstance other("other");
+    EXPECT_EQ(inChild([&] {
+                  NamedEvent e;
+                  return !(platform::setInstance(other.id) && e.create("event") && e.signal());
+              }),
+              0);
+    EXPECT_EQ(mine.wait(200), WaitResult::TimedOut);
+    for (const char* bad : {"12", "12-x", "12-34-a.b", "0-34", ""})
+        EXPECT_FALSE(platform::setInstance(bad)) << bad;
     EXPECT_TRUE(platform::setInstance("12-34-tag_1"));
     EXPECT_EQ(platform::instanceOwner(), 12);
 }
 
 TEST_F(PlatformTest, ObjectsOfADeadInstanceAreRemovedAtTheNextStart) {
-    Pipe pipe;
-    ChildProcess child(forkChild([&] {
-        if (!platform::createInstance("gone")) return 1;
-        NamedMutex m;
-        NamedEvent e;
-        SharedMapping s;
-        if (!m.create("handleMutex_MT_X") || !e.create("event") ||
-            platform::openMapping(s, "sharedData", 4096) != platform::MapStatus::Ok)
-            return 2;
-        pipe.send(std::string(platform::instanceId()) + "\n");
-        return 0;
-    }));
+    ASSERT_EQ(inChild([&] {
+                  NamedMutex m;
+                  platform::SharedMapping s;
+                  if (!platform::createInstance("gone") || !m.create("handleMutex_MT_X") ||
+                      platform::openMapping(s, "sharedData", 1) != platform::MapStatus::Ok)
+                      return 1;
+                  pipe.send(std::string(platform::instanceId()) + "\n");
+                  return 0;
+              }),
+              0);
     std::string deadId = pipe.receiveLine(5000);
-    ASSERT_EQ(child.wait(5000), 0);
-    ASSERT_FALSE(deadId.empty());
-    struct Guard {
-        std::string id;
-        ~Guard() { platform::removeInstanceObjects(id.c_str()); }
-    } guard{deadId};
-
     instance.activate();
     NamedEvent mine;
     ASSERT_TRUE(mine.create("event"));
-    EXPECT_TRUE(platform::instanceAlive(instance.id()));
+    EXPECT_TRUE(platform::instanceAlive(instance.id));
     EXPECT_FALSE(platform::instanceAlive(deadId.c_str()));
-
     ASSERT_TRUE(platform::setInstance(deadId.c_str()));
-    EXPECT_TRUE(platform::objectExists("handleMutex_MT_X"));
-    EXPECT_TRUE(platform::objectExists("sharedData"));
-    EXPECT_GE(platform::removeDeadInstances(), 3);
-    EXPECT_FALSE(platform::objectExists("handleMutex_MT_X"));
-    EXPECT_FALSE(platform::objectExists("event"));
-    EXPECT_FALSE(platform::objectExists("sharedData"));
-
+    EXPECT_TRUE(platform::objectExists("handleMutex_MT_X") && platform::objectExists("sharedData"));
+    EXPECT_GE(platform::removeDeadInstances(), 2);
+    EXPECT_FALSE(platform::objectExists("handleMutex_MT_X") ||
+                 platform::objectExists("sharedData"));
     instance.activate();
-    EXPECT_TRUE(platform::objectExists("event"));
-    EXPECT_EQ(platform::removeInstanceObjects(instance.id()), 1);
+    EXPECT_EQ(platform::removeInstanceObjects(instance.id), 1);
     EXPECT_FALSE(platform::objectExists("event"));
 }
 
-TEST_F(PlatformTest, StartedProcessGetsItsNumberOurOutputAndNoInput) {
-    Pipe out;
-    ChildProcess parent(forkChild([&] {
-        if (!platform::createInstance("args")) return 1;
-        setenv(TEST_CHILD_ENV, "args", 1);
-        dup2(out.writeEnd(), 1);
-        pid_t pid = 0;
-        if (platform::startProcess("tarvok-x", 7, &pid) != 0) return 2;
-        return platform::waitForExit(pid, 10000);
-    }));
-    out.closeWrite();
-    EXPECT_EQ(out.receiveAll(10000), "argc=2 arg0=tarvok-x arg1=7 stdin=0\n");
-    EXPECT_EQ(parent.wait(10000), 0);
-}
-
-// The test process adopts the orphans of its children, so that it can reap
-// a started process whose parent it killed.
-class OrphanTest : public PlatformTest {
-  protected:
-    void SetUp() override { ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0); }
-};
-
-TEST_F(OrphanTest, StartedProcessEndsWhenItsParentIsKilled) {
-    Pipe pipe;
-    ChildProcess parent(forkChild([&] {
-        if (!platform::createInstance("parent")) return 1;
-        setenv(TEST_CHILD_ENV, "orphan", 1);
-        pid_t pid = 0;
-        if (platform::startProcess("tarvok", 1, &pid) != 0) return 2;
-        pipe.send(std::to_string(pid) + " " + platform::instanceId() + "\n");
-        platform::sleepMs(30000);
+TEST_F(PlatformTest, OtherProcessesWaitForTheLocksToBeCreated) {
+    ChildProcess slave(forkChild([&] {
+        dup2(pipe.writeEnd(), 1);
+        NamedMutex blocks[SPLIT_BLOCK_COUNT];
+        openGlobalLocks(TEST_IDENTITY, 2);
+        openSplitBlockLocks(blocks, TEST_IDENTITY, 2);
+        std::printf("opened\n");
+        lockState();
+        lockSplitBlock(blocks[99]);
         return 0;
     }));
-    std::string line = pipe.receiveLine(5000);
-    std::size_t space = line.find(' ');
-    ASSERT_NE(space, std::string::npos);
-    ChildProcess started(static_cast<pid_t>(std::atoi(line.c_str())));
-    std::string parentId = line.substr(space + 1);
-    struct Guard {
-        std::string id;
-        ~Guard() { platform::removeInstanceObjects(id.c_str()); }
-    } guard{parentId};
-
-    // The started process tells when it has tied itself to its parent.
-    ASSERT_TRUE(platform::setInstance(parentId.c_str()));
-    NamedEvent ready;
-    ASSERT_TRUE(waitUntil([&] { return ready.open("ready"); }, 5000));
-    ASSERT_EQ(ready.wait(5000), WaitResult::Acquired);
-    EXPECT_TRUE(platform::processRuns(started.pid()));
-
-    // It ends with its parent and takes the instance's objects along.
-    parent.killNow();
-    EXPECT_EQ(started.wait(5000), 0);
-    EXPECT_FALSE(platform::objectExists("ready"));
+    platform::sleepMs(250);
+    NamedMutex blocks[SPLIT_BLOCK_COUNT];
+    EXPECT_EQ(printed([&] {
+                  ASSERT_TRUE(openGlobalLocks(TEST_IDENTITY, 0));
+                  platform::sleepMs(250); // the split-block locks do not exist yet
+                  ASSERT_TRUE(openSplitBlockLocks(blocks, TEST_IDENTITY, 0));
+              }),
+              "");
+    EXPECT_EQ(slave.wait(5000), 0);
+    pipe.closeEnd(1);
+    // Every miss printed the wait line and the name; the split-block locks wait silently.
+    std::string text = pipe.receive(2000);
+    EXPECT_TRUE(std::regex_match(
+        text,
+        std::regex("(WAIT- no handle, ERROR= 2\nhandleMutex_IO_Tarvok_v8.05 \\(32 bit\\)\n){2,}"
+                   "opened\n")))
+        << text;
 }
 
-TEST_F(OrphanTest, StartedProcessWhoseParentDiedFirstEndsAtOnce) {
-    Pipe pipe;
-    ChildProcess parent(forkChild([&] {
-        if (!platform::createInstance("late")) return 1;
-        setenv(TEST_CHILD_ENV, "orphan-late", 1);
-        pid_t pid = 0;
-        if (platform::startProcess("tarvok", 1, &pid) != 0) return 2;
-        NamedEvent left;
-        if (!left.create("left")) return 3;
-        pipe.send(std::to_string(pid) + " " + platform::instanceId() + "\n");
-        return 0; // gone before the started process ties itself to it
-    }));
-    std::string line = pipe.receiveLine(5000);
-    std::size_t space = line.find(' ');
-    ASSERT_NE(space, std::string::npos);
-    ChildProcess started(static_cast<pid_t>(std::atoi(line.c_str())));
-    std::string parentId = line.substr(space + 1);
-    struct Guard {
-        std::string id;
-        ~Guard() { platform::removeInstanceObjects(id.c_str()); }
-    } guard{parentId};
-    EXPECT_EQ(parent.wait(5000), 0);
-    EXPECT_EQ(started.wait(5000), 3);
-    // It found its parent gone and removed what the parent had left.
-    ASSERT_TRUE(platform::setInstance(parentId.c_str()));
-    EXPECT_FALSE(platform::objectExists("left"));
+// A parent (forked) starts a process; the parent stays, or leaves before the
+// process ties itself to it. The test process adopts the orphans to reap them.
+TEST_F(PlatformTest, StartedProcessGetsItsNumberAndEndsWithItsParent) {
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    for (const char* role : {"args", "orphan", "orphan-late"}) {
+        SCOPED_TRACE(role);
+        ChildProcess parent(forkChild([&] {
+            pid_t pid = 0;
+            NamedEvent left;
+            Pipe input; // input the started process must not see
+            input.send("x");
+            dup2(input.fd[0], 0);
+            if (!platform::createInstance("parent") || !left.create("left") ||
+                startingChildren(role, pipe.writeEnd(),
+                                 [&] { return platform::startProcess("tarvok-x", 7, &pid); }))
+                return 1;
+            pipe.send(std::to_string(pid) + " " + platform::instanceId() + "\n");
+            platform::sleepMs(role == std::string("orphan") ? 30000 : 0);
+            return 0;
+        }));
+        std::string line = pipe.receiveLine(5000), said;
+        if (role == std::string("args")) {
+            // Our output, its name and number, and no input (at its end at once).
+            said = pipe.receiveLine(5000);
+            if (line.rfind("argc", 0) == 0) std::swap(line, said);
+            EXPECT_EQ(said, "argc=2 arg0=tarvok-x arg1=7 stdin=0");
+        }
+        ASSERT_NE(line.find(' '), std::string::npos);
+        ChildProcess started(std::atoi(line.c_str()));
+        ASSERT_TRUE(platform::setInstance(line.substr(line.find(' ') + 1).c_str()));
+        NamedEvent ready; // a tied process says so
+        if (role == std::string("orphan")) {
+            ASSERT_TRUE(waitUntil([&] { return ready.open("ready"); }, 5000));
+            ASSERT_EQ(ready.wait(5000), WaitResult::Acquired);
+            EXPECT_TRUE(platform::processRuns(started.pid));
+            parent.killNow();
+        }
+        EXPECT_EQ(parent.wait(5000), role == std::string("orphan") ? -1 : 0);
+        EXPECT_EQ(started.wait(5000), role == std::string("orphan-late") ? 3 : 0);
+        // A tied process removed the instance.
+        EXPECT_EQ(platform::objectExists("left"), role == std::string("args"));
+        platform::removeInstanceObjects(platform::instanceId());
+    }
+}
+
+TEST_F(PlatformTest, HashTableSizesComeFromTheSettingsFileAndAreHalvedToFit) {
+    const std::string path = "/tmp/tarvok-smp-" + std::to_string(getpid()) + ".ini";
+    const std::tuple<const char*, std::uint64_t, std::uint64_t> cases[] = {
+        {nullptr, 2097152, 4194304}, // no file
+        {"==== settings ====\npref:size-hashtable=64   (in MB)\n", 4194304, 4194304},
+        {"pref:size-hashtable=8\n pref:size-hashtable=2\npref:size-hashtable=3.9\n", 196608,
+         196608},                                                           // the last line wins
+        {"pref:size-hashtable=100000\n", 4096ULL * 65536, 4096ULL * 65536}, // the largest offered
+        {"pref:size-hashtable=0\n", 65536, 65536},
+        {"pref:size-hashtable=\n", 65536, 65536},
+        {"pref:Size-hashtable=64\n", 2097152, 4194304},
+    };
+    for (const auto& [settings, tt, eval] : cases) {
+        FILE* f = settings ? std::fopen(path.c_str(), "w") : nullptr;
+        if (f) std::fputs(settings, f), std::fclose(f);
+        EXPECT_EQ(transpositionEntries(path.c_str()), tt) << (settings ? settings : "no file");
+        EXPECT_EQ(evalHashEntries(path.c_str()), eval) << (settings ? settings : "no file");
+        std::remove(path.c_str());
+    }
+    // Under a file-size limit (which shared memory obeys like a small /dev/shm)
+    // a table is halved until it fits, down to 1 MB (the engine's tests go below).
+    rlimit old;
+    TranspositionTable t;
+    EvalHash e;
+    platform::SharedMapping tm, em;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limit{1536 << 10, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    TableMade a = makeTranspositionTable(t, tm, "Small", 64 * 65536);
+    TableMade b = makeEvalHash(e, em, "Small", 64 * 65536);
+    setrlimit(RLIMIT_FSIZE, &old);
+    // status, bytes asked and got, entries
+    EXPECT_EQ(std::tuple(a.status, a.bytesAsked, a.bytesGot, t.size()),
+              std::tuple(platform::MapStatus::Ok, 64ULL << 20, 1ULL << 20, 65536ULL));
+    EXPECT_EQ(std::tuple(b.status, b.bytesAsked, b.bytesGot, e.size()),
+              std::tuple(platform::MapStatus::Ok, 32ULL << 20, 1ULL << 20, 131072ULL));
+    for (auto* m : {&tm, &em}) platform::unmapView(*m), platform::closeHandle(*m);
 }
 
 } // namespace

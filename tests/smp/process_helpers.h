@@ -1,51 +1,37 @@
-// Helpers of the process tests: forked and started children that are always
-// killed and reaped, pipes to talk to them, and an instance namespace that
-// is removed with everything in it when the test ends, passed or failed.
+// Helpers of the process tests: children that are always killed and reaped,
+// a pipe to hear them, and an instance namespace removed with everything in
+// it when the test ends.
 #pragma once
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <string>
-#include <sys/types.h>
 #include <unistd.h>
 
 #include "smp/platform.h"
 
-// Environment variable that makes the test program act as a child when the
-// platform layer starts it again (see process_helpers.cpp).
+// Names the part a started copy of the test program plays (process_helpers.cpp).
 inline constexpr const char* TEST_CHILD_ENV = "TARVOK_TEST_CHILD";
-// The identity the search processes of the tests run under.
 inline constexpr const char* TEST_IDENTITY = "Tarvok_v8.05 (32 bit)";
 
-class ChildProcess {
-  public:
-    ChildProcess() = default;
-    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+struct ChildProcess {
+    pid_t pid = -1;
+    ChildProcess(pid_t p = -1) : pid(p) {}
     ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess() { killNow(); }
-    void adopt(pid_t pid) {
-        killNow();
-        pid_ = pid;
-    }
-    pid_t pid() const { return pid_; }
     // Exit status (128 + signal when killed), -1 on time-out.
     int wait(int timeoutMs) {
-        if (pid_ <= 0) return -1;
-        int status = platform::waitForExit(pid_, timeoutMs);
-        if (status >= 0) pid_ = -1;
+        int status = pid > 0 ? platform::waitForExit(pid, timeoutMs) : -1;
+        if (status >= 0) pid = -1;
         return status;
     }
     void killNow() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            platform::waitForExit(pid_, 5000);
-        }
-        pid_ = -1;
+        if (pid > 0 && kill(pid, SIGKILL) == 0) platform::waitForExit(pid, 5000);
+        pid = -1;
     }
-
-  private:
-    pid_t pid_ = -1;
 };
 
 // Runs body in a forked child that exits with its return value.
@@ -60,51 +46,62 @@ template <class Body> pid_t forkChild(Body body) {
     return pid;
 }
 
-class Pipe {
-  public:
-    Pipe();
-    ~Pipe();
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-    int readEnd() const { return fd_[0]; }
-    int writeEnd() const { return fd_[1]; }
-    void closeWrite();
-    void send(const std::string& text);
-    // Reads until `count` bytes arrived or the time is over.
-    std::string receive(std::size_t count, int timeoutMs);
-    // Reads one line (without its line end), or what came before the time was over.
-    std::string receiveLine(int timeoutMs);
-    // Reads until the writers closed their end or the time is over.
-    std::string receiveAll(int timeoutMs);
+// Runs body in a forked child; its exit status, -1 when it did not end within 5 s.
+template <class Body> int inChild(Body body) {
+    return ChildProcess(forkChild(body)).wait(5000);
+}
 
-  private:
-    int fd_[2] = {-1, -1};
+// What body prints on standard output.
+template <class Body> std::string printed(Body body) {
+    testing::internal::CaptureStdout();
+    body();
+    return testing::internal::GetCapturedStdout();
+}
+
+struct Pipe {
+    int fd[2] = {-1, -1};
+    Pipe() { EXPECT_EQ(pipe2(fd, O_CLOEXEC), 0); }
+    ~Pipe() { closeEnd(0), closeEnd(1); }
+    int writeEnd() const { return fd[1]; }
+    void closeEnd(int end) {
+        if (fd[end] >= 0) close(fd[end]);
+        fd[end] = -1;
+    }
+    void send(const std::string& text) {
+        [[maybe_unused]] auto n = write(fd[1], text.data(), text.size());
+    }
+    // Reads until the byte `until` (not kept), or the writers closed their
+    // end, or the time is over.
+    std::string receive(int timeoutMs, int until = -1);
+    std::string receiveLine(int timeoutMs) { return receive(timeoutMs, '\n'); }
 };
 
-// An instance namespace named after this process and the running test,
-// removed with all its objects at the end of the scope.
-class TestInstance {
-  public:
-    explicit TestInstance(const char* tag = nullptr);
-    ~TestInstance();
-    const char* id() const { return id_; }
-    void activate() const { platform::setInstance(id_); }
-
-  private:
-    char id_[platform::INSTANCE_ID_SIZE] = "";
+// An instance namespace named after this process and the tag, removed with
+// all its objects at the end of the scope.
+struct TestInstance {
+    char id[platform::INSTANCE_ID_SIZE] = "";
+    explicit TestInstance(const char* tag = "test") {
+        if (platform::createInstance(tag)) std::strcpy(id, platform::instanceId());
+    }
+    ~TestInstance() { platform::removeInstanceObjects(id); }
+    void activate() const { platform::setInstance(id); }
 };
 
-struct SearchProcess;
-// Process 0 of the process tests: every task handed to it is answered by
-// signalling its end at once; at running = 0 it wakes the slaves.
-void answerTasksAtOnce(SearchProcess& process);
-// A child that takes the named mutex, reports "L" and holds it until killed.
-pid_t forkHolder(Pipe& pipe, const char* name);
+// Runs start() with standard output going to fd and TEST_CHILD_ENV set to
+// role, so that the processes it starts play that role and write there.
+template <class Start> auto startingChildren(const char* role, int fd, Start start) {
+    std::fflush(stdout);
+    int saved = dup(1);
+    dup2(fd, 1);
+    setenv(TEST_CHILD_ENV, role, 1);
+    auto result = start();
+    unsetenv(TEST_CHILD_ENV);
+    dup2(saved, 1);
+    close(saved);
+    return result;
+}
 
 template <class Pred> bool waitUntil(Pred pred, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 5) {
-        if (pred()) return true;
-        platform::sleepMs(5);
-    }
+    for (int waited = 0; waited <= timeoutMs && !pred(); waited += 5) platform::sleepMs(5);
     return pred();
 }

@@ -112,18 +112,14 @@ const Row ROWS[] = {
     {"8/8/8/8/k7/8/6p1/6K1 w - - 0 1", -130, -73},
 };
 
-void setDistinctWeights() {
-    for (size_t i = 0; i < eval::TUNED_PARAMETER_COUNT; ++i)
-        *eval::tunedParameters[i].value = int(i % 13) * 7 - 40;
-}
-
-class Terms : public EvalTest {};
+using Terms = EvalTest;
 
 TEST_F(Terms, EveryPositionWithDefaultAndDistinctWeights) {
     for (const Row& row : ROWS) {
         eval::resetEvaluationParameters();
         EXPECT_EQ(freshEval(boardFrom(row.fen)), row.withDefaults) << row.fen;
-        setDistinctWeights();
+        for (size_t i = 0; i < eval::TUNED_PARAMETER_COUNT; ++i)
+            *eval::tunedParameters[i].value = int(i % 13) * 7 - 40;
         EXPECT_EQ(freshEval(boardFrom(row.fen)), row.withDistinctWeights) << row.fen;
     }
 }

@@ -26,25 +26,14 @@ struct Fuzzer {
             return s;
         }
         s = seeds[below(static_cast<int>(seeds.size()))];
-        for (int k = 1 + below(4); k > 0; --k) {
-            const int pos = s.empty() ? 0 : below(static_cast<int>(s.size()));
-            const char c = below(2) ? alphabet[below(n)] : static_cast<char>(1 + below(255));
-            switch (below(5)) {
-            case 0:
-                s.insert(s.begin() + pos, c);
-                break;
-            case 1:
-                s.resize(pos);
-                break;
-            case 2:
-                s.insert(pos, std::to_string(rng()));
-                break;
-            case 3:
-                s.insert(pos, s.substr(below(static_cast<int>(s.size()) + 1)));
-                break;
-            default:
-                s.erase(pos, 1 + below(3));
-            }
+        for (int k = 1 + below(4); k > 0; --k) { // insert, cut, truncate, duplicate
+            const size_t pos = below(static_cast<int>(s.size()) + 1);
+            const std::string insert[] = {std::string(1, static_cast<char>(1 + below(255))),
+                                          std::string(1, alphabet[below(n)]), std::to_string(rng()),
+                                          s.substr(below(static_cast<int>(s.size()) + 1)), ""};
+            const size_t cut[] = {0, size_t(1 + below(3)), s.size()};
+            s = s.substr(0, pos) + insert[below(5)] +
+                s.substr(std::min(s.size(), pos + cut[below(3)]));
         }
         return s;
     }
@@ -67,17 +56,10 @@ struct Silenced {
 };
 
 std::vector<std::string> seeds() {
-    std::vector<std::string> out = {"QQQQQQQQ/QQQQQQQK/8/8/8/8/qqqqqqqk/qqqqqqqq w KQkq - 0 1",
-                                    "RNBQQBNR/QQQQQQQQ/8/3K4/3k4/8/qqqqqqqq/rnbqqbnr w - - 0 1",
-                                    "8/8/8/8/8/8/8/8 w KQkq e3 0 1",
-                                    "PPPPPPPP/8/8/8/8/8/8/pppppppp w KQkq - 0 1",
-                                    "pppppppp/PPPPPPPP/8/4k3/8/4K3/pppppppp/PPPPPPPP b - a6 0 1",
-                                    "KKKKKKKK/8/8/8/8/8/8/kkkkkkkk w - - 0 1",
-                                    "4k3/8/8/8/8/8/8/4K3 b - h1 0 1",
-                                    "4k3/8/8/8/8/8/8/4K3 b - - 2147483647 2147483647",
-                                    "9/0/99999999/1/2/3 w",
-                                    "r3k2r/8/8/8/8/8/8/R3K2R w KQkqKQkq - 0 1",
-                                    "4k3/8/8/3pP3/8/8/8/4K3 w - d"};
+    std::vector<std::string> out = {
+        "QQQQQQQQ/QQQQQQQK/8/3K4/3k4/8/qqqqqqqk/qqqqqqqq w KQkq - 0 1",
+        "PPPPPPPP/KKKKKKKK/8/8/8/8/kkkkkkkk/pppppppp w KQkqKQkq e3 2147483647 99999999999",
+        "9/0/99999999/1/2/3 w", "4k3/8/8/3pP3/8/8/8/4K3 w - d"};
     for (const PerftEntry& e : perftSuite()) out.push_back(e.fen);
     return out;
 }
@@ -87,7 +69,7 @@ TEST(Robustness, FenReaderGeneratorsAndMakeMoveOnDamagedTexts) {
     const std::vector<std::string> fens = seeds();
     std::unique_ptr<MoveList> list(new MoveList);
     std::unique_ptr<Move[]> legal(new Move[MOVELIST_CAPACITY]);
-    boardFrom("");                      // builds the tables
+    boardFrom(""); // builds the tables
     const Silenced quiet;
     for (int i = 0; i < 30000 && !HasFailure(); ++i) {
         const std::string text = fz.text(fens, "pnbrqkPNBRQK0123456789/ -wbKQkqaeh\n", 110);

@@ -1,5 +1,7 @@
 // Game end: the result lines, the order of the tests (rules before mate), the
 // material draws, and the repetition ring the search also reads.
+#include <sstream>
+
 #include "board/gameend.h"
 #include "board/repetition.h"
 #include "board_fixture.h"
@@ -52,29 +54,27 @@ TEST(GameEnd, ResultLinesPrintedAndReturned) {
     }
 }
 
-// Plays coordinate moves and returns gameEndResult after each ("" for none),
-// and whether the last position repeats an earlier one for the search.
-std::string play(Board& b, const std::vector<const char*>& moves) {
+// Plays coordinate moves; for each, "T" when gameEndResult ends the game,
+// else "."; then whether the search sees the last position as a repetition.
+std::string play(Board& b, const char* moves) {
     std::string out;
-    for (const char* text : moves) {
-        makeMove(b, parseCoordinateMove(b, text));
-        const char* r = gameEndResult(b);
-        out += r ? "T" : ".";
+    std::istringstream in(moves);
+    for (std::string m; in >> m;) {
+        makeMove(b, parseCoordinateMove(b, m.c_str()));
+        out += gameEndResult(b) ? "T" : ".";
     }
     return out + (repetitionRing.isRepetition(b.gamePly, b.halfmoveClock) ? " rep" : " new");
 }
 
 TEST(GameEnd, ThreefoldRepetitionAndTheRing) {
-    const std::vector<const char*> knights = {"g1f3", "g8f6", "f3g1", "f6g8",
-                                              "g1f3", "g8f6", "f3g1", "f6g8"};
+    const char* knights = "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8";
+    const char* rook = "b1c3 e8d8 c3b1 d8e8 b1c3 e8d8 c3b1 d8e8";
     Board b = boardFrom(START_FEN);
     EXPECT_EQ(play(b, knights), ".......T rep"); // the third start position
     EXPECT_EQ(stdoutOf([&] { checkGameEnd(b); }), THREEFOLD);
-    EXPECT_EQ(play(b, {"e2e4"}), ". new"); // a pawn move cuts the history
+    EXPECT_EQ(play(b, "e2e4"), ". new"); // a pawn move cuts the history
     // Late in a game the plies wrap around the ring; with the fifty-move rule
     // due at the same time the repetition is announced.
-    const std::vector<const char*> rook = {"b1c3", "e8d8", "c3b1", "d8e8",
-                                           "b1c3", "e8d8", "c3b1", "d8e8"};
     b = boardFrom("4k3/8/8/8/8/8/8/RN2K3 w - - 0 75");
     EXPECT_EQ(play(b, rook), ".......T rep");
     b = boardFrom("4k3/8/8/8/8/8/8/RN2K3 w - - 94 60");
@@ -82,7 +82,7 @@ TEST(GameEnd, ThreefoldRepetitionAndTheRing) {
     EXPECT_EQ(std::string(gameEndResult(b)), THREEFOLD);
     b = boardFrom("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 999 400");
     for (int i = 0; i < 80; ++i) play(b, knights);
-    EXPECT_EQ(play(b, {"g1f3"}), "T rep");
+    EXPECT_EQ(play(b, "g1f3"), "T rep");
     EXPECT_FALSE(repetitionRing.isRepetition(b.gamePly, 0));
     EXPECT_EQ(RepetitionRing::slot(-1), 149);
 }

@@ -1,5 +1,5 @@
 // Reading and writing FEN: what the lenient reader makes of good and bad text,
-// the keys every process must agree on, and the debug prints.
+// and the keys every process must agree on.
 #include "board/repetition.h"
 #include "board_fixture.h"
 
@@ -62,27 +62,6 @@ TEST(Fen, KeysOfSidesRightsAndEnPassant) {
     setSideToMove(same, BLACK);
     EXPECT_EQ(same.toMove, BLACK);
     EXPECT_EQ(same.boardkey, keys[1].second);
-}
-
-int evaluationsSeen = 0;
-
-// The board scores a position through the hook the evaluation registers (the
-// whole print is pinned by the protocol tests).
-TEST(Fen, EvaluatesOnceThroughTheHookAndPrintsItFromWhitesView) {
-    setEvaluateHook([](Board& b, int alpha, int beta) {
-        ++evaluationsSeen;
-        b.positional = 7;
-        return alpha == -16000 && beta == 16000 ? 25 : -1;
-    });
-    Board b = boardFrom("rnbqkbnr/pppp1ppp/8/8/3pP3/8/PPP2PPP/RNBQKBNR b Kq e3 0 3");
-    EXPECT_EQ(evaluationsSeen * 10 + b.positional, 17);
-    const std::string out = stdoutOf([&] { printBoard(b); });
-    setEvaluateHook(nullptr);
-    EXPECT_NE(out.find("\ntoMove=black  castle=Kq  enpassant=e3  eval=-25  lazy=-100  wMat=3800  "
-                       "bMat=3900\nboardkey= -1581301258\n"),
-              std::string::npos)
-        << out;
-    EXPECT_EQ(boardFrom(START_FEN).positional + evaluateThroughHook(b, -16000, 16000), 0);
 }
 
 } // namespace

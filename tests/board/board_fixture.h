@@ -16,11 +16,8 @@
 #include "board/tables.h"
 
 inline Board boardFrom(const std::string& fen) {
-    static const bool built = [] {
-        Board start;
-        initBoardTables(nullptr, start);
-        return true;
-    }();
+    static Board start;
+    static const bool built = (initBoardTables(nullptr, start), true);
     (void)built;
     Board b;
     setFromFen(b, fen.c_str());
@@ -52,14 +49,11 @@ inline const std::vector<PerftEntry>& perftSuite() {
     static const std::vector<PerftEntry> suite = [] {
         std::vector<PerftEntry> out;
         std::ifstream in(std::string(TARVOK_DATA_DIR) + "/perftsuite.epd");
-        for (std::string line; std::getline(in, line);) {
-            const std::size_t semi = line.find(';');
-            if (semi == std::string::npos) continue;
-            PerftEntry e{line.substr(0, line.find_last_not_of(' ', semi - 1) + 1), {}};
-            std::istringstream fields(line.substr(semi));
-            std::string tag;
-            for (U64 n; fields >> tag >> n;) e.counts.push_back(n);
-            out.push_back(e);
+        for (std::string line, tag; std::getline(in, line);) {
+            const std::size_t semi = line.find(" ;");
+            std::istringstream fields(line.substr(semi + 1));
+            out.push_back({line.substr(0, semi), {}});
+            for (U64 n; fields >> tag >> n;) out.back().counts.push_back(n);
         }
         return out;
     }();

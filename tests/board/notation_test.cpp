@@ -4,58 +4,47 @@
 
 namespace {
 
-const char* const FENS[] = {
-    START_FEN,
-    "k7/4P3/8/8/8/8/8/4K3 w - - 0 1",
-    "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",
-    "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1",
-    "4k3/8/8/8/8/8/5r2/R3K2R w KQ - 0 1", // f1 covered: only O-O-O
-    "4k3/8/8/3p4/2P1P3/8/8/4K3 w - - 0 1",
-    "1n2k3/8/5n2/8/8/8/8/4K3 b - - 0 1",
-    "7k/8/8/8/8/4R3/8/K3R3 w - - 0 1",
-    "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1",
-    "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1",
-};
-
 // Texts ("|" between them) that both parsers read as the given moves ("-": none).
 struct Row {
-    int fen;
+    const char* fen;
     const char *coordinate, *san, *texts;
 };
 
 const Row ROWS[] = {
-    {0, "-", "g1f3", "Nf3|Nf3+|Ng1f3|Ngf3|N1f3|Nxf3"},
-    {0, "g1f3", "g1f3", "g1f3"},
-    {0, "e2e4", "e2e4", "e2e4"},
-    {0, "-", "e2e4", "e4|e2xe4|Pe2e4e5e6"}, // files and ranks past the second are passed over
-    {0, "-", "b1c3", "Nb1c3d4e5"},
-    {0, "-", "-", "Bf3|Nhf3|N2f3|Kd1|O-O|exd3||e|e2|e2\n|e2e|e2e5|i2e4|e0e4|e2e9|E2E4|0000"},
-    {0, "-", "-", "N|x|+|Nx|N3|Nf|O-|P|abcdefgh12345678"},
+    {START_FEN, "-", "g1f3", "Nf3|Nf3+|Ng1f3|Ngf3|N1f3|Nxf3"},
+    {START_FEN, "g1f3", "g1f3", "g1f3"},
+    {START_FEN, "e2e4", "e2e4", "e2e4"},
+    // Files and ranks past the second are passed over.
+    {START_FEN, "-", "e2e4", "e4|e2xe4|Pe2e4e5e6"},
+    {START_FEN, "-", "b1c3", "Nb1c3d4e5"},
+    {START_FEN, "-", "-",
+     "Bf3|Nhf3|N2f3|Kd1|O-O|exd3||e|e2|e2\n|e2e|e2e5|i2e4|e0e4|e2e9|E2E4|0000"},
+    {START_FEN, "-", "-", "N|x|+|Nx|N3|Nf|O-|P|abcdefgh12345678"},
     // Promotions: the letter in either case is required in coordinate form;
     // in SAN without a from-square it plays no part (the queen comes first).
-    {1, "e7e8Q", "e7e8Q", "e7e8q|e7e8Q"},
-    {1, "e7e8N", "e7e8N", "e7e8n"},
-    {1, "e7e8B", "e7e8B", "e7e8B"},
-    {1, "e7e8R", "e7e8R", "e7e8r"},
-    {1, "-", "-", "e7e8|e7e8k|e7e8\n"},
-    {1, "-", "e7e8Q", "e8|e8N|e8=N"},
-    {2, "-", "e1g1", "O-O|o-o|O-O+"},
-    {2, "-", "e1c1", "O-O-O|o-o-o"},
-    {2, "-", "-", "0-0|0-0-0"},
-    {2, "e1g1", "e1g1", "e1g1"},
-    {3, "-", "e8g8", "O-O"},
-    {3, "-", "e8c8", "o-o-o"},
-    {4, "-", "-", "O-O|e1g1"},
-    {4, "-", "e1c1", "O-O-O"},
-    {5, "-", "e4d5", "exd5"},
-    {5, "-", "c4d5", "cxd5|cd5"},
-    {6, "-", "b8d7", "Nbd7"},
-    {6, "-", "f6d7", "Nfd7"},
-    {7, "-", "e1e2", "R1e2"},
-    {7, "-", "e3e2", "R3e2"},
-    {8, "-", "e5d6", "exd6"},
-    {9, "-", "e7e5", "e5"},
-    {9, "-", "b8c6", "Nc6"},
+    {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "e7e8Q", "e7e8Q", "e7e8q|e7e8Q"},
+    {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "e7e8N", "e7e8N", "e7e8n"},
+    {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "e7e8B", "e7e8B", "e7e8B"},
+    {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "e7e8R", "e7e8R", "e7e8r"},
+    {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "-", "-", "e7e8|e7e8k|e7e8\n"},
+    {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "-", "e7e8Q", "e8|e8N|e8=N"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "-", "e1g1", "O-O|o-o|O-O+"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "-", "e1c1", "O-O-O|o-o-o"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "-", "-", "0-0|0-0-0"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1g1", "e1g1", "e1g1"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "-", "e8g8", "O-O"},
+    {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "-", "e8c8", "o-o-o"},
+    {"4k3/8/8/8/8/8/5r2/R3K2R w KQ - 0 1", "-", "-", "O-O|e1g1"},
+    {"4k3/8/8/8/8/8/5r2/R3K2R w KQ - 0 1", "-", "e1c1", "O-O-O"},
+    {"4k3/8/8/3p4/2P1P3/8/8/4K3 w - - 0 1", "-", "e4d5", "exd5"},
+    {"4k3/8/8/3p4/2P1P3/8/8/4K3 w - - 0 1", "-", "c4d5", "cxd5|cd5"},
+    {"1n2k3/8/5n2/8/8/8/8/4K3 b - - 0 1", "-", "b8d7", "Nbd7"},
+    {"1n2k3/8/5n2/8/8/8/8/4K3 b - - 0 1", "-", "f6d7", "Nfd7"},
+    {"7k/8/8/8/8/4R3/8/K3R3 w - - 0 1", "-", "e1e2", "R1e2"},
+    {"7k/8/8/8/8/4R3/8/K3R3 w - - 0 1", "-", "e3e2", "R3e2"},
+    {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "-", "e5d6", "exd6"},
+    {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "-", "e7e5", "e5"},
+    {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "-", "b8c6", "Nc6"},
 };
 
 // The parsed move's text, after checking that it is one of the legal moves
@@ -68,7 +57,7 @@ std::string parsed(const Board& b, Move m) {
 
 TEST(Notation, BothParsersOnEveryRow) {
     for (const Row& r : ROWS) {
-        const Board b = boardFrom(FENS[r.fen]);
+        const Board b = boardFrom(r.fen);
         std::stringstream texts(r.texts);
         for (std::string t; std::getline(texts, t, '|');) {
             EXPECT_EQ(parsed(b, parseCoordinateMove(b, t.c_str())), r.coordinate)

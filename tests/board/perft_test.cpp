@@ -41,17 +41,16 @@ std::string differences(const Board& a, const Board& b, bool comparePly) {
     std::string d;
     auto check = [&d](bool same, const char* name) { d += same ? "" : std::string(name) + " "; };
     check(a.boardkey == b.boardkey, "boardkey");
-    check(a.wMat == b.wMat && a.bMat == b.bMat && a.totalMat == b.totalMat, "material");
-    check(a.lazy == b.lazy, "lazy");
-    check(std::memcmp(&a.pieceCount[0][KNIGHT], &b.pieceCount[0][KNIGHT], 4) == 0 &&
-              std::memcmp(&a.pieceCount[1][KNIGHT], &b.pieceCount[1][KNIGHT], 4) == 0,
-          "pieceCount");
-    check(a.kingSq[0] == b.kingSq[0] && a.kingSq[1] == b.kingSq[1], "kingSq");
-    check(std::memcmp(a.squares, b.squares, sizeof a.squares) == 0, "squares");
-    check(std::memcmp(a.pieceBB, b.pieceBB, sizeof a.pieceBB) == 0, "pieceBB");
-    check(a.colourBB[0] == b.colourBB[0] && a.colourBB[1] == b.colourBB[1], "colourBB");
-    check(a.occupied == b.occupied && a.toMove == b.toMove, "occupied/toMove");
-    check(a.castle == b.castle && a.enpassant == b.enpassant, "castle/enpassant");
+    check(a.wMat == b.wMat && a.bMat == b.bMat && a.totalMat == b.totalMat && a.lazy == b.lazy,
+          "material");
+    for (int c = 0; c < 2; ++c)
+        check(std::memcmp(&a.pieceCount[c][KNIGHT], &b.pieceCount[c][KNIGHT], 4) == 0, "counts");
+    check(std::memcmp(a.squares, b.squares, 64) == 0 && a.kingSq[0] == b.kingSq[0] &&
+              a.kingSq[1] == b.kingSq[1],
+          "squares");
+    // pieceBB, colourBB and occupied lie next to each other.
+    check(std::memcmp(a.pieceBB, b.pieceBB, sizeof a.pieceBB + 3 * sizeof(U64)) == 0, "bitboards");
+    check(a.toMove == b.toMove && a.castle == b.castle && a.enpassant == b.enpassant, "flags");
     check(a.halfmoveClock == b.halfmoveClock && (!comparePly || a.gamePly == b.gamePly), "clocks");
     return d;
 }

@@ -66,14 +66,13 @@ TEST_F(WithHash, HitsAreDampedAndLeaveTheEstimates) {
 
 // The computed score, damped from the 51st quiet ply to zero at the 100th.
 TEST_F(EvalTest, FiftyMoveDampingOfTheComputedScore) {
-    for (const char* side : {"w", "b"}) {
-        std::string got;
-        for (const char* clock : {"0", "50", "51", "60", "99", "100", "400"}) {
-            const std::string fen = std::string("4k3/ppp5/8/8/3P4/8/5PPP/R3K3 ") + side + " - - ";
-            got += std::to_string(freshEval(boardFrom(fen + clock + " 40"))) + " ";
-        }
-        EXPECT_EQ(got, *side == 'w' ? "598 598 586 478 11 0 0 " : "-598 -598 -586 -478 -11 0 0 ");
-    }
+    std::string got;
+    for (const char* clock : {" 0 9", " 50 9", " 51 9", " 60 9", " 99 9", " 100 9", " 400 9"})
+        for (const char* side : {" w - -", " b - -"})
+            got += std::to_string(freshEval(
+                       boardFrom("4k3/ppp5/8/8/3P4/8/5PPP/R3K3" + std::string(side) + clock))) +
+                   " ";
+    EXPECT_EQ(got, "598 -598 598 -598 586 -586 478 -478 11 -11 0 0 0 0 ");
 }
 
 TEST_F(WithHash, LazyCutOffNeedsBothEstimatesAndLeavesTheHashAlone) {
@@ -88,7 +87,8 @@ TEST_F(WithHash, LazyCutOffNeedsBothEstimatesAndLeavesTheHashAlone) {
     EXPECT_TRUE(untouched());
     EXPECT_EQ(b.positional + lastPositional, 0);
     // One estimate inside the margin is enough to evaluate in full.
-    for (auto [positional, last, alpha] : {std::tuple{10, 0, 676}, {0, 10, 676}, {0, 0, 675}}) {
+    for (auto [positional, last, alpha] :
+         {std::tuple{10, 0, 676}, {0, 10, 676}, {-10, 0, 675}, {0, -10, 675}}) {
         b.positional = positional;
         lastPositional = last;
         evaluate(b, alpha, 700);

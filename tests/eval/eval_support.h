@@ -18,12 +18,9 @@
 namespace evaltest {
 
 inline Board boardFrom(const std::string& fen) {
-    static const bool built = [] {
-        static OrderingTables ordering;
-        static Board start;
-        initBoardTables(&ordering, start);
-        return true;
-    }();
+    static OrderingTables ordering;
+    static Board start;
+    static const bool built = (initBoardTables(&ordering, start), true);
     (void)built;
     Board board;
     setFromFen(board, fen.c_str());

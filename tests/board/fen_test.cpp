@@ -37,9 +37,8 @@ const char* const ROWS[][2] = {
 };
 
 TEST(Fen, ReadAndWrittenBack) {
-    for (const auto& [in, out] : ROWS) {
+    for (const auto& [in, out] : ROWS)
         EXPECT_EQ(fenOf(boardFrom(in)), out[0] == '=' ? in : out) << in;
-    }
     const Board b = boardFrom(START_FEN);
     EXPECT_EQ(b.wMat + b.bMat * 10000 + b.totalMat * 100000000LL, 780039003900LL);
     EXPECT_EQ(repetitionRing.keys[0], b.boardkey);

@@ -64,10 +64,7 @@ std::string randomFen(std::mt19937& rng) {
 
 std::vector<std::string> positions() {
     std::vector<std::string> fens = {
-        "",
-        "8/8/8/8/8/8/8/8 w - - 0 1",
-        "K7/8/8/8/8/8/8/8 b - - 0 1",
-        "kkkkkkkk/KKKKKKKK/8/8/8/8/8/8 w - -",
+        "", "K7/8/8/8/8/8/8/8 b - - 0 1", "kkkkkkkk/KKKKKKKK/8/8/8/8/8/8 w - -",
         "QQQQQQQQ/QQQQQQQQ/8/8/8/8/k7/K7 w",
         "qqqqqqqq/qqqqqqqq/nnnnnnnn/8/8/K7/PPPPPPPP/RRRRRRRk b KQkq a3 999 1"};
     for (const char* file : {"perftsuite.epd", "wac.epd", "bratko-kopec.epd"}) {
@@ -86,20 +83,13 @@ std::vector<std::string> positions() {
     return fens;
 }
 
-class Positions : public EvalTest {
-  protected:
-    void SetUp() override {
-        EvalTest::SetUp();
-        hash.attach(entries, 4099);
-        initEvaluation(&hash);
-    }
-    U64 entries[4099] = {};
-    EvalHash hash;
-};
-
-TEST_F(Positions, InBoundsStoredAndMirrorSymmetric) {
+TEST_F(EvalTest, PositionsInBoundsStoredAndMirrorSymmetric) {
     EXPECT_EQ(mirrorFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w Kq e3 5 9"),
               "r3k2r/pppbbppp/2n2q1P/1P2p3/3pn3/BN2PNP1/P1PPQPB1/R3K2R b Qk e6 5 9");
+    static U64 entries[4099];
+    EvalHash hash;
+    hash.attach(entries, 4099);
+    initEvaluation(&hash);
     const std::vector<std::string> fens = positions();
     std::mt19937 rng(5);
     int neutralised = 0, mirrored = 0;

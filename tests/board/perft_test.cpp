@@ -1,9 +1,6 @@
-// Move generation and make-move: perft counts of the reference suite; seeded
-// random games (with null moves now and then, as the search plays them) in
-// which the incrementally kept state equals the board setFromFen builds from
-// the position's own FEN and the bulk counter agrees with the generator; and
-// the generators on what no game produces (losing captures behind the
-// quiescence terminator, lists longer than any position allows, a captured king).
+// Move generation and make-move: perft counts of the reference suite, random
+// games checked against the state read back from their FENs, and the
+// generators on what no game produces.
 #include <cstring>
 #include <memory>
 #include <random>
@@ -55,6 +52,9 @@ std::string differences(const Board& a, const Board& b, bool comparePly) {
     return d;
 }
 
+// Seeded random games with a null move now and then, as the search plays them:
+// the incremental state equals the board read from the position's own FEN,
+// and the bulk counter agrees with the generator.
 TEST(IncrementalState, EqualsStateFromScratchInRandomGames) {
     int compared = 0;
     for (int game = 0; game < 250; ++game) {
@@ -88,6 +88,7 @@ std::string texts(const MoveList& list, int n) {
     return out;
 }
 
+// Losing captures sit behind the quiescence list's terminator.
 TEST(Generators, CaptureOrderAndTheQuiescenceCut) {
     // Qxd5 (defended knight) loses, exd5 wins, Qxh5 is free.
     Board b = boardFrom("4k3/8/4p3/3n3r/4P3/8/8/3QK3 w - - 0 1");
@@ -118,13 +119,13 @@ TEST(Generators, NeverWritePastTheList) {
 
 // A captured king (only a broken search could play it) is reported and played on.
 TEST(MakeMove, KingCaptureIsReported) {
-    Board b = boardFrom("4k3/4Q3/8/8/8/8/8/4K3 w - - 0 1");
-    EXPECT_EQ(stdoutOf([&] { makeMove(b, makeMoveCode(51, 59)); }).substr(0, 36),
-              "\n king has been captured! Move=e7e8\n");
-    EXPECT_EQ(b.pieceBB[KING][1] + b.pieceCount[1][QUEEN], 1u);
-    b = boardFrom("4k3/8/8/8/8/8/4q3/4K3 b - - 0 1");
-    EXPECT_EQ(stdoutOf([&] { makeMove(b, makeMoveCode(11, 3)); }).substr(0, 31),
-              "\n king has been captured!\ne2e1\n");
+    Board b = boardFrom("4k3/4Q3/8/8/8/8/8/4K3 w - - 0 1"),
+          black = boardFrom("4k3/8/8/8/8/8/4q3/4K3 b");
+    const std::string out = stdoutOf([&] { makeMove(b, makeMoveCode(51, 59)); }) + "|" +
+                            stdoutOf([&] { makeMove(black, makeMoveCode(11, 3)); });
+    EXPECT_EQ(out.substr(0, 36) + out.substr(out.find('|'), 32),
+              "\n king has been captured! Move=e7e8\n|\n king has been captured!\ne2e1\n");
+    EXPECT_EQ(b.pieceBB[KING][1] + b.pieceCount[1][QUEEN] + black.pieceBB[KING][0], 1u);
 }
 
 } // namespace

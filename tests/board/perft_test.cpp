@@ -1,105 +1,131 @@
-// Perft counts of the reference suite: the generators, make-move and the
-// legality test together against known leaf counts.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+// Move generation and make-move: perft counts of the reference suite, random
+// games checked against the state read back from their FENs, and the
+// generators on what no game produces.
+#include <cstring>
+#include <memory>
+#include <random>
 
 #include "board/attacks.h"
-#include "board/makemove.h"
 #include "board/perft.h"
 #include "board_fixture.h"
 
 namespace {
 
-struct SuiteEntry {
-    std::string fen;
-    std::vector<unsigned long long> counts; // counts[d - 1] = perft(d)
-};
-
-// Lines look like "FEN ;D1 20 ;D2 400 ...".
-std::vector<SuiteEntry> loadSuite() {
-    std::vector<SuiteEntry> out;
-    std::ifstream in(std::string(TARVOK_DATA_DIR) + "/perftsuite.epd");
-    std::string line;
-    while (std::getline(in, line)) {
-        std::size_t semi = line.find(';');
-        if (semi == std::string::npos) continue;
-        SuiteEntry e;
-        e.fen = line.substr(0, semi);
-        std::istringstream fields(line.substr(semi));
-        std::string tag;
-        unsigned long long n;
-        while (fields >> tag >> n) e.counts.push_back(n);
-        out.push_back(e);
+// perft() (bulk counting at the last ply) at every depth up to 4, and
+// perftDivide (generateLegal at the root) at depth 3 against the same count.
+TEST(Perft, EverySuitePositionAgreesWithItsCounts) {
+    ASSERT_GE(perftSuite().size(), 100u) << "perftsuite.epd missing or unreadable";
+    for (const PerftEntry& e : perftSuite()) {
+        Board b = boardFrom(e.fen);
+        for (int d = 1; d <= 4 && d <= static_cast<int>(e.counts.size()); ++d)
+            ASSERT_EQ(perft(b, d), e.counts[d - 1]) << e.fen << " depth " << d;
+        Move moves[MOVELIST_CAPACITY], legal[MOVELIST_CAPACITY];
+        U64 counts[MOVELIST_CAPACITY], sum = 0;
+        const int n = perftDivide(b, 3, moves, counts);
+        ASSERT_EQ(n, generateLegal(b, legal)) << e.fen;
+        for (int i = 0; i < n; ++i) sum += counts[i];
+        ASSERT_TRUE(std::equal(moves, moves + n, legal)) << e.fen;
+        ASSERT_EQ(sum, e.counts[2]) << e.fen;
     }
+    // Odd boards (no king, two kings) are counted by the generator.
+    for (const char* fen : {"8/8/8/3k4/8/8/8/8 w - - 0 1", "k6k/8/8/8/8/8/8/K7 b - - 0 1"})
+        EXPECT_EQ(countLegalMoves(boardFrom(fen)),
+                  static_cast<int>(legalMoves(boardFrom(fen)).size()));
+}
+
+// Empty when equal, else the names of the fields that differ.
+std::string differences(const Board& a, const Board& b, bool comparePly) {
+    std::string d;
+    auto check = [&d](bool same, const char* name) { d += same ? "" : std::string(name) + " "; };
+    check(a.boardkey == b.boardkey, "boardkey");
+    check(a.wMat == b.wMat && a.bMat == b.bMat && a.totalMat == b.totalMat && a.lazy == b.lazy,
+          "material");
+    for (int c = 0; c < 2; ++c)
+        check(std::memcmp(&a.pieceCount[c][KNIGHT], &b.pieceCount[c][KNIGHT], 4) == 0, "counts");
+    check(std::memcmp(a.squares, b.squares, 64) == 0 && a.kingSq[0] == b.kingSq[0] &&
+              a.kingSq[1] == b.kingSq[1],
+          "squares");
+    // pieceBB, colourBB and occupied lie next to each other.
+    check(std::memcmp(a.pieceBB, b.pieceBB, sizeof a.pieceBB + 3 * sizeof(U64)) == 0, "bitboards");
+    check(a.toMove == b.toMove && a.castle == b.castle && a.enpassant == b.enpassant, "flags");
+    check(a.halfmoveClock == b.halfmoveClock && (!comparePly || a.gamePly == b.gamePly), "clocks");
+    return d;
+}
+
+// Seeded random games with a null move now and then, as the search plays them:
+// the incremental state equals the board read from the position's own FEN,
+// and the bulk counter agrees with the generator.
+TEST(IncrementalState, EqualsStateFromScratchInRandomGames) {
+    int compared = 0;
+    for (int game = 0; game < 250; ++game) {
+        std::mt19937 rng(1000 + game);
+        const std::string& start = perftSuite()[game % perftSuite().size()].fen;
+        Board b = boardFrom(start);
+        std::string moves;
+        bool nullPlayed = false;
+        for (int ply = 0; ply < 160 && b.halfmoveClock < 100; ++ply) {
+            const std::vector<Move> legal = legalMoves(b);
+            if (legal.empty()) break;
+            Move m = legal[rng() % legal.size()];
+            if (!inCheck(b) && rng() % 16 == 0) m = NULL_MOVE, nullPlayed = true;
+            moves += moveText(m) + " ";
+            const int nulls = b.nullMoveCount;
+            makeMove(b, m);
+            ASSERT_EQ(b.nullMoveCount, m == NULL_MOVE ? nulls + 1 : 0);
+            const std::string fen = fenOf(b);
+            const std::string diff = differences(b, boardFrom(fen), !nullPlayed);
+            ASSERT_EQ(diff, "") << fen << "\n  from " << start << "\n  moves " << moves;
+            ASSERT_EQ(countLegalMoves(b), static_cast<int>(legalMoves(b).size())) << fen;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 15000);
+}
+
+std::string texts(const MoveList& list, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += moveText(list.moves[i]) + " ";
     return out;
 }
 
-// The plain definition: generateLegal at every ply, no bulk counting.
-unsigned long long perftByLegalList(const Board& b, int depth) {
-    if (depth == 0) return 1;
-    Move moves[MOVELIST_CAPACITY];
-    int n = generateLegal(b, moves);
-    unsigned long long total = 0;
-    for (int i = 0; i < n; ++i) {
-        Board child = b;
-        makeMove(child, moves[i]);
-        total += perftByLegalList(child, depth - 1);
-    }
-    return total;
+// Losing captures sit behind the quiescence list's terminator.
+TEST(Generators, CaptureOrderAndTheQuiescenceCut) {
+    // Qxd5 (defended knight) loses, exd5 wins, Qxh5 is free.
+    Board b = boardFrom("4k3/8/4p3/3n3r/4P3/8/8/3QK3 w - - 0 1");
+    MoveList list;
+    EXPECT_EQ(texts(list, generateCaptures(b, list)), "d1h5 e4d5 d1d5 ");
+    EXPECT_EQ(texts(list, generateQuiescence(b, list)), "d1h5 e4d5 ");
+    EXPECT_EQ(list.moves[2], NO_MOVE);
+    b = boardFrom("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
+    EXPECT_EQ(texts(list, generateQuiescence(b, list)), "b7b8Q ");
 }
 
-void checkSuite(int depth, bool bulk) {
-    ensureBoardTables();
-    std::vector<SuiteEntry> suite = loadSuite();
-    ASSERT_GE(suite.size(), 100u) << "perftsuite.epd missing or unreadable";
-    for (const SuiteEntry& e : suite) {
-        if (static_cast<int>(e.counts.size()) < depth) continue;
-        Board b = boardFrom(e.fen);
-        unsigned long long got = bulk ? perft(b, depth) : perftByLegalList(b, depth);
-        EXPECT_EQ(got, e.counts[depth - 1]) << e.fen << " depth " << depth;
-    }
+// 64 white queens on an empty-looking board facing 64 black pieces: far more
+// than 255 moves of every kind, and nothing is written past the lists, which
+// sit at the end of their own allocations.
+TEST(Generators, NeverWritePastTheList) {
+    Board b = boardFrom("8/8/8/8/8/8/8/8 w - - 0 1");
+    b.pieceBB[QUEEN][0] = b.colourBB[1] = ~U64{0};
+    b.occupied = 0;
+    std::unique_ptr<MoveList> list(new MoveList);
+    std::unique_ptr<Move[]> legal(new Move[MOVELIST_CAPACITY]);
+    const int n[] = {generateQuiet(b, *list), generateCaptures(b, *list),
+                     generateQuiescence(b, *list), generateOrdered(b, *list),
+                     generateLegal(b, legal.get())};
+    EXPECT_EQ(std::to_string(n[0]) + " " + std::to_string(n[1]) + " " + std::to_string(n[3]),
+              "255 255 255");
+    EXPECT_TRUE(n[2] < MOVELIST_CAPACITY && n[4] < MOVELIST_CAPACITY);
+}
+
+// A captured king (only a broken search could play it) is reported and played on.
+TEST(MakeMove, KingCaptureIsReported) {
+    Board b = boardFrom("4k3/4Q3/8/8/8/8/8/4K3 w - - 0 1"),
+          black = boardFrom("4k3/8/8/8/8/8/4q3/4K3 b");
+    const std::string out = stdoutOf([&] { makeMove(b, makeMoveCode(51, 59)); }) + "|" +
+                            stdoutOf([&] { makeMove(black, makeMoveCode(11, 3)); });
+    EXPECT_EQ(out.substr(0, 36) + out.substr(out.find('|'), 32),
+              "\n king has been captured! Move=e7e8\n|\n king has been captured!\ne2e1\n");
+    EXPECT_EQ(b.pieceBB[KING][1] + b.pieceCount[1][QUEEN] + black.pieceBB[KING][0], 1u);
 }
 
 } // namespace
-
-TEST(PerftSuite, EveryPositionDepth3WithLegalListsAtEveryPly) {
-    checkSuite(3, false);
-}
-
-TEST(PerftSuite, EveryPositionDepth4) {
-    checkSuite(4, true);
-}
-
-TEST(PerftSuite, EveryPositionDepth5) {
-    checkSuite(5, true);
-}
-
-TEST(PerftDivide, RootMovesComeInLegalOrderAndSumToPerft) {
-    Board b = boardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
-    Move moves[MOVELIST_CAPACITY];
-    U64 counts[MOVELIST_CAPACITY];
-    int n = perftDivide(b, 3, moves, counts);
-    Move legal[MOVELIST_CAPACITY];
-    ASSERT_EQ(n, generateLegal(b, legal));
-    unsigned long long sum = 0;
-    for (int i = 0; i < n; ++i) {
-        EXPECT_EQ(moves[i], legal[i]);
-        sum += counts[i];
-    }
-    EXPECT_EQ(sum, 97862u);
-}
-
-TEST(CountLegalMoves, OddPositionsGoThroughTheGenerator) {
-    // No white king, two black kings: counted by the generator, no crash.
-    for (const char* fen : {"8/8/8/3k4/8/8/8/8 w - - 0 1", "k6k/8/8/8/8/8/8/K7 b - - 0 1",
-                            "8/8/8/8/8/8/8/8 w - - 0 1"}) {
-        Board b = boardFrom(fen);
-        Move moves[MOVELIST_CAPACITY];
-        EXPECT_EQ(countLegalMoves(b), generateLegal(b, moves)) << fen;
-    }
-}

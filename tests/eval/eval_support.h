@@ -1,5 +1,6 @@
 // Shared set-up for the evaluation tests: tables built once, positions from
-// FEN, evaluations from a fresh state, and the colour-flipped mirror of a FEN.
+// FEN, evaluations from a fresh state, random games, and default weights with
+// no evaluation hash around every test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,30 +8,63 @@
 #include <string>
 #include <vector>
 
-#include "board/board.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/tables.h"
+#include "eval/evaluate.h"
 #include "eval/params.h"
 #include "eval/trace.h"
 
 namespace evaltest {
 
-// Builds the board tables once and registers the evaluation without a hash.
-void initTables();
-Board boardFrom(const std::string& fen);
-// evaluate() over the full window with no estimate carried over and no hash.
-int freshEval(Board board);
-eval::EvalTrace traceOf(const std::string& fen);
-// The same position with ranks turned over and colours swapped.
-std::string mirrorFen(const std::string& fen);
-// Random legal games from each position (seeded), keeping every position on
-// the way as FEN.
-std::vector<std::string> randomPlay(const std::vector<std::string>& starts, int plies,
-                                    unsigned seed);
+inline Board boardFrom(const std::string& fen) {
+    static OrderingTables ordering;
+    static Board start;
+    static const bool built = (initBoardTables(&ordering, start), true);
+    (void)built;
+    Board board;
+    setFromFen(board, fen.c_str());
+    return board;
+}
 
-// Every test starts and ends with default weights and no evaluation hash.
+// evaluate() over the full window with no estimate carried over; the traced
+// evaluation (the developer tools' breakdown) must give the same.
+inline int freshEval(Board board) {
+    board.positional = lastPositional = 0;
+    Board copy = board;
+    eval::EvalTrace trace;
+    EXPECT_EQ(eval::evaluateTraced(copy, -SCORE_INFINITE, SCORE_INFINITE, trace), trace.result);
+    lastPositional = 0;
+    const int score = evaluate(board, -SCORE_INFINITE, SCORE_INFINITE);
+    EXPECT_EQ(trace.result, score) << "the traced evaluation differs";
+    return score;
+}
+
+// Seeded random legal games from each position, every position on the way as FEN.
+inline std::vector<std::string> randomPlay(const std::vector<std::string>& starts, int plies,
+                                           unsigned x) {
+    std::vector<std::string> out;
+    for (const std::string& fen : starts) {
+        Board board = boardFrom(fen);
+        Move moves[MOVELIST_CAPACITY];
+        for (int ply = 0, n; ply < plies && (n = generateLegal(board, moves)) > 0; ++ply) {
+            x = x * 1103515245u + 12345u;
+            makeMove(board, moves[(x >> 8) % n]);
+            char buf[FEN_BUFFER_SIZE];
+            writeFen(board, buf);
+            out.emplace_back(buf);
+        }
+    }
+    return out;
+}
+
 class EvalTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { TearDown(); }
+    void TearDown() override {
+        eval::resetEvaluationParameters();
+        initEvaluation(nullptr);
+    }
 };
 
 } // namespace evaltest

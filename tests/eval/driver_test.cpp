@@ -1,0 +1,116 @@
+// The evaluation driver around the terms: the evaluation hash, the lazy
+// cut-off, the fifty-move damping, and the tuner's list of weights.
+#include <cstring>
+
+#include "eval/evalhash.h"
+#include "eval_support.h"
+
+namespace {
+
+using namespace evaltest;
+
+// Bits 16-63 of the key and the 16-bit score in the key's slot; a store
+// replaces the slot's entry, and nothing is stored or found while detached.
+TEST(EvalHash, StoresKeyAndSixteenBitScoreInTheKeysSlot) {
+    U64 entries[7] = {};
+    EvalHash hash;
+    const U64 key = 0x123456789ABCDEF0ULL, other = key + (U64{7} << 20); // the same slot
+    hash.store(key, 5);
+    hash.attach(entries, 7);
+    EXPECT_EQ(hash.probe(key), TT_NO_CUTOFF);
+    hash.store(key, -5);
+    EXPECT_EQ(entries[key % 7], 0x123456789ABCFFFBULL);
+    EXPECT_EQ(hash.probe(key + 7 * 256), static_cast<std::int32_t>(0x9ABCFFFBu));
+    EXPECT_EQ(hash.probe(other), TT_NO_CUTOFF);
+    hash.store(other, -32768);
+    EXPECT_EQ(hash.probe(key), TT_NO_CUTOFF);
+    EXPECT_EQ(static_cast<std::int16_t>(hash.probe(other) & 0xFFFF), -32768);
+    hash.clear();
+    EXPECT_EQ(entries[other % 7] + hash.probe(other), 0u + TT_NO_CUTOFF);
+    hash.detach();
+    EXPECT_EQ(hash.probe(other), TT_NO_CUTOFF);
+}
+
+class WithHash : public EvalTest {
+  protected:
+    void SetUp() override {
+        EvalTest::SetUp();
+        hash.attach(entries, 1021);
+        initEvaluation(&hash);
+    }
+    bool untouched() const {
+        return std::all_of(entries, entries + 1021, [](U64 e) { return e == 0; });
+    }
+    U64 entries[1021] = {};
+    EvalHash hash;
+};
+
+// A hit answers without evaluating (the estimates stay) and is damped like
+// a computed score, from the side to move's view.
+TEST_F(WithHash, HitsAreDampedAndLeaveTheEstimates) {
+    Board w = boardFrom("4k3/8/8/8/8/8/4P3/4K3 w - - 60 70");
+    Board bl = boardFrom("4k3/8/8/8/8/8/4P3/4K3 b - - 60 70");
+    const std::pair<int, int> stores[] = {{60, 100}, {60, -101}, {51, 100}, {50, 100}, {100, 99}};
+    std::string got;
+    w.positional = lastPositional = 1234;
+    for (auto [clock, score] : stores) {
+        w.halfmoveClock = bl.halfmoveClock = clock;
+        hash.store(w.boardkey, score);
+        hash.store(bl.boardkey, score);
+        got += std::to_string(evaluate(w, -16000, 16000)) + "/" +
+               std::to_string(evaluate(bl, -16000, 16000)) + " ";
+    }
+    EXPECT_EQ(got, "80/-80 -80/80 98/-98 100/-100 0/0 ");
+    EXPECT_EQ(w.positional + lastPositional, 2 * 1234);
+}
+
+// The computed score, damped from the 51st quiet ply to zero at the 100th.
+TEST_F(EvalTest, FiftyMoveDampingOfTheComputedScore) {
+    std::string got;
+    for (const char* clock : {" 0 9", " 50 9", " 51 9", " 60 9", " 99 9", " 100 9", " 400 9"})
+        for (const char* side : {" w - -", " b - -"})
+            got += std::to_string(freshEval(
+                       boardFrom("4k3/ppp5/8/8/3P4/8/5PPP/R3K3" + std::string(side) + clock))) +
+                   " ";
+    EXPECT_EQ(got, "598 -598 598 -598 586 -586 478 -478 11 -11 0 0 0 0 ");
+}
+
+TEST_F(WithHash, LazyCutOffNeedsBothEstimatesAndLeavesTheHashAlone) {
+    Board b = boardFrom("4k3/8/8/8/8/8/8/R3K3 w - - 0 1"); // lazy = 500
+    Board black = boardFrom("4k3/8/8/8/8/8/8/R3K3 b - - 0 1");
+    hash.clear();
+    b.positional = black.positional = lastPositional = 0;
+    EXPECT_EQ(evaluate(b, 676, 700), 676);  // 500 + 175 < 676
+    EXPECT_EQ(evaluate(b, -700, 324), 324); // 500 - 175 > 324
+    EXPECT_EQ(evaluate(black, -324, 0), -324);
+    EXPECT_EQ(evaluate(black, -1000, -676), -676);
+    EXPECT_TRUE(untouched());
+    EXPECT_EQ(b.positional + lastPositional, 0);
+    // One estimate inside the margin is enough to evaluate in full.
+    for (auto [positional, last, alpha] :
+         {std::tuple{10, 0, 676}, {0, 10, 676}, {-10, 0, 675}, {0, -10, 675}}) {
+        b.positional = positional;
+        lastPositional = last;
+        evaluate(b, alpha, 700);
+        EXPECT_FALSE(untouched()) << positional << " " << last << " " << alpha;
+        hash.clear();
+    }
+}
+
+TEST(TunedParameters, DefaultsInTheTunersOrder) {
+    std::string tuned;
+    for (const eval::TunedParameter& p : eval::tunedParameters)
+        tuned += std::to_string(*p.value) + " ";
+    EXPECT_EQ(tuned,
+              "0 -2 -12 -44 40 71 2 -3 -2 -27 -8 -1 -17 6 6 6 56 -8 -56 -11 16 5 6 23 4 24 17 "
+              "12 8 -4 9 8 40 21 -7 -13 -23 5 3 9 11 9 28 -5 15 -4 48 -6 14 9 11 8 -29 2 1 "
+              "3 6 9 8 3 7 10 7 2 0 7 1 4 3 1 3 1 1 1 0 22 9 1 1 0 ");
+    eval::weights.kingDangerTable[0] = 77;
+    eval::weights.queenTropism[0] = 5;
+    *eval::tunedParameters[2].value = -100;
+    eval::resetEvaluationParameters();
+    const eval::EvalWeights defaults;
+    EXPECT_EQ(std::memcmp(&eval::weights, &defaults, sizeof defaults), 0);
+}
+
+} // namespace

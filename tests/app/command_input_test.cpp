@@ -1,7 +1,8 @@
+// Command lines as the front end reads and splits them: the line reader,
+// the saturating numbers and the arguments of go and level.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 #include "app/command_args.h"
@@ -9,118 +10,66 @@
 
 namespace {
 
-// A pipe whose read end feeds a LineReader; the writer runs in a thread so
-// that inputs larger than the pipe buffer do not block.
-class PipeInput {
-  public:
-    explicit PipeInput(std::string text) {
-        int fds[2];
-        EXPECT_EQ(pipe(fds), 0);
-        readFd_ = fds[0];
-        writer_ = std::thread([fd = fds[1], t = std::move(text)] {
-            std::size_t done = 0;
-            while (done < t.size()) {
-                ssize_t n = write(fd, t.data() + done, t.size() - done);
-                if (n <= 0) break;
-                done += static_cast<std::size_t>(n);
-            }
-            close(fd);
-        });
-    }
-    ~PipeInput() {
-        close(readFd_);
-        writer_.join();
-    }
-    int fd() const { return readFd_; }
+using Lines = std::vector<std::string>;
 
-  private:
-    int readFd_;
-    std::thread writer_;
-};
-
-std::vector<std::string> allLines(const std::string& input) {
-    PipeInput in(input);
-    LineReader reader(in.fd());
-    std::vector<std::string> lines;
+// The lines a LineReader returns for input (at most a pipe's 64 KB).
+Lines allLines(const std::string& input) {
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    EXPECT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    close(fds[1]);
+    LineReader reader(fds[0]);
+    Lines lines;
     static char line[LINE_BUFFER_SIZE];
     while (reader.readLine(line)) lines.emplace_back(line);
+    close(fds[0]);
     return lines;
 }
 
-TEST(LineReader, KeepsLineEndsAndReturnsAnUnterminatedLastLine) {
-    auto lines = allLines("uci\nisready\r\n\nquit");
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "uci\n");
-    EXPECT_EQ(lines[1], "isready\r\n");
-    EXPECT_EQ(lines[2], "\n");
-    EXPECT_EQ(lines[3], "quit");
-    EXPECT_TRUE(allLines("").empty());
+// Line ends are kept, an unterminated last line is returned, and an overlong
+// line is cut at 9,999 characters with its tail (which looks like a command
+// here) never seen.
+TEST(LineReader, KeepsLineEndsAndCutsOverlongLines) {
+    EXPECT_EQ(allLines("uci\nisready\r\n\nquit"), (Lines{"uci\n", "isready\r\n", "\n", "quit"}));
+    EXPECT_EQ(allLines(""), Lines{});
+    EXPECT_EQ(
+        allLines("ping 1\n" + std::string(9999, 'x') + "quit\nping 2\n" + std::string(20000, 'y')),
+        (Lines{"ping 1\n", std::string(9999, 'x'), "ping 2\n", std::string(9999, 'y')}));
+    EXPECT_EQ(allLines(std::string(9998, 'z') + "\nquit\n"),
+              (Lines{std::string(9998, 'z') + "\n", "quit\n"}));
 }
 
-TEST(LineReader, CutsOverlongLinesAndDropsTheirTail) {
-    // The tail of the long line looks like a command; it must never be seen.
-    std::string longLine = std::string(9999, 'x') + "quit\n";
-    auto lines = allLines("ping 1\n" + longLine + "ping 2\n" + std::string(20000, 'y'));
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "ping 1\n");
-    EXPECT_EQ(lines[1], std::string(9999, 'x'));
-    EXPECT_EQ(lines[2], "ping 2\n");
-    EXPECT_EQ(lines[3], std::string(9999, 'y'));
-    // A line of exactly 9,998 characters still fits with its line end.
-    lines = allLines(std::string(9998, 'z') + "\nquit\n");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].size(), 9999u);
-    EXPECT_EQ(lines[1], "quit\n");
-}
-
-TEST(CommandNumbers, ProductsAndSumsSaturate) {
+TEST(CommandNumbers, SaturateAndNeverReadBehindTheLineEnd) {
     EXPECT_EQ(saturatedProduct(6000, 10), 60000);
     EXPECT_EQ(saturatedProduct(300000000, 10), 2147483647);
     EXPECT_EQ(saturatedProduct(-300000000, 10), -2147483647 - 1);
     EXPECT_EQ(saturatedProduct(2147483647, 60000), 2147483647);
     EXPECT_EQ(saturatedSum(2147483000, 1000), 2147483647);
-    EXPECT_EQ(clampDepth(64), 63); // larger and smaller depths: the go tests
-}
-
-TEST(CommandNumbers, ArgumentsNeverLieBehindTheLineEnd) {
+    EXPECT_EQ(clampDepth(64), 63);
     const char* line = "time";
     EXPECT_EQ(argumentAt(line, 5), line + 4);
-    EXPECT_EQ(argumentAt("time 6000\n", 5), std::string("6000\n"));
+    EXPECT_STREQ(argumentAt("time 6000\n", 5), "6000\n");
     EXPECT_EQ(*argumentAt("", 3), 0);
 }
 
 // The fields read are pinned by the budgets the UCI tests check.
-TEST(GoParameters, MalformedAndExtremeValues) {
+TEST(CommandNumbers, GoWithMalformedAndExtremeValues) {
     GoParameters g = parseGo("go xwtime 5 wtimes 7 depth 200 movetime 1e12\n");
-    EXPECT_EQ(g.wtime, 0);
-    EXPECT_EQ(g.depth, 63);
-    EXPECT_EQ(g.movetime, 2147483647);
-    g = parseGo("go wtime ");
-    EXPECT_EQ(g.wtime, 0);
-    g = parseGo("go movetime");
-    EXPECT_EQ(g.movetime, 0);
+    EXPECT_EQ(std::make_tuple(g.wtime, g.depth, g.movetime), std::make_tuple(0, 63, 2147483647));
+    EXPECT_EQ(parseGo("go wtime ").wtime + parseGo("go movetime").movetime + parseGo("").wtime, 0);
     g = parseGo("go depth -3\n");
     EXPECT_TRUE(g.depthGiven);
     EXPECT_EQ(g.depth, -3);
     g = parseGo("go");
     EXPECT_FALSE(g.ponder || g.infinite || g.depthGiven);
-    g = parseGo("");
-    EXPECT_EQ(g.wtime, 0);
-    // A word glued to the command is not behind a blank.
-    g = parseGo("goinfinite\n");
-    EXPECT_FALSE(g.infinite);
-    // The node count is skipped, not read.
-    g = parseGo("go nodes 5000\n");
+    EXPECT_FALSE(parseGo("goinfinite\n").infinite); // a word glued to the command
+    g = parseGo("go nodes 5000\n");                 // the node count is skipped, not read
     EXPECT_EQ(g.wtime + g.btime + g.movetime + g.depth, 0);
     EXPECT_FALSE(g.depthGiven);
 }
 
-TEST(LevelParameters, FieldsFractionsMissingFieldsAndHugeNumbers) {
-    struct Case {
-        const char* line;
-        int moves, baseMs, incMs;
-    };
-    const Case cases[] = {
+TEST(CommandNumbers, LevelFieldsFractionsMissingFieldsAndHugeNumbers) {
+    const std::tuple<const char*, int, int, int> cases[] = {
         {"level 40 5 0\n", 40, 300000, 0},
         {"level 0 2:30 1\n", 0, 150000, 1000},
         {"level 0 5 0.5\n", 0, 300000, 0}, // whole seconds of increment
@@ -132,11 +81,11 @@ TEST(LevelParameters, FieldsFractionsMissingFieldsAndHugeNumbers) {
         {"level 0 1:99999999999 0\n", 0, 2147483647, 0},
         {"level 0 :", 0, 0, 0},
     };
-    for (const Case& c : cases) {
-        LevelParameters l = parseLevel(c.line);
-        EXPECT_EQ(l.moves, c.moves) << c.line;
-        EXPECT_EQ(l.baseMs, c.baseMs) << c.line;
-        EXPECT_EQ(l.incMs, c.incMs) << c.line;
+    for (const auto& [line, moves, baseMs, incMs] : cases) {
+        LevelParameters l = parseLevel(line);
+        EXPECT_EQ(std::make_tuple(l.moves, l.baseMs, l.incMs),
+                  std::make_tuple(moves, baseMs, incMs))
+            << line;
     }
 }
 

@@ -153,22 +153,25 @@ std::optional<std::string> EngineProcess::waitForPrefix(const std::string& prefi
     return waitFor([&](const std::string& l) { return l.rfind(prefix, 0) == 0; }, timeout);
 }
 
+std::optional<std::string>
+EngineProcess::expect(const std::function<bool(const std::string&)>& pred, const std::string& what,
+                      Duration timeout) {
+    const std::size_t from = transcript_.size();
+    auto line = waitFor(pred, timeout);
+    if (!line)
+        ADD_FAILURE() << "no line " << what << " within " << timeout.count()
+                      << " ms; lines read meanwhile:" << linesText(transcript_, from);
+    return line;
+}
+
 bool EngineProcess::expectLine(const std::string& text, Duration timeout) {
-    std::size_t from = transcript_.size();
-    if (waitFor([&](const std::string& l) { return l == text; }, timeout)) return true;
-    ADD_FAILURE() << "no line \"" << text << "\" within " << timeout.count()
-                  << " ms; lines read meanwhile:" << linesText(transcript_, from);
-    return false;
+    return expect([&](auto& l) { return l == text; }, "\"" + text + "\"", timeout).has_value();
 }
 
 std::optional<std::string> EngineProcess::expectPrefix(const std::string& prefix,
                                                        Duration timeout) {
-    std::size_t from = transcript_.size();
-    auto line = waitForPrefix(prefix, timeout);
-    if (!line)
-        ADD_FAILURE() << "no line starting \"" << prefix << "\" within " << timeout.count()
-                      << " ms; lines read meanwhile:" << linesText(transcript_, from);
-    return line;
+    return expect([&](auto& l) { return l.rfind(prefix, 0) == 0; }, "starting \"" + prefix + "\"",
+                  timeout);
 }
 
 Lines EngineProcess::takeLines() {
@@ -204,7 +207,7 @@ void EngineProcess::killFrontEnd() {
     if (pid_ > 0) kill(pid_, SIGKILL);
 }
 
-Engine::Engine(const std::map<std::string, std::string>& files, long fileSizeLimit) {
+Engine::Engine(const Files& files, long fileSizeLimit) {
     for (const auto& [name, text] : files) dir.write(name, text);
     p = std::make_unique<EngineProcess>(dir.path(), std::vector<std::string>{}, fileSizeLimit);
     p->expectLine("Choose mode: Type xboard or uci");
@@ -327,11 +330,12 @@ Lines withPrefix(const Lines& lines, const std::string& prefix) {
 }
 
 Lines withoutTimes(const Lines& lines) {
-    static const std::regex uci("(time|nps) \\d+"), xboard("^( *\\d+  -?\\d+  )\\d+  ");
+    static const std::regex uci("(time |nps |time=|speed=)\\d+"),
+        xboard("^( *\\d+  -?\\d+  )\\d+  ");
     Lines out;
     for (const std::string& l : lines)
         if (l.rfind(" average speed=", 0) != 0)
-            out.push_back(std::regex_replace(std::regex_replace(l, uci, "$1 _"), xboard, "$1_  "));
+            out.push_back(std::regex_replace(std::regex_replace(l, uci, "$1_"), xboard, "$1_  "));
     return out;
 }
 

@@ -19,6 +19,7 @@ namespace testing_engine {
 using namespace std::chrono_literals;
 using Duration = std::chrono::milliseconds;
 using Lines = std::vector<std::string>;
+using Files = std::map<std::string, std::string>; // name -> text
 
 // A temporary directory, removed with its content at destruction.
 class ScratchDir {
@@ -72,6 +73,8 @@ class EngineProcess {
     void killFrontEnd(); // SIGKILL to the front end only
 
   private:
+    std::optional<std::string> expect(const std::function<bool(const std::string&)>& pred,
+                                      const std::string& what, Duration timeout);
     pid_t pid_ = -1;
     int toEngine_ = -1, fromEngine_ = -1;
     bool exited_ = false, outputEnded_ = false;
@@ -84,7 +87,7 @@ class EngineProcess {
 // file "tarvok init.ini", books, tables) are written before it starts.
 class Engine {
   public:
-    explicit Engine(const std::map<std::string, std::string>& files = {}, long fileSizeLimit = 0);
+    explicit Engine(const Files& files = {}, long fileSizeLimit = 0);
     // Shorthand: the settings file's text.
     explicit Engine(const std::string& settings);
     EngineProcess* operator->() { return p.get(); }
@@ -128,7 +131,8 @@ void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout 
 // The lines that start with prefix.
 Lines withPrefix(const Lines& lines, const std::string& prefix);
 // A search's output with what the clock decides blanked: the times and
-// speeds of thinking lines (both protocols) and the report's speed line.
+// speeds of thinking lines (both protocols) and of benchmarks, and the
+// report's speed line.
 Lines withoutTimes(const Lines& lines);
 
 } // namespace testing_engine

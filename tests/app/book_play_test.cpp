@@ -43,15 +43,15 @@ class BookEngine : public Engine {
 TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAndAnalysisSearches) {
     BookEngine e("pref:book-path=t.ctg\n");
     e.xboard();
-    for (const char* c : {"new", "st 1"}) e->send(c);
+    e.send({"new", "st 1"});
     EXPECT_EQ(e.answer("go", "move "), "a2a3");
-    for (const char* c : {"new", "force", "e2e4"}) e->send(c);
+    e.send({"new", "force", "e2e4"});
     EXPECT_EQ(e.answer("go", "move "), "a7a6");
     EXPECT_EQ(e.probes(), 2u);
     // Out of the book, and in analysis, a search answers.
-    for (const char* c : {"force", "sd 3", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"}) e->send(c);
+    e.send({"force", "sd 3", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});
     EXPECT_EQ(e.answer("go", "move "), "e2e4");
-    for (const char* c : {"force", "new", "post"}) e->send(c);
+    e.send({"force", "new", "post"});
     e.until("analyze", " 1  ");
     e->send("exit");
     EXPECT_EQ(withPrefix(e.sync(), "move "), Lines{});
@@ -60,7 +60,7 @@ TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAndAnalysisSearches) {
 
     BookEngine off("pref:book-path=t.ctg\npref:enable_BOOK=0\n");
     off.xboard();
-    for (const char* c : {"new", "sd 3"}) off->send(c);
+    off.send({"new", "sd 3"});
     EXPECT_EQ(off.answer("go", "move "), "e2e4");
     EXPECT_EQ(off.probes(), 0u);
 }
@@ -73,12 +73,10 @@ TEST(BookPlay, UciPlaysTheBookMoveAndNeverInInfiniteOrPonderSearches) {
     EXPECT_EQ(withPrefix(e->transcript(), "info string probe TarvokBook: t.ctg").size(), 1u);
     e->send("position startpos moves e2e4");
     EXPECT_EQ(e.answer("go movetime 1000"), "a7a6");
-    e->send("position startpos");
-    e->send("go infinite");
+    e.send({"position startpos", "go infinite"});
     e->expectPrefix("info depth 3");
     EXPECT_NE(e.answer("stop"), "a2a3");
-    e->send("setoption name Ponder value true");
-    e->send("go ponder");
+    e.send({"setoption name Ponder value true", "go ponder"});
     e.sync();
     EXPECT_NE(e.answer("stop"), "a2a3");
     e->send("setoption name OwnBook value false");
@@ -86,14 +84,7 @@ TEST(BookPlay, UciPlaysTheBookMoveAndNeverInInfiniteOrPonderSearches) {
     e.quit();
 }
 
-TEST(BookPlay, AMissingIndexOrAnIllegalStoredMoveSearches) {
-    BookEngine e("");
-    std::remove(e.dir.file("t.cto").c_str());
-    e.uci({"setoption name BookPath value t.ctg"});
-    e->send("position startpos");
-    EXPECT_EQ(e.answer("go depth 3"), "e2e4");
-    EXPECT_EQ(e.probes(), 0u);
-
+TEST(BookPlay, AnIllegalStoredMoveSearches) {
     // The start position holding c1d2 (code 0x2E, B1 +1/+1): on its own pawn.
     BookEngine i("pref:book-path=i.ctg\n");
     BookBoard start;
@@ -105,7 +96,7 @@ TEST(BookPlay, AMissingIndexOrAnIllegalStoredMoveSearches) {
     w.addRawEntry(entry);
     ASSERT_TRUE(w.write(i.dir.file("i.ctg")));
     i.xboard();
-    for (const char* c : {"new", "sd 3"}) i->send(c);
+    i.send({"new", "sd 3"});
     EXPECT_EQ(i.answer("go", "move "), "e2e4");
     EXPECT_EQ(withPrefix(i->transcript(), "probe TarvokBook: i.ctg").size(), 1u);
 }
@@ -126,8 +117,7 @@ TEST(BookPlay, TheShippedBookAnswersFromAFreshDirectory) {
     }
     Engine e;
     e.uci();
-    e->send("position startpos");
-    e->send("go movetime 2000");
+    e.send({"position startpos", "go movetime 2000"});
     e->expectLine("info string probe TarvokBook: bookTarvok.ctg");
     auto best = e->expectPrefix("bestmove ", 1000ms); // no search: at once
     EXPECT_TRUE(best && stored.count(best->substr(9))) << best.value_or("");

@@ -1,15 +1,17 @@
 // The engine as a set of processes: the binary's roles, the process count,
 // every way it ends (nothing left in /dev/shm or the process table), search
-// processes that are slow, stopped or killed, a table that does not fit,
-// tablebase files, and two engines that must never meet.
+// processes that are slow, stopped or killed, slaves that must not search
+// side by side, a table that does not fit and tablebase files.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <tuple>
+#include <unistd.h>
 
 #include "app/identity.h"
 #include "engine_driver.h"
@@ -92,13 +94,10 @@ TEST(Processes, CountFromTheSettingsFileAndEveryEndLeavesNothing) {
         } else if (c.uci) {
             EXPECT_EQ(withPrefix(e.uci({"setoption name number_of_processors value 2"}), "Using "),
                       Lines{c.using_});
-            e->send("position startpos");
-            e->send("go infinite");
+            e.send({"position startpos", "go infinite"});
         } else {
             EXPECT_EQ(withPrefix(e.xboard(), "Using "), Lines{c.using_});
-            e->send("new");
-            e->send(c.end == Quit ? "st 1" : "st 100");
-            e->send(c.end == Quit ? "e2e4" : "go");
+            e.send({"new", c.end == Quit ? "st 1" : "st 100", c.end == Quit ? "e2e4" : "go"});
         }
         expectProcessesIn(e.dir.path(), c.processes);
         if (c.end == Quit) {
@@ -126,8 +125,7 @@ pid_t buildAndStopController(Engine& e, const std::string& line) {
 TEST(Processes, StoppedControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     Engine e;
     e.until("uci", "uciok");
-    e->send("setoption name number_of_processors value 1");
-    e->send("setoption name Hash value 1");
+    e.send({"setoption name number_of_processors value 1", "setoption name Hash value 1"});
     pid_t controller = buildAndStopController(e, "isready");
     ASSERT_GT(controller, 0);
     // The front end goes on once the stopped process makes no progress, and
@@ -135,8 +133,7 @@ TEST(Processes, StoppedControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     e->expectLine("readyok", 6000ms);
     EXPECT_NE(sharedObjectsOf(e->pid()), Lines{});
     e->send("setoption name OwnBook value false"); // the stopped controller must search
-    e->send("position startpos moves e2e4");
-    e->send("go depth 3");
+    e.send({"position startpos moves e2e4", "go depth 3"});
     EXPECT_FALSE(e->waitForPrefix("bestmove", 500ms));
     kill(controller, SIGCONT); // it attaches and answers the waiting search
     e->expectPrefix("bestmove");
@@ -170,13 +167,10 @@ TEST(Processes, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         const std::string answer = uci ? "bestmove " : "move ";
         if (uci) {
             e.uci({"setoption name OwnBook value false"});
-            e->send("position startpos");
-            e->send("go movetime 800");
+            e.send({"position startpos", "go movetime 800"});
         } else {
             e.xboard();
-            e->send("new");
-            e->send("st 1");
-            e->send("go");
+            e.send({"new", "st 1", "go"});
         }
         e->expectPrefix("===========time next move");
         pid_t first = searchProcessIn(e.dir.path(), 0);
@@ -250,29 +244,6 @@ TEST(Processes, SearchProcessesRunWithTheirFrontEndsOptions) {
     e.quit();
 }
 
-// Two engines play different openings at the same time; each answers its
-// own game once per move and never sees the other's.
-TEST(Processes, TwoEnginesPlayAtOnceWithoutMeeting) {
-    Engine a("pref:enable_BOOK=0\n"), b("pref:enable_BOOK=0\n");
-    a.xboard();
-    b.xboard();
-    a->send("sd 4");
-    b->send("sd 4");
-    const std::array<std::pair<const char*, const char*>, 3> moves = {
-        {{"e2e4", "d2d4"}, {"g1f3", "c2c4"}, {"f1c4", "b1c3"}}};
-    for (const auto& [ma, mb] : moves) {
-        a->send(ma);
-        b->send(mb);
-        a->expectPrefix("move ", 15000ms);
-        b->expectPrefix("move ", 15000ms);
-        EXPECT_EQ(withPrefix(a.sync(), "move ").size(), 1u);
-        EXPECT_EQ(withPrefix(b.sync(), "move ").size(), 1u);
-    }
-    for (Engine* e : {&a, &b}) e->quit();
-    EXPECT_EQ(a->transcriptText().find("3P4"), std::string::npos);  // a never saw d4
-    EXPECT_EQ(b->transcriptText().find("4P3/"), std::string::npos); // b never saw e4
-}
-
 // Tablebases: the start-up lines come once per engine and only with tables,
 // and a broken table file ends the search processes while quit still works.
 TEST(Processes, TablebaseStartUpLinesAndABrokenFile) {
@@ -297,6 +268,101 @@ TEST(Processes, TablebaseStartUpLinesAndABrokenFile) {
     broken->expectLine("*** Unable to read krk.nbw.emd - read error", 10000ms);
     broken->send("quit");
     EXPECT_EQ(broken->waitExit(), 0);
+}
+
+const char* const kMiddleGame = "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12";
+
+// Fields of /proc/<pid>/stat after the command name: [0] the scheduler
+// state ('R' runnable, 'S' asleep), [11] and [12] user and system ticks.
+std::vector<std::string> statOf(pid_t pid) {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(f, line);
+    std::istringstream rest(line.substr(std::min(line.size(), line.rfind(')') + 2)));
+    std::vector<std::string> fields;
+    for (std::string w; rest >> w;) fields.push_back(w);
+    return fields.size() > 12 ? fields : std::vector<std::string>(13, "0");
+}
+
+long cpuMs(pid_t pid) {
+    auto f = statOf(pid);
+    return (std::stol(f[11]) + std::stol(f[12])) * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+std::vector<pid_t> searchProcesses(Engine& e, int from = 0) {
+    std::vector<pid_t> found;
+    for (int n = from; n < 9; ++n)
+        if (pid_t p = searchProcessIn(e.dir.path(), n, 0ms); p > 0) found.push_back(p);
+    return found;
+}
+
+TEST(Processes, WithOneSlaveNoMoreThanOneProcessSearchesAtOnce) {
+    Engine e;
+    e.uci({"setoption name number_of_processors value 1"});
+    expectProcessesIn(e.dir.path(), 3);
+    e->send(std::string("position fen ") + kMiddleGame);
+    std::vector<pid_t> procs = searchProcesses(e);
+    long cpuBefore = 0;
+    for (pid_t p : procs) cpuBefore += cpuMs(p);
+    const auto start = std::chrono::steady_clock::now();
+    e->send("go movetime 2500");
+    // Runnable counts whether or not a processor is free, so the samples hold
+    // on a loaded machine too. Hand-overs make both runnable for a moment;
+    // searching side by side makes it a third of the time or more.
+    int samples = 0, both = 0;
+    for (; std::chrono::steady_clock::now() - start < 2300ms; ++samples) {
+        int running = 0;
+        for (pid_t p : procs) running += statOf(p)[0] == "R";
+        both += running >= 2;
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_LE(both * 5, samples) << both << " of " << samples << " samples had both runnable";
+    e->expectPrefix("bestmove ", 10000ms);
+    const long wall = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+    long cpu = -cpuBefore;
+    for (pid_t p : procs) cpu += cpuMs(p);
+    // A slave that searched beside the driver's own search, or a wait that
+    // spins, would show as up to twice the wall time. 30 ms: clock ticks.
+    EXPECT_LE(cpu, wall * 12 / 10 + 30) << "cpu " << cpu << " ms, wall " << wall << " ms";
+    e.quit();
+}
+
+TEST(Processes, ASlaveKilledMidSearchIsReportedAndAKilledFrontEndLeavesNothing) {
+    Engine e;
+    e.uci({"setoption name number_of_processors value 2"});
+    expectProcessesIn(e.dir.path(), 4);
+    e.send({std::string("position fen ") + kMiddleGame, "go infinite"});
+    e->expectPrefix("info depth 8", 20000ms);
+    // The slave that burns CPU, i.e. searches a part of a block.
+    pid_t victim = -1;
+    for (int attempt = 0; attempt < 20 && victim < 0; ++attempt) {
+        std::vector<pid_t> slaves = searchProcesses(e, 1);
+        std::vector<long> before;
+        for (pid_t p : slaves) before.push_back(cpuMs(p));
+        std::this_thread::sleep_for(300ms);
+        for (std::size_t i = 0, most = 0; i < slaves.size(); ++i)
+            if (std::size_t used = cpuMs(slaves[i]) - before[i]; used > most) {
+                most = used;
+                victim = slaves[i];
+            }
+    }
+    ASSERT_GT(victim, 0) << "no slave was searching";
+    const int number = victim == searchProcessIn(e.dir.path(), 1, 0ms) ? 1 : 2;
+    kill(victim, SIGKILL);
+    e->expectLine("info string search process " + std::to_string(number) + " died", 8000ms);
+    e->send("stop");
+    e->expectPrefix("bestmove ", 8000ms);
+    // The next search runs with the slave that is left.
+    e.until("go depth 9", "bestmove ", 30000ms);
+    EXPECT_EQ(withPrefix(e->transcript(), "Timeout sbNum"), Lines{});
+    EXPECT_EQ(withPrefix(e->transcript(), "ERROR"), Lines{});
+    // The front end killed in the middle of a split leaves nothing behind.
+    e.until("go infinite", "info depth 9", 20000ms);
+    e->killFrontEnd();
+    EXPECT_EQ(e->waitExit(), 128 + SIGKILL);
+    expectNothingLeft(e.dir.path(), e->pid());
 }
 
 } // namespace

@@ -121,8 +121,7 @@ TEST(Uci, RefusedInputKeepsTheGameAndPromotionIsLowerCase) {
                              "position", "position fen", "position fen ", "position startpos moves",
                              "position startpos moves e2e4 zz", "setoption name Hash value 1"})
         e->send(junk);
-    e->send(std::string(20000, 'x'));
-    e->send("stop");
+    e.send({std::string(20000, 'x'), "stop"});
     e.sync(20000ms);
     e.quit();
 }
@@ -132,28 +131,21 @@ TEST(Uci, RefusedInputKeepsTheGameAndPromotionIsLowerCase) {
 TEST(Uci, EveryGoGetsExactlyOneBestmove) {
     Engine e;
     e.uci();
-    e->send("position startpos moves e2e4 e7e5");
-    e->send("go infinite");
-    e->send("isready");
+    e.send({"position startpos moves e2e4 e7e5", "go infinite", "isready"});
     EXPECT_EQ(e->waitFor([](auto& l) { return l == "readyok" || l.rfind("bestmove", 0) == 0; }),
               "readyok");
     e->drain(300ms);
     e->send("stop");
     e->expectPrefix("bestmove ", 3000ms);
     for (const std::string next : {"position startpos", "ucinewgame", "isready", "go infinite"}) {
-        e->send("position startpos moves e2e4");
-        e->send("go infinite");
-        e->send("stop");
-        e->send(next);
-        e->send("stop");
+        e.send({"position startpos moves e2e4", "go infinite", "stop", next, "stop"});
         if (next == "isready") e->expectLine("readyok");
         e.sync();
     }
     // Many go/stop pairs sent without waiting.
     e->send("position startpos");
     for (int i = 0; i < 100; ++i) {
-        e->send("go movetime 60000");
-        e->send("stop");
+        e.send({"go movetime 60000", "stop"});
     }
     e.sync(10000ms);
     e->send("go infinite");
@@ -176,15 +168,14 @@ TEST(Uci, PonderPonderhitAndStop) {
     e->send("position startpos moves e2e4");
     EXPECT_EQ(e.until("go depth 3", "bestmove ").back(), "bestmove e7e5 ponder b1c3");
     // go ponder prints nothing until the GUI says ponderhit.
-    e->send("position startpos moves e2e4 e7e5 g1f3");
-    e->send("go ponder wtime 2000 btime 2000");
+    e.send({"position startpos moves e2e4 e7e5 g1f3", "go ponder wtime 2000 btime 2000"});
     EXPECT_FALSE(e->waitForPrefix("bestmove", 500ms));
     e->send("ponderhit");
     e->expectPrefix("bestmove ");
     // stop ends a ponder search at once, also straight after go ponder.
     for (auto wait : {0ms, 300ms}) {
-        e->send("position startpos moves e2e4 e7e5 g1f3 b8c6");
-        e->send("go ponder wtime 60000 btime 60000");
+        e.send(
+            {"position startpos moves e2e4 e7e5 g1f3 b8c6", "go ponder wtime 60000 btime 60000"});
         e->drain(wait);
         e->send("stop");
         auto best = e->expectPrefix("bestmove ", 3000ms);
@@ -195,8 +186,7 @@ TEST(Uci, PonderPonderhitAndStop) {
     // a move), a hit plays at once, and the board after the move is shown.
     e->send("position startpos");
     e.until("go movetime 100", "bestmove ");
-    e->send("position startpos moves e2e4 e7e5");
-    e->send("go ponder");
+    e.send({"position startpos moves e2e4 e7e5", "go ponder"});
     e->drain(400ms);
     Lines lines = e.until("ponderhit", "bestmove ");
     ASSERT_GE(lines.size(), 2u);

@@ -30,8 +30,7 @@ bool isThinkingLine(const std::string& l) {
 
 TEST(Xboard, FeaturesUnknownCommandsNumbersAndTheSettingsEcho) {
     Engine e("pref:printToScreen=1\npref:VALPAWN=-5\npref:VALQUEEN=999999\npref:VALROOK=0x10\n");
-    e->send("xboard");
-    e->send("protover 2");
+    e.send({"xboard", "protover 2"});
     Lines lines = e.sync(20000ms);
     EXPECT_EQ(withPrefix(lines, "feature"),
               (Lines{"feature done=0", "feature myname=\"Tarvok_v8.05 (32 bit)\"",
@@ -59,8 +58,7 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
         return lastFen(e.sync());
     };
     EXPECT_EQ(fenAfter("new"), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
-    e->send("force");
-    e->send("e2e4");
+    e.send({"force", "e2e4"});
     EXPECT_EQ(
         e.sync(),
         (Lines{"", "r n b q k b n r ", "p p p p p p p p ", ". . . . . . . . ", ". . . . . . . . ",
@@ -82,9 +80,8 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
     EXPECT_EQ(fenAfter("undo"), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
     EXPECT_EQ(fenAfter("undo"), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
     // Refusals leave the game as it was.
-    for (const char* c : {"undo", "e2e5", "setboard 8/8/8/8/8/8/8/K7 w - - 0 1",
-                          "setboard rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNP w KQkq - 0 1"})
-        e->send(c);
+    e.send({"undo", "e2e5", "setboard 8/8/8/8/8/8/8/K7 w - - 0 1",
+            "setboard rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNP w KQkq - 0 1"});
     EXPECT_EQ(e.sync(),
               (Lines{"Cannot undo!", "Error (ambiguous move): e2e5", "",
                      "Error (illegal position): 8/8/8/8/8/8/8/K7 w - - 0 1",
@@ -97,8 +94,7 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
     EXPECT_EQ(fenAfter("setboard " + kpk), kpk);
     e->send("black");
     EXPECT_EQ(fenAfter("e8d8"), "3k4/8/8/8/8/8/4P3/4K3 w - - 1 1");
-    e->send("black");
-    e->send("e2e3");
+    e.send({"black", "e2e3"});
     EXPECT_EQ(e.sync(), (Lines{"Error (ambiguous move): e2e3", ""}));
     EXPECT_EQ(fenAfter("d8e8"), "4k3/8/8/8/8/8/4P3/4K3 w - - 2 2");
     e->send("white");
@@ -106,8 +102,7 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
 
     // Clocks and levels: the budget of the next move.
     auto budget = [&](const Lines& commands) {
-        e->send("force");
-        e->send("setboard " + kpk);
+        e.send({"force", "setboard " + kpk});
         for (const std::string& c : commands) e->send(c);
         e->send("go");
         auto line = e->expectPrefix("===========time next move: ");
@@ -125,9 +120,7 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
               (Lines{"moves=40 starttime=300000 inc=0", "moves=0 starttime=120000 inc=3000"}));
 
     // The engine's promotion is upper case.
-    e->send("force");
-    e->send("setboard 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
-    e->send("sd 3");
+    e.send({"force", "setboard 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "sd 3"});
     EXPECT_EQ(e.until("go", "move ").back(), "move a7b8Q");
 
     // Junk of every kind, one command a line: the engine answers after it.
@@ -135,8 +128,7 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
                              "sd 99999999999", "ping", "setboard", "setboard ", "a1", "h8h9",
                              "e7e8K", "time 99999999999", "level 0 99999999999 99999999999"})
         e->send(junk);
-    e->send(std::string(20000, 'x'));
-    e->send("force");
+    e.send({std::string(20000, 'x'), "force"});
     e.sync(20000ms);
     e.quit();
 }
@@ -146,22 +138,16 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
     Engine e("pref:enable_BOOK=0\n");
     e.xboard();
     // White mates in one: self-play makes that move and stops at the mate.
-    e->send("force");
-    e->send("setboard 7k/5Q2/6K1/8/8/8/8/8 w - - 0 1");
-    e->send("auto");
+    e.send({"force", "setboard 7k/5Q2/6K1/8/8/8/8/8 w - - 0 1", "auto"});
     e->expectLine("1-0 {white mates}");
     EXPECT_EQ(withPrefix(e->drain(), "move "), Lines{"move f7g7"});
     // The hint is the reply the table expects to the engine's move.
-    e->send("new");
-    e->send("force");
-    e->send("sd 3");
+    e.send({"new", "force", "sd 3"});
     e.until("go", "move ");
     EXPECT_EQ(e.until("hint", "hint: ").back(), "hint: e7e5");
 
     // "?" ends a self-play move, force ends self-play, new starts over.
-    e->send("new");
-    e->send("sd 63");
-    e->send("nopost");
+    e.send({"new", "sd 63", "nopost"});
     e.until("auto", "move ");
     e->send("?");
     e->expectPrefix("move ", 3000ms);
@@ -170,18 +156,13 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
     e.sync();
     EXPECT_EQ(withPrefix(e->drain(1500ms), "move "), Lines{}) << "self-play after force";
     e.until("auto", "move ", 3000ms);
-    e->send("new");
-    e->send("post");
-    e->send("e2e4");
+    e.send({"new", "post", "e2e4"});
     e->expectLine("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 3000ms);
 
     // Pondered longer than 80 % of the budget, the hit plays at once; after a
     // miss the engine searches afresh.
     for (bool hit : {true, false}) {
-        e->send("force");
-        e->send("new");
-        e->send("hard");
-        e->send("st 1");
+        e.send({"force", "new", "hard", "st 1"});
         e.until("e2e4", "move ", 10000ms);
         auto start = e->expectPrefix(kPrompt + " moveGuess=");
         ASSERT_TRUE(start);
@@ -197,8 +178,7 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
     }
 
     // Analysis follows the moves and undo, and exit ends it.
-    e->send("force");
-    e->send("new");
+    e.send({"force", "new"});
     e.until("analyze", kPrompt);
     e.until("e2e4", kPrompt);
     e.until("undo", kPrompt);
@@ -206,10 +186,7 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
     e.sync();
     EXPECT_EQ(e->drain(500ms), Lines{}) << "analysis after exit";
     // playother: the engine takes the side not on move; "?" moves now.
-    e->send("e2e4");
-    e->send("st 60");
-    e->send("playother");
-    e->send("e7e5");
+    e.send({"e2e4", "st 60", "playother", "e7e5"});
     e->drain(300ms);
     auto move = e.until("?", "move ", 3000ms);
     EXPECT_TRUE(std::regex_match(move.back(), std::regex("move [a-h][1-4][a-h][1-8]")))

@@ -29,6 +29,18 @@ int remainingMs(Clock::time_point deadline) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Polls pred until it holds or timeout passes; whether it held.
+bool waitUntil(const std::function<bool()>& pred, Duration timeout) {
+    for (auto deadline = Clock::now() + timeout; !pred(); std::this_thread::sleep_for(20ms))
+        if (remainingMs(deadline) == 0) return false;
+    return true;
+}
+
 std::string linesText(const Lines& lines, std::size_t from = 0) {
     std::string text;
     for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
@@ -53,8 +65,7 @@ void ScratchDir::write(const std::string& name, const std::string& text) const {
 }
 
 std::string ScratchDir::read(const std::string& name) const {
-    std::ifstream in(file(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return fileText(file(name));
 }
 
 std::string engineBinary() {
@@ -216,16 +227,19 @@ Engine::Engine(const Files& files, long fileSizeLimit) {
 
 Engine::Engine(const std::string& settings) : Engine({{"tarvok init.ini", settings}}) {}
 
+void Engine::send(const Lines& commands) {
+    for (const std::string& c : commands) p->send(c);
+}
+
 Lines Engine::xboard() {
-    p->send("xboard");
-    p->send("protover 2");
+    send({"xboard", "protover 2"});
     return sync(20000ms);
 }
 
 Lines Engine::uci(const Lines& options) {
     uci_ = true;
     p->send("uci");
-    for (const std::string& o : options) p->send(o);
+    send(options);
     return sync(20000ms);
 }
 
@@ -263,10 +277,8 @@ std::vector<pid_t> processesIn(const std::string& dir) {
         if (*end != 0 || pid <= 0 || std::filesystem::read_symlink(base + "/cwd", ec) != want)
             continue;
         // A zombie has given up its resources; it only waits for its parent.
-        std::ifstream stat(base + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        std::size_t close = line.rfind(')');
+        const std::string line = fileText(base + "/stat");
+        const std::size_t close = line.rfind(')');
         if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z')
             found.push_back(static_cast<pid_t>(pid));
     }
@@ -275,19 +287,15 @@ std::vector<pid_t> processesIn(const std::string& dir) {
 }
 
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout) {
-    auto deadline = Clock::now() + timeout;
-    const std::string wanted = std::to_string(number) + '\0';
-    do {
+    const std::string wanted = std::to_string(number) + '\0'; // its one argument
+    for (auto deadline = Clock::now() + timeout;; std::this_thread::sleep_for(1ms)) {
         for (pid_t pid : processesIn(dir)) {
-            std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
-            std::string args((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-            std::size_t end = args.find('\0');
-            if (end != std::string::npos && args.compare(end + 1, std::string::npos, wanted) == 0)
+            const std::string args = fileText("/proc/" + std::to_string(pid) + "/cmdline");
+            if (args.find('\0') + 1 + wanted.size() == args.size() && args.ends_with(wanted))
                 return pid;
         }
-    } while (remainingMs(deadline) > 0);
-    return -1;
+        if (remainingMs(deadline) == 0) return -1;
+    }
 }
 
 Lines sharedObjectsOf(pid_t frontEnd) {
@@ -307,17 +315,12 @@ Lines sharedObjectsOf(pid_t frontEnd) {
 }
 
 void expectProcessesIn(const std::string& dir, std::size_t count) {
-    auto deadline = Clock::now() + 10s;
-    while (processesIn(dir).size() < count && remainingMs(deadline) > 0)
-        std::this_thread::sleep_for(20ms);
+    waitUntil([&] { return processesIn(dir).size() >= count; }, 10s);
     EXPECT_EQ(processesIn(dir).size(), count) << "processes of the engine in " << dir;
 }
 
 void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout) {
-    auto deadline = Clock::now() + timeout;
-    while (!processesIn(dir).empty() && remainingMs(deadline) > 0)
-        std::this_thread::sleep_for(50ms);
-    EXPECT_TRUE(processesIn(dir).empty())
+    EXPECT_TRUE(waitUntil([&] { return processesIn(dir).empty(); }, timeout))
         << processesIn(dir).size() << " processes left in " << dir;
     EXPECT_EQ(sharedObjectsOf(frontEnd), Lines{}) << "objects left in /dev/shm";
 }

@@ -40,8 +40,7 @@ std::string engineBinary();
 
 class EngineProcess {
   public:
-    // Starts the program in dir. A nonzero fileSizeLimit (bytes) limits the
-    // files and shared-memory objects it can make, as a small /dev/shm would.
+    // Starts the program in dir; a nonzero fileSizeLimit (bytes) acts as a small /dev/shm.
     explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {},
                            long fileSizeLimit = 0, const std::string& program = engineBinary());
     ~EngineProcess();
@@ -51,24 +50,20 @@ class EngineProcess {
     pid_t pid() const { return pid_; }
     void send(const std::string& line); // the text and a line end
     void closeInput();
-    // The next output line without its line end; nullopt on time-out or end
-    // of output. Every line read is kept in transcript().
+    // The next output line (kept in transcript()); nullopt on time-out or end of output.
     std::optional<std::string> readLine(Duration timeout = 5000ms);
     // Reads lines until one satisfies pred; nullopt on time-out.
     std::optional<std::string> waitFor(const std::function<bool(const std::string&)>& pred,
                                        Duration timeout = 5000ms);
     std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms);
-    // As above, but on time-out the test fails with what was awaited and
-    // the lines that came meanwhile.
+    // As above, but a time-out fails the test with what was awaited and what came.
     bool expectLine(const std::string& text, Duration timeout = 5000ms);
     std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms);
-    // Lines read since the last call (or the start).
-    Lines takeLines();
-    // Reads whatever arrives within the given quiet time (at most 5 s in all).
-    Lines drain(Duration quiet = 300ms);
+    Lines takeLines();                   // the lines read since the last call
+    Lines drain(Duration quiet = 300ms); // reads until quiet (at most 5 s), then takes
     const Lines& transcript() const { return transcript_; }
     std::string transcriptText() const;
-    // The exit status (128 + signal when killed), or nullopt on time-out.
+    // The exit status (128 + signal when killed); nullopt on time-out.
     std::optional<int> waitExit(Duration timeout = 10000ms);
     void killFrontEnd(); // SIGKILL to the front end only
 
@@ -88,23 +83,20 @@ class EngineProcess {
 class Engine {
   public:
     explicit Engine(const Files& files = {}, long fileSizeLimit = 0);
-    // Shorthand: the settings file's text.
-    explicit Engine(const std::string& settings);
+    explicit Engine(const std::string& settings); // the text of "tarvok init.ini"
     EngineProcess* operator->() { return p.get(); }
     EngineProcess& operator*() { return *p; }
+    void send(const Lines& commands); // one line each
 
     // The protocol chosen and its handshake answered; returns its lines.
     Lines xboard();
     Lines uci(const Lines& options = {});
-    // Waits until every line the commands sent so far caused has come
-    // (ping/pong, or isready/readyok in UCI) and returns the lines since the
-    // last take, without the answer itself.
+    // Waits (ping/pong, UCI: isready/readyok) until every line the commands
+    // sent so far caused has come; the lines since the last take, without it.
     Lines sync(Duration timeout = 5000ms);
-    // Sends command and returns the lines up to the first that starts with
-    // prefix (included); fails the test when none comes in time.
+    // Sends command; the lines up to the first starting with prefix (or a failure).
     Lines until(const std::string& command, const std::string& prefix, Duration timeout = 5000ms);
-    // quit ends the engine with status 0 and leaves nothing behind.
-    void quit();
+    void quit(); // which ends the engine with status 0, leaving nothing behind
 
     ScratchDir dir;
     std::unique_ptr<EngineProcess> p;
@@ -114,25 +106,21 @@ class Engine {
     int pings_ = 0;
 };
 
-// Process ids of running processes whose working directory is dir (the
-// front end's search processes inherit it).
+// Running processes whose working directory is dir (as the engine's search processes').
 std::vector<pid_t> processesIn(const std::string& dir);
-// The search process `number` of the engine running in dir, polled for up
-// to timeout; -1 if none.
+// The search process `number` of the engine in dir, polled for up to timeout; -1 if none.
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout = 5000ms);
 // Names in /dev/shm that belong to the engine instance of the given front end.
 Lines sharedObjectsOf(pid_t frontEnd);
 // Fails the test unless count processes run in dir within 10 s.
 void expectProcessesIn(const std::string& dir, std::size_t count);
-// Fails the test if processes still run in dir after timeout, or if the
-// engine instance of frontEnd left objects in /dev/shm.
+// Fails the test if processes run in dir after timeout or frontEnd's objects are left.
 void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout = 10000ms);
 
 // The lines that start with prefix.
 Lines withPrefix(const Lines& lines, const std::string& prefix);
-// A search's output with what the clock decides blanked: the times and
-// speeds of thinking lines (both protocols) and of benchmarks, and the
-// report's speed line.
+// Output with what the clock decides blanked: the times and speeds of thinking lines
+// (both protocols) and benchmarks; the report's speed line dropped.
 Lines withoutTimes(const Lines& lines);
 
 } // namespace testing_engine

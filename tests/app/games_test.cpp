@@ -4,11 +4,7 @@
 // tarvok (an illegal move, a loss on time, a crash) fails the test.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <regex>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 #include "engine_driver.h"
 
@@ -18,42 +14,22 @@ using namespace testing_engine;
 
 // Plays one game under xboard in a fresh folder (also the engines' folder)
 // with tarvok as the first (White) or second program; returns the PGN.
-std::string playMatch(bool tarvokFirst, bool uci, const Lines& timeControl,
+std::string playMatch(bool tarvokFirst, bool uci, const std::string& timeControl,
                       const std::string& startFen = "") {
     ScratchDir dir;
     // xboard rewrites ~/.xboardrc at exit unless told not to; a file saved by
     // one match can keep the next from starting its engines.
-    Lines args = {"xvfb-run",
-                  "-a",
-                  "xboard",
-                  "-saveSettingsOnExit",
-                  "false",
-                  "-noGUI",
-                  "-xexit",
-                  "-ponderNextMove",
-                  "false",
-                  "-autoCallFlag",
-                  "true",
-                  "-matchGames",
-                  "1",
-                  tarvokFirst ? "-fcp" : "-scp",
-                  engineBinary(),
-                  tarvokFirst ? "-scp" : "-fcp",
-                  "fairymax",
-                  "-fd",
-                  dir.path(),
-                  "-sd",
-                  dir.path(),
-                  "-saveGameFile",
-                  dir.file("games.pgn")};
-    if (uci) args.push_back(tarvokFirst ? "-fUCI" : "-sUCI");
-    args.insert(args.end(), timeControl.begin(), timeControl.end());
+    std::string command = "PATH=$PATH:/usr/games exec xvfb-run -a xboard -saveSettingsOnExit "
+                          "false -noGUI -xexit -ponderNextMove false -autoCallFlag true "
+                          "-matchGames 1 -fd . -sd . -saveGameFile games.pgn";
+    command += (tarvokFirst ? " -fcp " : " -scp ") + engineBinary() +
+               (tarvokFirst ? " -scp" : " -fcp") + " fairymax";
+    if (uci) command += tarvokFirst ? " -fUCI" : " -sUCI";
+    command += " " + timeControl;
     if (!startFen.empty()) {
         dir.write("start.fen", startFen + "\n");
-        args.insert(args.end(), {"-loadPositionFile", dir.file("start.fen")});
+        command += " -loadPositionFile start.fen";
     }
-    std::string command = "PATH=$PATH:/usr/games exec";
-    for (const std::string& a : args) command += " '" + a + "'";
     EngineProcess x(dir.path(), {"-c", command + " >/dev/null 2>&1"}, 0, "/bin/sh");
     x.closeInput();
     EXPECT_TRUE(x.waitExit(std::chrono::minutes(5))) << "xboard did not end in time";
@@ -85,10 +61,9 @@ bool havePrograms() {
 // case to xboard, lower case to polyglot).
 TEST(SlowRealClientGames, XboardAndUciThroughPolyglot) {
     if (!havePrograms()) GTEST_SKIP() << "xboard, polyglot, fairymax or xvfb-run missing";
-    expectChessResult(playMatch(true, false, {"-tc", "0:05", "-inc", "1"}), true);
+    expectChessResult(playMatch(true, false, "-tc 0:05 -inc 1"), true);
     expectChessResult(
-        playMatch(false, true, {"-mps", "40", "-tc", "0:30"}, "8/1P4k1/8/8/8/8/5Kp1/8 w - - 0 1"),
-        false);
+        playMatch(false, true, "-mps 40 -tc 0:30", "8/1P4k1/8/8/8/8/5Kp1/8 w - - 0 1"), false);
 }
 
 } // namespace

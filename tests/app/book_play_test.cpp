@@ -3,11 +3,6 @@
 // that is off or incomplete, and a stored move that is not legal all search.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <memory>
-#include <set>
-#include <string>
-
 #include "board/tables.h"
 #include "book/book_board.h"
 #include "book/ctg_lookup.h"
@@ -19,159 +14,74 @@ namespace {
 
 using namespace testing_engine;
 
-const char* AFTER_E4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
+const char* kAfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
 
-bool startsWith(const std::string& s, const std::string& p) {
-    return s.rfind(p, 0) == 0;
-}
-
-// Writes dir/t.ctg: the start position with a2a3 and the position after
-// e2e4 with a7a6.
-void writeTestBook(const ScratchDir& dir) {
-    Board b;
-    initBoardTables(nullptr, b);
-    BookWriter w;
-    const Move a2a3 = makeMoveCode(squareOf(0, 1), squareOf(0, 2));
-    const Move a7a6 = makeMoveCode(squareOf(0, 6), squareOf(0, 5));
-    w.addPosition(START_FEN, {a2a3}, {}, 0);
-    w.addPosition(AFTER_E4, {a7a6}, {}, 0);
-    ASSERT_TRUE(w.write(dir.file("t.ctg")));
-}
-
-class BookEngine {
+// An engine whose folder holds t.ctg: a2a3 from the start position, a7a6
+// after e2e4.
+class BookEngine : public Engine {
   public:
-    explicit BookEngine(const std::string& settings = "pref:book-path=t.ctg\n") {
-        writeTestBook(dir);
-        if (!settings.empty()) dir.write("tarvok init.ini", settings);
-        process = std::make_unique<EngineProcess>(dir.path());
-        EXPECT_TRUE(process->waitForPrefix("Choose mode: Type xboard or uci"));
+    explicit BookEngine(const std::string& settings) : Engine(settings) {
+        Board b;
+        initBoardTables(nullptr, b);
+        BookWriter w;
+        w.addPosition(START_FEN, {makeMoveCode(squareOf(0, 1), squareOf(0, 2))}, {}, 0);
+        w.addPosition(kAfterE4, {makeMoveCode(squareOf(0, 6), squareOf(0, 5))}, {}, 0);
+        EXPECT_TRUE(w.write(dir.file("t.ctg")));
     }
-    void startXboard() {
-        process->send("xboard");
-        process->send("protover 2");
-        ASSERT_TRUE(process->waitForPrefix("feature done=1"));
-        process->send("new");
-        process->send("st 1");
-        process->send("ping 1");
-        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "pong 1"; }));
-        process->takeLines();
+    // The move the engine answers the command with (either protocol).
+    std::string answer(const std::string& command, const char* prefix = "bestmove ") {
+        std::string line = until(command, prefix).back();
+        line = line.substr(std::min(line.size(), std::string(prefix).size()));
+        return line.substr(0, line.find(' '));
     }
-    void startUci(const std::vector<std::string>& options) {
-        process->send("uci");
-        for (const std::string& o : options) process->send(o);
-        process->send("isready");
-        ASSERT_TRUE(process->waitFor([](const std::string& l) { return l == "readyok"; }, 20000ms));
-        process->takeLines();
-    }
-    // The move of the next "move " line (xboard).
-    std::string xboardMove() {
-        auto line = process->waitForPrefix("move ", 5000ms);
-        return line ? line->substr(5) : "(no move line within 5 s)";
-    }
-    std::string bestmove(Duration timeout = 5000ms) {
-        auto line = process->waitForPrefix("bestmove ", timeout);
-        return line ? line->substr(9, line->find(' ', 9) - 9) : "(no bestmove within 5 s)";
-    }
-    bool probed() const {
-        for (const std::string& l : process->transcript())
-            if (l.find("probe TarvokBook: ") != std::string::npos) return true;
-        return false;
-    }
-
-    ScratchDir dir;
-    std::unique_ptr<EngineProcess> process;
+    std::size_t probes() { return withPrefix(p->transcript(), "probe TarvokBook: t.ctg").size(); }
 };
 
-TEST(BookPlay, XboardPlaysTheBookMoveForEitherSide) {
-    BookEngine e;
-    e.startXboard();
-    e.process->send("go");
-    EXPECT_EQ(e.xboardMove(), "a2a3");
-    EXPECT_TRUE(e.process->waitFor(
-                    [](const std::string& l) { return l == "probe TarvokBook: t.ctg"; }, 100ms) ||
-                e.probed());
-    e.process->send("new");
-    e.process->send("force");
-    e.process->send("e2e4");
-    e.process->send("go");
-    EXPECT_EQ(e.xboardMove(), "a7a6");
-    // Out of the book: a search answers.
-    e.process->send("force");
-    e.process->send("setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
-    e.process->send("go");
-    EXPECT_NE(e.xboardMove(), "a2a3");
-    e.process->send("quit");
-    EXPECT_EQ(e.process->waitExit(), 0);
-}
+TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAndAnalysisSearches) {
+    BookEngine e("pref:book-path=t.ctg\n");
+    e.xboard();
+    e.send({"new", "st 1"});
+    EXPECT_EQ(e.answer("go", "move "), "a2a3");
+    e.send({"new", "force", "e2e4"});
+    EXPECT_EQ(e.answer("go", "move "), "a7a6");
+    EXPECT_EQ(e.probes(), 2u);
+    // Out of the book, and in analysis, a search answers.
+    e.send({"force", "sd 3", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});
+    EXPECT_EQ(e.answer("go", "move "), "e2e4");
+    e.send({"force", "new", "post"});
+    e.until("analyze", " 1  ");
+    e->send("exit");
+    EXPECT_EQ(withPrefix(e.sync(), "move "), Lines{});
+    EXPECT_EQ(e.probes(), 3u); // the set-up position was looked up, the analysis not
+    e.quit();
 
-TEST(BookPlay, XboardAnalysisAndABookOffSearch) {
-    BookEngine e("pref:book-path=t.ctg\npref:enable_BOOK=0\n");
-    e.startXboard();
-    e.process->send("go");
-    const std::string move = e.xboardMove();
-    EXPECT_NE(move, "a2a3");
-    EXPECT_FALSE(e.probed());
-
-    BookEngine a;
-    a.startXboard();
-    a.process->send("post");
-    a.process->send("analyze");
-    EXPECT_TRUE(a.process->waitFor(
-        [](const std::string& l) {
-            return l.find(" 1 ") != std::string::npos || startsWith(l, " 1");
-        },
-        3000ms));
-    a.process->send("exit");
-    a.process->send("ping 2");
-    EXPECT_TRUE(a.process->waitFor([](const std::string& l) { return l == "pong 2"; }, 3000ms));
-    EXPECT_FALSE(a.probed());
-    for (const std::string& l : a.process->transcript()) EXPECT_FALSE(startsWith(l, "move ")) << l;
+    BookEngine off("pref:book-path=t.ctg\npref:enable_BOOK=0\n");
+    off.xboard();
+    off.send({"new", "sd 3"});
+    EXPECT_EQ(off.answer("go", "move "), "e2e4");
+    EXPECT_EQ(off.probes(), 0u);
 }
 
 TEST(BookPlay, UciPlaysTheBookMoveAndNeverInInfiniteOrPonderSearches) {
     BookEngine e("");
-    e.startUci({"setoption name BookPath value t.ctg"});
-    e.process->send("position startpos");
-    e.process->send("go wtime 60000 btime 60000");
-    EXPECT_EQ(e.bestmove(), "a2a3");
-    bool prefixed = false;
-    for (const std::string& l : e.process->transcript())
-        prefixed |= l == "info string probe TarvokBook: t.ctg";
-    EXPECT_TRUE(prefixed);
-    e.process->send("position startpos moves e2e4");
-    e.process->send("go movetime 1000");
-    EXPECT_EQ(e.bestmove(), "a7a6");
-
-    e.process->takeLines();
-    e.process->send("position startpos");
-    e.process->send("go infinite");
-    EXPECT_TRUE(e.process->waitForPrefix("info depth", 3000ms));
-    e.process->send("stop");
-    EXPECT_NE(e.bestmove(), "a2a3");
-    e.process->send("setoption name Ponder value true");
-    e.process->send("position startpos");
-    e.process->send("go ponder");
-    e.process->send("isready");
-    EXPECT_TRUE(e.process->waitFor([](const std::string& l) { return l == "readyok"; }, 3000ms));
-    e.process->send("stop");
-    EXPECT_NE(e.bestmove(), "a2a3");
-    e.process->send("setoption name OwnBook value false");
-    e.process->send("position startpos");
-    e.process->send("go movetime 300");
-    EXPECT_NE(e.bestmove(), "a2a3");
-    e.process->send("quit");
-    EXPECT_EQ(e.process->waitExit(), 0);
+    e.uci({"setoption name BookPath value t.ctg"});
+    e->send("position startpos");
+    EXPECT_EQ(e.answer("go wtime 60000 btime 60000"), "a2a3");
+    EXPECT_EQ(withPrefix(e->transcript(), "info string probe TarvokBook: t.ctg").size(), 1u);
+    e->send("position startpos moves e2e4");
+    EXPECT_EQ(e.answer("go movetime 1000"), "a7a6");
+    e.send({"position startpos", "go infinite"});
+    e->expectPrefix("info depth 3");
+    EXPECT_NE(e.answer("stop"), "a2a3");
+    e.send({"setoption name Ponder value true", "go ponder"});
+    e.sync();
+    EXPECT_NE(e.answer("stop"), "a2a3");
+    e->send("setoption name OwnBook value false");
+    EXPECT_NE(e.answer("go depth 3"), "a2a3");
+    e.quit();
 }
 
-TEST(BookPlay, AMissingIndexOrAnIllegalStoredMoveSearches) {
-    BookEngine e("");
-    std::remove(e.dir.file("t.cto").c_str());
-    e.startUci({"setoption name BookPath value t.ctg"});
-    e.process->send("position startpos");
-    e.process->send("go movetime 300");
-    EXPECT_NE(e.bestmove(), "a2a3");
-    EXPECT_FALSE(e.probed());
-
+TEST(BookPlay, AnIllegalStoredMoveSearches) {
     // The start position holding c1d2 (code 0x2E, B1 +1/+1): on its own pawn.
     BookEngine i("pref:book-path=i.ctg\n");
     BookBoard start;
@@ -182,45 +92,25 @@ TEST(BookPlay, AMissingIndexOrAnIllegalStoredMoveSearches) {
     BookWriter w;
     w.addRawEntry(entry);
     ASSERT_TRUE(w.write(i.dir.file("i.ctg")));
-    i.startXboard();
-    i.process->send("go");
-    const std::string move = i.xboardMove();
-    EXPECT_NE(move, "c1d2");
-    EXPECT_EQ(move.size(), 4u);
-    EXPECT_TRUE(i.probed());
+    i.xboard();
+    i.send({"new", "sd 3"});
+    EXPECT_EQ(i.answer("go", "move "), "e2e4");
+    EXPECT_EQ(withPrefix(i->transcript(), "probe TarvokBook: i.ctg").size(), 1u);
 }
 
+// The book built with the engine, found by its default name, answers at once
+// (no search) with its best move.
 TEST(BookPlay, TheShippedBookAnswersFromAFreshDirectory) {
-    const std::string shipped = std::string(TARVOK_BINARY_DIR) + "/bookTarvok.ctg";
-    BookBoard start;
-    readFen(START_FEN, start);
-    BookEntry entry{};
-    ASSERT_EQ(findEntry(shipped.c_str(), start, entry), 1) << shipped;
-    ScratchDir dir;
-    EngineProcess p(dir.path());
-    ASSERT_TRUE(p.waitForPrefix("Choose mode: Type xboard or uci"));
-    p.send("uci");
-    p.send("isready");
-    ASSERT_TRUE(p.waitFor([](const std::string& l) { return l == "readyok"; }, 20000ms));
-    p.send("position startpos");
-    p.send("go movetime 2000");
-    auto probe = p.waitForPrefix("info string probe TarvokBook: ", 3000ms);
-    ASSERT_TRUE(probe);
-    EXPECT_EQ(*probe, "info string probe TarvokBook: bookTarvok.ctg");
-    auto best = p.waitForPrefix("bestmove ", 1000ms); // no search: at once
-    ASSERT_TRUE(best);
-    // The move is one the book stores for the start position.
-    std::set<std::string> stored;
-    for (int k = 0; k < entry.moveCount; ++k) {
-        BookMove m;
-        if (!decodeMove(start, entry.moves[2 * k], m)) continue;
-        char text[8];
-        bookMoveText(start, m, text);
-        stored.insert(text);
-    }
-    EXPECT_TRUE(stored.count(best->substr(9))) << *best;
-    p.send("quit");
-    EXPECT_EQ(p.waitExit(), 0);
+    Engine e;
+    e.uci();
+    e->send("position startpos");
+    Lines lines = e.until("go movetime 2000", "bestmove ", 1000ms);
+    EXPECT_EQ(lines,
+              (Lines{"start thinkAndMakeBestMove", "info string probe TarvokBook: bookTarvok.ctg",
+                     "===========time next move: 1850 ms===========", "bestmove e2e4"}));
+    e->send("position startpos moves e2e4");
+    EXPECT_EQ(e.until("go movetime 2000", "bestmove ", 1000ms).back(), "bestmove e7e5");
+    e.quit();
 }
 
 } // namespace

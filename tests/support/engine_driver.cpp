@@ -4,7 +4,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <poll.h>
+#include <regex>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -27,6 +27,24 @@ using Clock = std::chrono::steady_clock;
 int remainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<Duration>(deadline - Clock::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Polls pred until it holds or timeout passes; whether it held.
+bool waitUntil(const std::function<bool()>& pred, Duration timeout) {
+    for (auto deadline = Clock::now() + timeout; !pred(); std::this_thread::sleep_for(20ms))
+        if (remainingMs(deadline) == 0) return false;
+    return true;
+}
+
+std::string linesText(const Lines& lines, std::size_t from = 0) {
+    std::string text;
+    for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
+    return text.empty() ? " (none)" : text;
 }
 
 } // namespace
@@ -47,10 +65,7 @@ void ScratchDir::write(const std::string& name, const std::string& text) const {
 }
 
 std::string ScratchDir::read(const std::string& name) const {
-    std::ifstream in(file(name), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return fileText(file(name));
 }
 
 std::string engineBinary() {
@@ -61,9 +76,7 @@ EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::stri
                              long fileSizeLimit, const std::string& program) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-    const std::string& binary = program;
-    // Nothing buffered may be written twice, by the child as well.
-    std::fflush(nullptr);
+    std::fflush(nullptr); // nothing buffered may be written twice, by the child as well
     pid_ = fork();
     if (pid_ == 0) {
         setpgid(0, 0);
@@ -72,15 +85,12 @@ EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::stri
         int devnull = open("/dev/null", O_WRONLY);
         if (devnull >= 0) dup2(devnull, 2);
         if (chdir(dir.c_str()) != 0) _exit(126);
-        if (fileSizeLimit > 0) {
-            rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
-        }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(binary.c_str()));
+        rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+        if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(binary.c_str(), argv.data());
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     if (pid_ > 0) setpgid(pid_, pid_);
@@ -88,12 +98,11 @@ EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::stri
     close(out[1]);
     toEngine_ = in[1];
     fromEngine_ = out[0];
-    // A GUI that writes to an engine that died must not die of SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN); // writing to an engine that died must not end the test
 }
 
 EngineProcess::~EngineProcess() {
-    if (toEngine_ >= 0) close(toEngine_);
+    closeInput();
     if (pid_ > 0) {
         kill(-pid_, SIGKILL); // the front end's group: search processes too
         if (!exited_) {
@@ -105,10 +114,8 @@ EngineProcess::~EngineProcess() {
 }
 
 void EngineProcess::send(const std::string& line) {
-    if (toEngine_ < 0) return;
-    std::string text = line + "\n";
-    std::size_t done = 0;
-    while (done < text.size()) {
+    const std::string text = line + "\n";
+    for (std::size_t done = 0; toEngine_ >= 0 && done < text.size();) {
         ssize_t n = write(toEngine_, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
@@ -121,53 +128,35 @@ void EngineProcess::closeInput() {
     toEngine_ = -1;
 }
 
-bool EngineProcess::fill(Duration timeout) {
-    if (outputEnded_) return false;
-    pollfd p{fromEngine_, POLLIN, 0};
-    int r = poll(&p, 1, static_cast<int>(timeout.count()));
-    if (r <= 0) return false;
-    char buf[4096];
-    ssize_t n = read(fromEngine_, buf, sizeof buf);
-    if (n <= 0) {
-        outputEnded_ = true;
-        return false;
-    }
-    pending_.append(buf, static_cast<std::size_t>(n));
-    return true;
-}
-
 std::optional<std::string> EngineProcess::readLine(Duration timeout) {
     auto deadline = Clock::now() + timeout;
     for (;;) {
         std::size_t nl = pending_.find('\n');
-        if (nl != std::string::npos) {
+        if (nl != std::string::npos || (outputEnded_ && !pending_.empty())) {
             std::string line = pending_.substr(0, nl);
-            pending_.erase(0, nl + 1);
+            pending_.erase(0, nl == std::string::npos ? nl : nl + 1);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             transcript_.push_back(line);
             return line;
         }
-        if (outputEnded_) {
-            if (pending_.empty()) return std::nullopt;
-            std::string line = std::move(pending_);
-            pending_.clear();
-            transcript_.push_back(line);
-            return line;
-        }
-        int left = remainingMs(deadline);
-        if (left == 0 && !fill(Duration(0))) return std::nullopt;
-        if (left > 0) fill(Duration(left));
+        if (outputEnded_) return std::nullopt;
+        pollfd p{fromEngine_, POLLIN, 0};
+        if (poll(&p, 1, remainingMs(deadline)) <= 0) return std::nullopt;
+        char buf[4096];
+        ssize_t n = read(fromEngine_, buf, sizeof buf);
+        if (n <= 0)
+            outputEnded_ = true;
+        else
+            pending_.append(buf, static_cast<std::size_t>(n));
     }
 }
 
 std::optional<std::string>
 EngineProcess::waitFor(const std::function<bool(const std::string&)>& pred, Duration timeout) {
     auto deadline = Clock::now() + timeout;
-    for (;;) {
-        auto line = readLine(Duration(remainingMs(deadline)));
-        if (!line) return std::nullopt;
+    while (auto line = readLine(Duration(remainingMs(deadline))))
         if (pred(*line)) return line;
-    }
+    return std::nullopt;
 }
 
 std::optional<std::string> EngineProcess::waitForPrefix(const std::string& prefix,
@@ -175,171 +164,182 @@ std::optional<std::string> EngineProcess::waitForPrefix(const std::string& prefi
     return waitFor([&](const std::string& l) { return l.rfind(prefix, 0) == 0; }, timeout);
 }
 
-namespace {
-
-std::string lastLines(const std::vector<std::string>& lines, std::size_t from) {
-    std::string text;
-    for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
-    return text.empty() ? " (none)" : text;
+std::optional<std::string>
+EngineProcess::expect(const std::function<bool(const std::string&)>& pred, const std::string& what,
+                      Duration timeout) {
+    const std::size_t from = transcript_.size();
+    auto line = waitFor(pred, timeout);
+    if (!line)
+        ADD_FAILURE() << "no line " << what << " within " << timeout.count()
+                      << " ms; lines read meanwhile:" << linesText(transcript_, from);
+    return line;
 }
 
-} // namespace
-
 bool EngineProcess::expectLine(const std::string& text, Duration timeout) {
-    std::size_t from = transcript_.size();
-    if (waitFor([&](const std::string& l) { return l == text; }, timeout)) return true;
-    ADD_FAILURE() << "no line \"" << text << "\" within " << timeout.count()
-                  << " ms; lines read meanwhile:" << lastLines(transcript_, from);
-    return false;
+    return expect([&](auto& l) { return l == text; }, "\"" + text + "\"", timeout).has_value();
 }
 
 std::optional<std::string> EngineProcess::expectPrefix(const std::string& prefix,
                                                        Duration timeout) {
-    std::size_t from = transcript_.size();
-    auto line = waitForPrefix(prefix, timeout);
-    if (!line)
-        ADD_FAILURE() << "no line starting \"" << prefix << "\" within " << timeout.count()
-                      << " ms; lines read meanwhile:" << lastLines(transcript_, from);
-    return line;
+    return expect([&](auto& l) { return l.rfind(prefix, 0) == 0; }, "starting \"" + prefix + "\"",
+                  timeout);
 }
 
-std::vector<std::string> EngineProcess::sync(Duration timeout) {
-    const std::string n = std::to_string(++pings_ + 1000);
-    send("ping " + n);
-    expectLine("pong " + n, timeout);
-    std::vector<std::string> lines = takeLines();
-    if (!lines.empty() && lines.back() == "pong " + n) lines.pop_back();
-    return lines;
-}
-
-std::vector<std::string> EngineProcess::takeLines() {
-    std::vector<std::string> lines(transcript_.begin() + static_cast<long>(taken_),
-                                   transcript_.end());
+Lines EngineProcess::takeLines() {
+    Lines lines(transcript_.begin() + static_cast<long>(taken_), transcript_.end());
     taken_ = transcript_.size();
     return lines;
 }
 
-std::vector<std::string> EngineProcess::drain(Duration quiet) {
-    // An engine that never falls silent must not keep the test here.
-    auto deadline = Clock::now() + 5000ms;
+Lines EngineProcess::drain(Duration quiet) {
+    auto deadline = Clock::now() + 5000ms; // an engine that never falls silent
     while (Clock::now() < deadline && readLine(quiet)) {
     }
     return takeLines();
 }
 
 std::string EngineProcess::transcriptText() const {
-    std::string all;
-    for (const std::string& l : transcript_) all += l + "\n";
-    return all;
+    return linesText(transcript_);
 }
 
 std::optional<int> EngineProcess::waitExit(Duration timeout) {
-    if (exited_) return 0;
     auto deadline = Clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
+    for (int status = 0; !exited_; std::this_thread::sleep_for(20ms)) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
             exited_ = true;
-            if (WIFEXITED(status)) return WEXITSTATUS(status);
-            return 128 + WTERMSIG(status);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (remainingMs(deadline) == 0) return std::nullopt;
-        std::this_thread::sleep_for(20ms);
     }
+    return 0;
 }
 
 void EngineProcess::killFrontEnd() {
     if (pid_ > 0) kill(pid_, SIGKILL);
 }
 
+Engine::Engine(const Files& files, long fileSizeLimit) {
+    for (const auto& [name, text] : files) dir.write(name, text);
+    p = std::make_unique<EngineProcess>(dir.path(), std::vector<std::string>{}, fileSizeLimit);
+    p->expectLine("Choose mode: Type xboard or uci");
+    p->takeLines();
+}
+
+Engine::Engine(const std::string& settings) : Engine({{"tarvok init.ini", settings}}) {}
+
+void Engine::send(const Lines& commands) {
+    for (const std::string& c : commands) p->send(c);
+}
+
+Lines Engine::xboard() {
+    send({"xboard", "protover 2"});
+    return sync(20000ms);
+}
+
+Lines Engine::uci(const Lines& options) {
+    uci_ = true;
+    p->send("uci");
+    send(options);
+    return sync(20000ms);
+}
+
+Lines Engine::sync(Duration timeout) {
+    const std::string answer = uci_ ? "readyok" : "pong " + std::to_string(++pings_);
+    p->send(uci_ ? "isready" : "ping " + std::to_string(pings_));
+    p->expectLine(answer, timeout);
+    Lines lines = p->takeLines();
+    if (!lines.empty() && lines.back() == answer) lines.pop_back();
+    return lines;
+}
+
+Lines Engine::until(const std::string& command, const std::string& prefix, Duration timeout) {
+    p->takeLines();
+    p->send(command);
+    p->expectPrefix(prefix, timeout);
+    return p->takeLines();
+}
+
+void Engine::quit() {
+    p->send("quit");
+    EXPECT_EQ(p->waitExit(5000ms), 0) << p->transcriptText();
+    expectNothingLeft(dir.path(), p->pid());
+}
+
 std::vector<pid_t> processesIn(const std::string& dir) {
     std::vector<pid_t> found;
     std::error_code ec;
     std::string want = std::filesystem::canonical(dir, ec).string();
-    if (ec) want = dir;
     DIR* d = opendir("/proc");
-    if (!d) return found;
-    while (dirent* e = readdir(d)) {
+    while (dirent* e = d ? readdir(d) : nullptr) {
         char* end = nullptr;
         long pid = std::strtol(e->d_name, &end, 10);
-        if (*end != 0 || pid <= 0) continue;
-        std::string base = std::string("/proc/") + e->d_name;
-        char cwd[4096];
-        ssize_t n = readlink((base + "/cwd").c_str(), cwd, sizeof cwd - 1);
-        if (n <= 0) continue;
-        cwd[n] = 0;
-        if (want != cwd) continue;
-        // A zombie has given up its resources; it only waits for its parent.
-        std::ifstream stat(base + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        std::size_t close = line.rfind(')');
-        if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') {
+        const std::string base = std::string("/proc/") + e->d_name;
+        if (*end != 0 || pid <= 0 || std::filesystem::read_symlink(base + "/cwd", ec) != want)
             continue;
-        }
-        found.push_back(static_cast<pid_t>(pid));
+        // A zombie has given up its resources; it only waits for its parent.
+        const std::string line = fileText(base + "/stat");
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z')
+            found.push_back(static_cast<pid_t>(pid));
     }
-    closedir(d);
+    if (d) closedir(d);
     return found;
 }
 
-bool waitNoProcessesIn(const std::string& dir, Duration timeout) {
-    auto deadline = Clock::now() + timeout;
-    while (!processesIn(dir).empty()) {
-        if (remainingMs(deadline) == 0) return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout) {
-    auto deadline = Clock::now() + timeout;
-    const std::string wanted = std::to_string(number);
-    for (;;) {
+    const std::string wanted = std::to_string(number) + '\0'; // its one argument
+    for (auto deadline = Clock::now() + timeout;; std::this_thread::sleep_for(1ms)) {
         for (pid_t pid : processesIn(dir)) {
-            std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
-            std::string args((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-            std::size_t end = args.find('\0');
-            if (end != std::string::npos &&
-                args.compare(end + 1, std::string::npos, wanted + '\0') == 0)
+            const std::string args = fileText("/proc/" + std::to_string(pid) + "/cmdline");
+            if (args.find('\0') + 1 + wanted.size() == args.size() && args.ends_with(wanted))
                 return pid;
         }
         if (remainingMs(deadline) == 0) return -1;
     }
 }
 
-std::vector<std::string> sharedObjectsOf(pid_t frontEnd) {
+Lines sharedObjectsOf(pid_t frontEnd) {
     // Objects are "tarvok.<instance>.<name>", the instance named after the
-    // front end's process id.
-    std::vector<std::string> found;
-    std::string prefix = "tarvok." + std::to_string(frontEnd);
+    // front end's process id and start time.
+    Lines found;
+    const std::string prefix = "tarvok." + std::to_string(frontEnd);
     DIR* d = opendir("/dev/shm");
-    if (!d) return found;
-    while (dirent* e = readdir(d)) {
+    while (dirent* e = d ? readdir(d) : nullptr) {
         std::string name = e->d_name;
         if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() &&
-            !std::isdigit(static_cast<unsigned char>(name[prefix.size()]))) {
+            !std::isdigit(static_cast<unsigned char>(name[prefix.size()])))
             found.push_back(name);
-        }
     }
-    closedir(d);
+    if (d) closedir(d);
     return found;
 }
 
 void expectProcessesIn(const std::string& dir, std::size_t count) {
-    auto deadline = Clock::now() + 10s;
-    while (processesIn(dir).size() < count && remainingMs(deadline) > 0)
-        std::this_thread::sleep_for(20ms);
+    waitUntil([&] { return processesIn(dir).size() >= count; }, 10s);
     EXPECT_EQ(processesIn(dir).size(), count) << "processes of the engine in " << dir;
 }
 
 void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout) {
-    EXPECT_TRUE(waitNoProcessesIn(dir, timeout))
+    EXPECT_TRUE(waitUntil([&] { return processesIn(dir).empty(); }, timeout))
         << processesIn(dir).size() << " processes left in " << dir;
-    auto objects = sharedObjectsOf(frontEnd);
-    EXPECT_TRUE(objects.empty()) << objects.size() << " objects left, e.g. " << objects.front();
+    EXPECT_EQ(sharedObjectsOf(frontEnd), Lines{}) << "objects left in /dev/shm";
+}
+
+Lines withPrefix(const Lines& lines, const std::string& prefix) {
+    Lines found;
+    for (const std::string& l : lines)
+        if (l.rfind(prefix, 0) == 0) found.push_back(l);
+    return found;
+}
+
+Lines withoutTimes(const Lines& lines) {
+    static const std::regex uci("(time |nps |time=|speed=)\\d+"),
+        xboard("^( *\\d+  -?\\d+  )\\d+  ");
+    Lines out;
+    for (const std::string& l : lines)
+        if (l.rfind(" average speed=", 0) != 0)
+            out.push_back(std::regex_replace(std::regex_replace(l, uci, "$1_"), xboard, "$1_  "));
+    return out;
 }
 
 } // namespace testing_engine

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -16,6 +18,8 @@ namespace testing_engine {
 
 using namespace std::chrono_literals;
 using Duration = std::chrono::milliseconds;
+using Lines = std::vector<std::string>;
+using Files = std::map<std::string, std::string>; // name -> text
 
 // A temporary directory, removed with its content at destruction.
 class ScratchDir {
@@ -36,9 +40,7 @@ std::string engineBinary();
 
 class EngineProcess {
   public:
-    // Starts the engine (or program) in dir, with no arguments as a GUI does.
-    // A nonzero fileSizeLimit (bytes) limits the files and shared-memory
-    // objects the engine can make, as a small /dev/shm would.
+    // Starts the program in dir; a nonzero fileSizeLimit (bytes) acts as a small /dev/shm.
     explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {},
                            long fileSizeLimit = 0, const std::string& program = engineBinary());
     ~EngineProcess();
@@ -46,69 +48,79 @@ class EngineProcess {
     EngineProcess& operator=(const EngineProcess&) = delete;
 
     pid_t pid() const { return pid_; }
-    // Writes text and a line end.
-    void send(const std::string& line);
-    // Closes the engine's standard input (end of input).
+    void send(const std::string& line); // the text and a line end
     void closeInput();
-    // The next output line without its line end; nullopt on time-out or end
-    // of output.
-    std::optional<std::string> readLine(Duration timeout = 10000ms);
-    // Reads lines until one satisfies pred; returns it, or nullopt on
-    // time-out. Every line read is kept in transcript().
+    // The next output line (kept in transcript()); nullopt on time-out or end of output.
+    std::optional<std::string> readLine(Duration timeout = 5000ms);
+    // Reads lines until one satisfies pred; nullopt on time-out.
     std::optional<std::string> waitFor(const std::function<bool(const std::string&)>& pred,
-                                       Duration timeout = 10000ms);
-    // Waits for a line that starts with prefix.
-    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 10000ms);
-    // Waits for the line text, or for a line starting with prefix; on
-    // time-out the test fails with what was awaited and the lines that came.
+                                       Duration timeout = 5000ms);
+    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms);
+    // As above, but a time-out fails the test with what was awaited and what came.
     bool expectLine(const std::string& text, Duration timeout = 5000ms);
     std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms);
-    // Sends ping n and waits for its pong: every line the commands before it
-    // caused has arrived. Returns the lines since the last takeLines.
-    std::vector<std::string> sync(Duration timeout = 5000ms);
-    // Lines read since the last call of takeLines (or the start).
-    std::vector<std::string> takeLines();
-    // Reads whatever arrives within the given quiet time (at most 5 s in all).
-    std::vector<std::string> drain(Duration quiet = 300ms);
-    // Everything read so far, one line each.
-    const std::vector<std::string>& transcript() const { return transcript_; }
+    Lines takeLines();                   // the lines read since the last call
+    Lines drain(Duration quiet = 300ms); // reads until quiet (at most 5 s), then takes
+    const Lines& transcript() const { return transcript_; }
     std::string transcriptText() const;
-    // Waits for the front end to end; its exit status, or nullopt on time-out.
+    // The exit status (128 + signal when killed); nullopt on time-out.
     std::optional<int> waitExit(Duration timeout = 10000ms);
-    // Sends SIGKILL to the front end only.
-    void killFrontEnd();
+    void killFrontEnd(); // SIGKILL to the front end only
 
   private:
-    bool fill(Duration timeout);
-
+    std::optional<std::string> expect(const std::function<bool(const std::string&)>& pred,
+                                      const std::string& what, Duration timeout);
     pid_t pid_ = -1;
-    int toEngine_ = -1;
-    int fromEngine_ = -1;
-    bool exited_ = false;
-    bool outputEnded_ = false;
+    int toEngine_ = -1, fromEngine_ = -1;
+    bool exited_ = false, outputEnded_ = false;
     std::string pending_;
-    std::vector<std::string> transcript_;
+    Lines transcript_;
     std::size_t taken_ = 0;
+};
+
+// The engine in a scratch directory of its own whose files (the settings
+// file "tarvok init.ini", books, tables) are written before it starts.
+class Engine {
+  public:
+    explicit Engine(const Files& files = {}, long fileSizeLimit = 0);
+    explicit Engine(const std::string& settings); // the text of "tarvok init.ini"
+    EngineProcess* operator->() { return p.get(); }
+    EngineProcess& operator*() { return *p; }
+    void send(const Lines& commands); // one line each
+
+    // The protocol chosen and its handshake answered; returns its lines.
+    Lines xboard();
+    Lines uci(const Lines& options = {});
+    // Waits (ping/pong, UCI: isready/readyok) until every line the commands
+    // sent so far caused has come; the lines since the last take, without it.
+    Lines sync(Duration timeout = 5000ms);
+    // Sends command; the lines up to the first starting with prefix (or a failure).
+    Lines until(const std::string& command, const std::string& prefix, Duration timeout = 5000ms);
+    void quit(); // which ends the engine with status 0, leaving nothing behind
+
+    ScratchDir dir;
+    std::unique_ptr<EngineProcess> p;
+
+  private:
+    bool uci_ = false;
     int pings_ = 0;
 };
 
-// Process ids of running processes whose working directory is dir (the
-// front end's search processes inherit it).
+// Running processes whose working directory is dir (as the engine's search processes').
 std::vector<pid_t> processesIn(const std::string& dir);
-// Polls until no process runs in dir; true when none is left in time.
-bool waitNoProcessesIn(const std::string& dir, Duration timeout = 10000ms);
-// The search process `number` of the engine running in dir (its arguments
-// are the program and the number), polled for up to timeout; -1 if none.
+// The search process `number` of the engine in dir, polled for up to timeout; -1 if none.
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout = 5000ms);
 // Names in /dev/shm that belong to the engine instance of the given front end.
-std::vector<std::string> sharedObjectsOf(pid_t frontEnd);
-
-// Waits until count processes (the front end and its search processes) run
-// in dir, and fails the test if they do not within 10 s.
+Lines sharedObjectsOf(pid_t frontEnd);
+// Fails the test unless count processes run in dir within 10 s.
 void expectProcessesIn(const std::string& dir, std::size_t count);
+// Fails the test if processes run in dir after timeout or frontEnd's objects are left.
+void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout = 10000ms);
 
-// Fails the test if processes still run in dir after timeout, or if the
-// engine instance of frontEnd left objects in /dev/shm.
-void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout = 15000ms);
+// The lines that start with prefix.
+Lines withPrefix(const Lines& lines, const std::string& prefix);
+// Output with what the clock decides blanked: the times and speeds of thinking lines
+// (both protocols) and benchmarks; the report's speed line dropped.
+Lines withoutTimes(const Lines& lines);
 
 } // namespace testing_engine

@@ -1,179 +1,122 @@
-// The book's position key: normalisation, bit layout, trailer, hash, and the
-// FEN messages.
+// The book's position key (orientation, square codes, trailer, hash), the
+// FEN messages, the dumps, and the table of move codes.
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "book/move_codes.h"
 #include "book_support.h"
-#include <map>
 
 using namespace book_test;
 
 namespace {
 
-std::string hexKey(const BookBoard& b) {
+std::string hex(const BookBoard& b) {
     std::string s;
-    char buf[4];
-    for (int i = 0; i < b.keyLength; ++i) {
-        std::snprintf(buf, sizeof buf, "%s%02x", i ? " " : "", b.huffmanKey[i]);
-        s += buf;
-    }
+    char buf[3];
+    for (int i = 0; i < b.keyLength; ++i)
+        s += (std::snprintf(buf, 3, "%02x", b.huffmanKey[i]), buf);
     return s;
 }
 
-TEST(BookKey, StartPositionKeyAndHash) {
-    BookBoard b = bookBoard(START_FEN);
-    EXPECT_EQ(hexKey(b), "56 b6 0f 79 60 f3 a6 0f 58 b0 78 e0 c1 e1 a6 0f 59 60 f3 b6 0f 7f");
-    EXPECT_EQ(bookHash(b.huffmanKey, b.keyLength), 0xEB7ED3D7u);
-    EXPECT_EQ(b.castle, 15);
-    EXPECT_EQ(b.mirrored, 0);
-    EXPECT_EQ(b.flipped, 0);
-}
-
-TEST(BookKey, KingOnFilesAToDMirrorsOnlyWithoutCastling) {
-    BookBoard d1 = bookBoard("4k3/8/8/8/8/8/4P3/3K4 w - - 0 1");
-    BookBoard e1 = bookBoard("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
-    EXPECT_EQ(d1.mirrored, 1);
-    EXPECT_EQ(d1.squares[bookIndex(4, 0)], 'K'); // d1 read as e1
-    EXPECT_EQ(d1.squares[bookIndex(3, 1)], 'P'); // e2 read as d2
-    EXPECT_EQ(e1.mirrored, 0);
-    // The king on d1 with a castling right for the other side: not mirrored.
-    EXPECT_EQ(bookBoard("r3k3/8/8/8/8/8/8/3K4 w q - 0 1").mirrored, 0);
-    // For Black, the black king decides.
-    EXPECT_EQ(bookBoard("2k5/8/8/8/8/8/8/5K2 b - - 0 1").mirrored, 1);
-    EXPECT_EQ(bookBoard("5k2/8/8/8/8/8/8/2K5 b - - 0 1").mirrored, 0);
-}
-
-TEST(BookKey, BlackToMoveTurnsOverAndKeepsEnPassantOnlyBesideAPawn) {
-    const char* noPawn = "r3k2r/8/8/8/4P3/8/8/R3K2R b KQkq e3 0 1";
-    BookBoard b = bookBoard(noPawn);
-    EXPECT_EQ(b.flipped, 1);
-    EXPECT_EQ(b.castle, (8 + 4 + 2 + 1)); // all four, halves swapped
-    EXPECT_EQ(b.epFile, -1);
-    EXPECT_EQ(b.squares[bookIndex(4, 4)], 'p'); // the white e4 pawn, turned over
-    EXPECT_EQ(b.huffmanKey[0] & 0x20, 0);
-
-    for (const char* fen :
-         {"r3k2r/8/8/8/3pP3/8/8/R3K2R b KQkq e3 0 1", "r3k2r/8/8/8/4Pp2/8/8/R3K2R b KQkq e3 0 1"}) {
-        BookBoard with = bookBoard(fen);
-        EXPECT_EQ(with.epFile, 4) << fen;
-        EXPECT_EQ(with.huffmanKey[0], with.keyLength + 0x20 + 0x40) << fen;
-        // Trailer: file 4 in three bits, then castle 1111, ending the byte.
-        EXPECT_EQ(with.huffmanKey[with.keyLength - 1] & 0x7F, (4 << 4) | 0x0F) << fen;
-    }
-    // Only Q for White and k for Black: the halves swap (k -> bit 1, Q -> bit 2).
-    EXPECT_EQ(bookBoard("r3k2r/8/8/8/8/8/8/R3K2R b Qk - 0 1").castle, 2 + 4);
-    // A letter outside a-h is no en-passant file.
-    EXPECT_EQ(bookBoard("4k3/8/8/3pP3/8/8/8/4K3 w - z6 0 1").epFile, -1);
-    EXPECT_EQ(bookBoard("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1").epFile, 3);
-}
-
-TEST(BookKey, SquaresEndingOnAByteAddAZeroByte) {
-    // Two kings (6 bits each) and 62 empty squares: 74 bits, padded to 80.
-    BookBoard two = bookBoard("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
-    EXPECT_EQ(two.keyLength, 1 + 10);
-    EXPECT_EQ(two.huffmanKey[0], 11);
-    // Kings (12 bits), three pawns (9) and 59 empty squares: exactly 80 bits,
-    // so a whole zero byte follows.
-    BookBoard exact = bookBoard("4k3/8/8/8/8/8/P2P3P/4K3 w - - 0 1");
-    EXPECT_EQ(exact.mirrored, 0);
-    EXPECT_EQ(exact.keyLength, 1 + 10 + 1);
-    EXPECT_EQ(exact.huffmanKey[exact.keyLength - 1], 0);
-    // Castling bits that fit the last byte's room share it.
-    BookBoard castle = bookBoard("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
-    EXPECT_EQ(castle.huffmanKey[0], castle.keyLength + 0x40);
-    EXPECT_EQ(castle.huffmanKey[castle.keyLength - 1] & 0x0F, 2);
+TEST(BookKey, KeysOfPositions) {
+    const char* rows[][2] = {
+        {START_FEN, "56b60f7960f3a60f58b078e0c1e1a60f5960f3b60f7f"},
+        {"4k3/8/8/8/8/8/4P3/3K4 w - - 0 1", "0b00000060430000000000"}, // mirrored: Ke1, Pd2
+        {"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", "0b00000000830210000000"},
+        {"r3k3/8/8/8/8/8/8/3K4 w q - 0 1", "4c0170000800008400000004"}, // a right: no mirror
+        {"2k5/8/8/8/8/8/8/5K2 b - - 0 1", "0b00000108000400000000"},    // Black's king mirrors
+        {"5k2/8/8/8/8/8/8/2K5 b - - 0 1", "0b00000108000400000000"},    // no mirror, same key
+        {"r3k2r/8/8/8/4P3/8/8/R3K2R b KQkq e3 0 1", "4db017000000807210000b017f"}, // no ep pawn
+        {"r3k2r/8/8/8/3pP3/8/8/R3K2R b KQkq e3 0 1", "6eb01700000c201c840002c05c4f"},
+        {"r3k2r/8/8/8/4Pp2/8/8/R3K2R b KQkq e3 0 1", "6eb017000000807210c002c05c4f"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R b Qk - 0 1", "4db017000000800840002c05c6"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w Qk - 0 1", "4db017000000800840002c05c9"},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - z6 0 1", "0b0000000e201884000000"}, // z is no file
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "2c0000000e20188400000003"},
+        {"4k3/8/8/2Pp4/8/8/8/2K5 w - d6 0 1", "2c00000001087100c0000004"}, // mirrored: file e
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "0b00000000800840000000"},       // 74 bits padded
+        {"4k3/8/8/8/8/8/P2P3P/4K3 w - - 0 1", "0c6000001808008400018000"}, // 80: zero byte
+        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", "4c00000000800840002c0002"},
+    };
+    for (auto& row : rows) EXPECT_EQ(hex(bookBoard(row[0])), row[1]) << row[0];
+    const BookBoard start = bookBoard(START_FEN), black = bookBoard(rows[7][0]);
+    EXPECT_EQ(bookHash(start.huffmanKey, start.keyLength), 0xEB7ED3D7u);
+    EXPECT_EQ(bookHash(black.huffmanKey, black.keyLength), 0x02680B4Du);
+    EXPECT_EQ(black.flipped * 10 + black.mirrored, 10);
+    EXPECT_EQ(bookBoard(rows[1][0]).flipped * 10 + bookBoard(rows[1][0]).mirrored, 1);
 }
 
 TEST(BookKey, MalformedFenPrintsItsMessage) {
-    struct Case {
-        const char* fen;
-        const char* message;
-    } cases[] = {
-        {"rnbqkbnr/ppppXppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-         "ERROR: illegal character in fen\n"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRR w KQkq - 0 1",
-         "ERROR: too many characters in fen\n"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1",
-         "ERROR: too many characters in fen\n"},
-        {"88888888/8/8 w - - 0 1", "ERROR: too many characters in fen\n"},
-        {" rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-         "ERROR: too many characters in fen\n"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1", "ERROR: Illegal fen\n"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", "ERROR: Illegal fen\n"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq", "ERROR: Illegal fen\n"},
+    const std::string start = START_FEN;
+    const std::string rows[][2] = {
+        {"rnbqkbnr/ppppXppp" + start.substr(17), "illegal character in fen"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRR w KQkq - 0 1", "too many characters in fen"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1", "too many characters in fen"},
+        {" " + start, "too many characters in fen"},
+        {start.substr(0, 44) + "x" + start.substr(45), "Illegal fen"},
+        {start.substr(0, 43), "Illegal fen"},
+        {start.substr(0, 50), "Illegal fen"},
     };
-    for (const Case& c : cases) {
+    for (auto& row : rows) {
         BookBoard b;
         int result = 1;
-        std::string out = captured([&](std::FILE* f) {
-            result = readFen(c.fen, b, BookOutput{f, "info string "});
+        const std::string out = captured([&](std::FILE* f) {
+            result = readFen(row[0].c_str(), b, BookOutput{f, "info string "});
         });
-        EXPECT_EQ(result, 0) << c.fen;
-        EXPECT_EQ(out, std::string("info string ") + c.message) << c.fen;
+        EXPECT_EQ(out, "info string ERROR: " + row[1] + "\n") << row[0];
+        EXPECT_EQ(result, 0) << row[0];
     }
 }
 
 TEST(BookKey, TheDumpsShowBoardAndKey) {
-    BookBoard b = bookBoard("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
-    std::string board = captured([&](std::FILE* f) { dumpBookBoard(b, f); });
-    EXPECT_EQ(board, "\n=== bookboard: ===\n. . . . k . . . \n. . . . . . . . \n. . . . . . . . \n"
-                     ". . . . . . . . \n. . . . . . . . \n. . . . . . . . \n. . . . . . . . \n"
-                     ". . . . K . . . \ncastle=0\nenpassant=-1\n\n");
-    std::string key = captured([&](std::FILE* f) { dumpHuffmanKey(b, f); });
-    EXPECT_EQ(key.substr(0, 51), "====== huffmankey =====\nnumber of bytes:11\n00001011");
+    const BookBoard b = bookBoard("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
+    std::string empty;
+    for (int i = 0; i < 6; ++i) empty += ". . . . . . . . \n";
+    EXPECT_EQ(captured([&](std::FILE* f) { dumpBookBoard(b, f); }),
+              "\n=== bookboard: ===\n. . . . k . . . \n" + empty +
+                  ". . . . K . . . \ncastle=0\nenpassant=-1\n\n");
+    EXPECT_EQ(captured([&](std::FILE* f) { dumpHuffmanKey(b, f); }),
+              "====== huffmankey =====\nnumber of bytes:11\n00001011 00000000 00000000 00000000 "
+              "00000000 10000000 00001000 01000000 \n00000000 00000000 00000000 \n"
+              "11 0 0 0 0 -128 8 64 0 0 0 \n\n");
 }
 
+// Every step of every piece has exactly one code: pawns 1-8, two knights,
+// bishops and rooks, two queens (the second has +6/0 twice and never 0/+6)
+// and the king with its two castling codes.
 TEST(BookMoveTable, EveryStepOfEveryPieceHasOneCode) {
-    int codes = 0;
     std::map<std::string, int> seen;
-    for (int c = 0; c < 256; ++c) {
-        const MoveCode& m = moveCodeEntry(c);
-        if (m.letter == 0) continue;
-        ++codes;
-        if (c == CODE_CASTLE_KING_SIDE || c == CODE_CASTLE_QUEEN_SIDE) continue;
-        std::string k = std::string(1, m.letter) + std::to_string(m.number) + " " +
-                        std::to_string(m.rankStep) + "/" + std::to_string(m.fileStep);
-        ++seen[k];
-    }
-    EXPECT_EQ(codes, 166);
-    auto count = [&](char letter, int n, int dr, int df) {
-        return seen[std::string(1, letter) + std::to_string(n) + " " +
-                    std::to_string((dr + 8) % 8) + "/" + std::to_string((df + 8) % 8)];
+    auto name = [](char letter, int n, int dr, int df) {
+        return std::string{letter, char('0' + n), ' ', char('0' + (dr + 8) % 8),
+                           char('0' + (df + 8) % 8)};
     };
-    for (int n = 1; n <= 8; ++n) {
-        EXPECT_EQ(count('P', n, 1, 0), 1) << n;
-        EXPECT_EQ(count('P', n, 2, 0), 1) << n;
-        EXPECT_EQ(count('P', n, 1, 1), 1) << n;
-        EXPECT_EQ(count('P', n, 1, -1), 1) << n;
+    for (int code = 0; code < 256; ++code) {
+        const MoveCode& c = moveCodeEntry(code);
+        if (c.letter) ++seen[name(c.letter, c.number, c.rankStep, c.fileStep)];
     }
-    const int knight[8][2] = {{1, 2},  {2, 1},  {-1, 2},  {-2, 1},
-                              {1, -2}, {2, -1}, {-1, -2}, {-2, -1}};
+    std::map<std::string, int> expected;
+    auto need = [&](char letter, int n, int dr, int df) { ++expected[name(letter, n, dr, df)]; };
+    for (int n = 1; n <= 8; ++n)
+        for (auto [dr, df] : {std::pair{1, 0}, {2, 0}, {1, 1}, {1, -1}}) need('P', n, dr, df);
     for (int n = 1; n <= 2; ++n)
-        for (auto& s : knight) EXPECT_EQ(count('N', n, s[0], s[1]), 1) << n;
+        for (int a : {1, -1, 2, -2})
+            for (int b : {1, -1, 2, -2})
+                if (a * a + b * b == 5) need('N', n, a, b);
     for (int d = 1; d <= 7; ++d) {
-        for (int n = 1; n <= 2; ++n) {
-            EXPECT_EQ(count('B', n, d, d), 1) << n << " " << d;
-            if (d != 4) {
-                EXPECT_EQ(count('B', n, d, -d), 1) << n << " " << d;
-            }
-            EXPECT_EQ(count('R', n, d, 0), 1) << n << " " << d;
-            EXPECT_EQ(count('R', n, 0, d), 1) << n << " " << d;
+        for (auto [letter, n] : {std::pair{'B', 1}, {'B', 2}, {'Q', 1}, {'Q', 2}}) {
+            need(letter, n, d, d);
+            if (d != 4) need(letter, n, d, -d); // +4/-4 is +4/+4
         }
-        EXPECT_EQ(count('Q', 1, d, d), 1) << d;
-        if (d != 4) {
-            EXPECT_EQ(count('Q', 1, d, -d), 1) << d;
-        }
-        EXPECT_EQ(count('Q', 1, d, 0), 1) << d;
-        EXPECT_EQ(count('Q', 1, 0, d), 1) << d;
-        EXPECT_EQ(count('Q', 2, d, d), 1) << d;
-        if (d != 4) {
-            EXPECT_EQ(count('Q', 2, d, -d), 1) << d;
-        }
-        EXPECT_EQ(count('Q', 2, d, 0), d == 6 ? 2 : 1) << d; // +6/0 is listed twice
-        EXPECT_EQ(count('Q', 2, 0, d), d == 6 ? 0 : 1) << d; // and 0/+6 never
+        for (int n = 1; n <= 2; ++n) need('R', n, d, 0), need('R', n, 0, d);
+        need('Q', 1, d, 0), need('Q', 1, 0, d), need('Q', 2, d, 0);
+        need('Q', 2, d == 6 ? 6 : 0, d == 6 ? 0 : d);
     }
-    const int king[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
-    for (auto& s : king) EXPECT_EQ(count('K', 1, s[0], s[1]), 1);
+    for (int dr = -1; dr <= 1; ++dr)
+        for (int df = -1; df <= 1; ++df)
+            if (dr || df) need('K', 1, dr, df);
+    need('K', 1, 0, 2), need('K', 1, 0, -2);
+    EXPECT_EQ(seen, expected);
 }
 
 } // namespace

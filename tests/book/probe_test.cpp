@@ -21,7 +21,7 @@ std::string twoMoveBook(const TempDir& dir, BookCounters e4, int e4Flag, BookCou
                         int d4Flag) {
     initTables();
     Board b;
-    setStartPosition(b);
+    setFromFen(b, START_FEN);
     BookWriter w;
     w.addPosition(START_FEN, {parseCoordinateMove(b, "e2e4"), parseCoordinateMove(b, "d2d4")},
                   BookCounters{10, 0, 0, 0}, 0);
@@ -124,6 +124,39 @@ TEST(BookProbe, ResultsAndMessagesOfPositionsAndBooksItCannotUse) {
     EXPECT_EQ(probe(book, START_FEN), "0 noMove\n" + said + "\n");
     char path[BOOK_PATH_SIZE];
     EXPECT_FALSE(book.resolvePath(path, sizeof path));
+}
+
+TEST(BookProbe, EntriesThatLieAboutTheirSizes) {
+    TempDir dir;
+    const std::string name = dir.file("raw.ctg");
+    const BookBoard start = bookBoard(START_FEN);
+    const std::string key = keyOf(start);
+    // 60 moves: 50 are kept; none decodes (0x1F stands for no move; the
+    // castling code is the 60th), so the position has no book move.
+    std::vector<std::uint8_t> big(key.begin(), key.end());
+    big.push_back(1 + 2 * 60);
+    for (int i = 0; i < 60; ++i) big.push_back(i == 59 ? 0x6B : 0x1F), big.push_back(0);
+    big.resize(big.size() + BOOK_STATS_SIZE, 0);
+    BookWriter w;
+    w.addRawEntry(big);
+    ASSERT_TRUE(w.write(name));
+    BookEntry e{};
+    ASSERT_EQ(findEntry(name.c_str(), start, e), 1);
+    EXPECT_EQ(e.moveCount, 50);
+    TarvokBook book(0);
+    book.setBookPath(name.c_str());
+    EXPECT_EQ(probe(book, START_FEN), "1 |# probe TarvokBook: " + name + "\n");
+    // An entry count beyond the page, then an entry running past the bytes read.
+    auto page = readBytes(name);
+    page[BOOK_PAGE_SIZE] = 0x7F;
+    writeBytes(name, page);
+    EXPECT_EQ(findEntry(name.c_str(), bookBoard("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), e), 0);
+    page[BOOK_PAGE_SIZE] = 0;
+    page[BOOK_PAGE_SIZE + 1] = 1;
+    page[BOOK_PAGE_SIZE + 4 + key.size()] = 0xFF;
+    std::vector<std::uint8_t> cut(page.begin() + BOOK_PAGE_SIZE,
+                                  page.begin() + BOOK_PAGE_SIZE + 200);
+    EXPECT_EQ(searchPage(cut.data(), 4 + int(key.size()) + 100, start, e), 0);
 }
 
 } // namespace

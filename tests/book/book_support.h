@@ -1,16 +1,13 @@
-// Helpers of the book tests: positions of seeded random games, scratch
-// directories, file bytes, and the output a call writes.
+// Helpers of the book tests: scratch directories, file bytes, and the output
+// a call writes.
 #pragma once
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "board/makemove.h"
-#include "board/movegen.h"
 #include "board/tables.h"
 #include "tools/book/book_writer.h"
 
@@ -23,31 +20,6 @@ inline void initTables() {
         return true;
     }();
     (void)done;
-}
-
-// The positions of a game of random legal moves from fen (the one after the
-// last move too), its moves into *moves. It leans to pawn moves, so
-// promotions, en passant and mirrored endings occur.
-inline std::vector<std::string> randomGame(std::mt19937& rng, int plies, const char* fen,
-                                           std::vector<Move>* moves = nullptr) {
-    initTables();
-    std::vector<std::string> fens;
-    Board b;
-    setFromFen(b, fen);
-    char text[FEN_BUFFER_SIZE];
-    for (int ply = 0; ply <= plies; ++ply) {
-        writeFen(b, text);
-        fens.push_back(text);
-        Move legal[MOVELIST_CAPACITY];
-        const int n = ply < plies ? generateLegal(b, legal) : 0;
-        if (n == 0) break;
-        Move m = legal[rng() % n];
-        for (int i = 0, pawns = rng() % 3 == 0; pawns && i < n; ++i)
-            if (b.squares[moveFrom(legal[i])] == PAWN && rng() % 2) m = legal[i];
-        if (moves) moves->push_back(m);
-        makeMove(b, m);
-    }
-    return fens;
 }
 
 inline BookBoard bookBoard(const std::string& fen) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "board/notation.h"
+#include <tuple>
+
 #include "board/rng.h"
 #include "book/tarvok_book.h"
 #include "book_support.h"
@@ -58,13 +60,7 @@ std::string choices(const std::string& name, int mode, int books) {
 
 TEST(BookProbe, ChoicesOfBothModesByScoreThresholdAndShunning) {
     const std::string e(40, 'e'), d(40, 'd'), coin = "ddeedeeeeedddddddededeedeedeeddedededdde";
-    struct Row {
-        BookCounters e4;
-        int e4Flag;
-        BookCounters d4;
-        int d4Flag;
-        std::string weighted, best; // 40 books each
-    } rows[] = {
+    const std::tuple<BookCounters, int, BookCounters, int, std::string, std::string> rows[] = {
         // won + drawn / 2: 12 against 3; the weighted draw is r % 16.
         {{20, 6, 10, 4}, 0, {5, 2, 3, 0}, 0, "eedeeeedeeeeeeeeeeeeeedeeddeeeedeedeeeee", e},
         // A move counts from a twentieth of the best: 6 does against 100, 4 not.
@@ -78,11 +74,11 @@ TEST(BookProbe, ChoicesOfBothModesByScoreThresholdAndShunning) {
         // Equal scores: the best-move mode draws among them.
         {{9, 0, 8, 2}, 0, {9, 0, 9, 0}, 0, "ededddeeedeeededddeeddeeeddededeeeeededd", coin},
     };
-    for (const Row& r : rows) {
+    for (const auto& [e4, e4Flag, d4, d4Flag, weighted, best] : rows) { // 40 books each
         TempDir dir;
-        const std::string name = twoMoveBook(dir, r.e4, r.e4Flag, r.d4, r.d4Flag);
-        EXPECT_EQ(choices(name, 0, 40), r.weighted) << r.weighted;
-        EXPECT_EQ(choices(name, 1, 40), r.best) << r.weighted;
+        const std::string name = twoMoveBook(dir, e4, e4Flag, d4, d4Flag);
+        EXPECT_EQ(choices(name, 0, 40), weighted) << weighted;
+        EXPECT_EQ(choices(name, 1, 40), best) << weighted;
     }
 }
 
@@ -136,7 +132,7 @@ TEST(BookProbe, EntriesThatLieAboutTheirSizes) {
     std::vector<std::uint8_t> big(key.begin(), key.end());
     big.push_back(1 + 2 * 60);
     for (int i = 0; i < 60; ++i) big.push_back(i == 59 ? 0x6B : 0x1F), big.push_back(0);
-    big.resize(big.size() + BOOK_STATS_SIZE, 0);
+    big.resize(big.size() + BOOK_STATS_SIZE);
     BookWriter w;
     w.addRawEntry(big);
     ASSERT_TRUE(w.write(name));

@@ -3,9 +3,9 @@
 // of positions and books it cannot use.
 #include <gtest/gtest.h>
 
-#include "board/notation.h"
 #include <tuple>
 
+#include "board/notation.h"
 #include "board/rng.h"
 #include "book/tarvok_book.h"
 #include "book_support.h"
@@ -17,20 +17,19 @@ namespace {
 const char* E4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
 const char* D4 = "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 0 1";
 
-// The start position with e2e4 then d2d4, and the positions after them with
-// the given counters (total, lost, won, drawn) and flags.
-std::string twoMoveBook(const TempDir& dir, BookCounters e4, int e4Flag, BookCounters d4,
-                        int d4Flag) {
+// A book of the start position with e2e4 then d2d4, and the positions after
+// them with the given counters (total, lost, won, drawn) and flags.
+void twoMoveBook(const std::string& name, BookCounters e4, int e4Flag, BookCounters d4,
+                 int d4Flag) {
     initTables();
     Board b;
     setFromFen(b, START_FEN);
     BookWriter w;
     w.addPosition(START_FEN, {parseCoordinateMove(b, "e2e4"), parseCoordinateMove(b, "d2d4")},
-                  BookCounters{10, 0, 0, 0}, 0);
+                  {10, 0, 0, 0}, 0);
     w.addPosition(E4, {}, e4, e4Flag);
     w.addPosition(D4, {}, d4, d4Flag);
-    EXPECT_TRUE(w.write(dir.file("two.ctg")));
-    return dir.file("two.ctg");
+    EXPECT_TRUE(w.write(name));
 }
 
 // "result text|output" of one probe.
@@ -42,20 +41,6 @@ std::string probe(TarvokBook& book, const char* fen) {
         result = book.probeBook(fen, text);
     });
     return std::to_string(result) + " " + text + "|" + out;
-}
-
-// The moves chosen from the start position by books warmed up by 0, 1, 2 ..
-// draws: e (e2e4), d (d2d4), - (in the book, no move qualifies).
-std::string choices(const std::string& name, int mode, int books) {
-    std::string s;
-    for (int warm = 0; warm < books; ++warm) {
-        TarvokBook book(warm);
-        book.setBookPath(name.c_str());
-        book.setBestMoveOnly(mode);
-        const std::string p = probe(book, START_FEN).substr(0, 6);
-        s += p == "1 e2e4" ? 'e' : p == "1 d2d4" ? 'd' : p == "1 |# p" ? '-' : '?';
-    }
-    return s;
 }
 
 TEST(BookProbe, ChoicesOfBothModesByScoreThresholdAndShunning) {
@@ -74,11 +59,20 @@ TEST(BookProbe, ChoicesOfBothModesByScoreThresholdAndShunning) {
         // Equal scores: the best-move mode draws among them.
         {{9, 0, 8, 2}, 0, {9, 0, 9, 0}, 0, "ededddeeedeeededddeeddeeeddededeeeeededd", coin},
     };
-    for (const auto& [e4, e4Flag, d4, d4Flag, weighted, best] : rows) { // 40 books each
+    for (const auto& [e4, e4Flag, d4, d4Flag, weighted, best] : rows) {
         TempDir dir;
-        const std::string name = twoMoveBook(dir, e4, e4Flag, d4, d4Flag);
-        EXPECT_EQ(choices(name, 0, 40), weighted) << weighted;
-        EXPECT_EQ(choices(name, 1, 40), best) << weighted;
+        twoMoveBook(dir.file("two.ctg"), e4, e4Flag, d4, d4Flag);
+        // The moves of books warmed up by 0, 1 .. 39 draws (- for none).
+        std::string chosen[2];
+        for (int warm = 0; warm < 80; ++warm) {
+            TarvokBook book(warm / 2);
+            book.setBookPath(dir.file("two.ctg").c_str());
+            book.setBestMoveOnly(warm % 2);
+            const std::string p = probe(book, START_FEN);
+            chosen[warm % 2] += p[0] != '1' ? '?' : p[2] == '|' ? '-' : p[2];
+        }
+        EXPECT_EQ(chosen[0], weighted) << weighted;
+        EXPECT_EQ(chosen[1], best) << weighted;
     }
 }
 
@@ -97,48 +91,44 @@ TEST(BookProbe, ConstructionLeavesTheProcessGeneratorAlone) {
 
 TEST(BookProbe, ResultsAndMessagesOfPositionsAndBooksItCannotUse) {
     TempDir dir;
-    const std::string name = twoMoveBook(dir, {5, 0, 5, 0}, 0, {1, 0, 1, 0}, 0);
-    const std::string base = name.substr(0, name.size() - 1), said = "|# probe TarvokBook: " + name;
+    const std::string name = dir.file("two.ctg"), said = "|# probe TarvokBook: " + name + "\n";
+    twoMoveBook(name, {5, 0, 5, 0}, 0, {1, 0, 1, 0}, 0);
     TarvokBook book(0);
     book.setBookPath((name + " # a comment\n").c_str());
-    EXPECT_EQ(probe(book, START_FEN), "1 e2e4" + said + "\n");
-    EXPECT_EQ(probe(book, "4k3/8/8/8/8/8/8/4K3 w - - 0 1"), "0 noMove\n" + said + "\n");
-    EXPECT_EQ(probe(book, "4k3/8/8/8/8/8/8/4K3 v - - 0 1"),
-              "0 " + said + "\n# ERROR: Illegal fen\n");
-    EXPECT_EQ(probe(book, E4), "1 " + said + "\n"); // stored without moves
+    EXPECT_EQ(probe(book, START_FEN), "1 e2e4" + said);
+    EXPECT_EQ(probe(book, "4k3/8/8/8/8/8/8/4K3 w - - 0 1"), "0 noMove\n" + said);
+    EXPECT_EQ(probe(book, "4k3/8/8/8/8/8/8/4K3 v - - 0 1"), "0 " + said + "# ERROR: Illegal fen\n");
+    EXPECT_EQ(probe(book, E4), "1 " + said); // stored without moves
     // A name with a format directive is printed as it is.
     TarvokBook odd(0);
     odd.setBookPath("%s%n%d");
     EXPECT_EQ(probe(odd, START_FEN), "0 noMove\n|# probe TarvokBook: %s%n%d\n");
     // A short .ctb, then no .cto: not found.
-    const auto ctb = readBytes(base + "b");
-    writeBytes(base + "b", std::vector<std::uint8_t>(ctb.begin(), ctb.begin() + 11));
-    EXPECT_EQ(probe(book, START_FEN), "0 noMove\n" + said + "\n");
-    writeBytes(base + "b", ctb);
-    EXPECT_EQ(probe(book, START_FEN), "1 e2e4" + said + "\n");
-    std::remove((base + "o").c_str());
-    EXPECT_EQ(probe(book, START_FEN), "0 noMove\n" + said + "\n");
+    const auto ctb = readBytes(dir.file("two.ctb"));
+    writeBytes(dir.file("two.ctb"), {ctb.begin(), ctb.begin() + 11});
+    EXPECT_EQ(probe(book, START_FEN), "0 noMove\n" + said);
+    writeBytes(dir.file("two.ctb"), ctb);
+    EXPECT_EQ(probe(book, START_FEN), "1 e2e4" + said);
+    std::remove(dir.file("two.cto").c_str());
+    EXPECT_EQ(probe(book, START_FEN), "0 noMove\n" + said);
     char path[BOOK_PATH_SIZE];
     EXPECT_FALSE(book.resolvePath(path, sizeof path));
 }
 
 TEST(BookProbe, EntriesThatLieAboutTheirSizes) {
     TempDir dir;
-    const std::string name = dir.file("raw.ctg");
-    const BookBoard start = bookBoard(START_FEN);
-    const std::string key = keyOf(start);
-    // 60 moves: 50 are kept; none decodes (0x1F stands for no move; the
-    // castling code is the 60th), so the position has no book move.
-    std::vector<std::uint8_t> big(key.begin(), key.end());
-    big.push_back(1 + 2 * 60);
-    for (int i = 0; i < 60; ++i) big.push_back(i == 59 ? 0x6B : 0x1F), big.push_back(0);
-    big.resize(big.size() + BOOK_STATS_SIZE);
+    const std::string name = dir.file("raw.ctg"), key = keyOf(bookBoard(START_FEN));
+    // 60 moves, of which 50 are kept; none decodes (0x1F stands for no move,
+    // the castling code is the 60th), so the position has no book move.
+    std::vector<std::uint8_t> raw(key.begin(), key.end());
+    raw.push_back(1 + 2 * 60);
+    for (int i = 0; i < 60; ++i) raw.push_back(i == 59 ? 0x6B : 0x1F), raw.push_back(0);
+    raw.resize(raw.size() + BOOK_STATS_SIZE);
     BookWriter w;
-    w.addRawEntry(big);
+    w.addRawEntry(raw);
     ASSERT_TRUE(w.write(name));
     BookEntry e{};
-    ASSERT_EQ(findEntry(name.c_str(), start, e), 1);
-    EXPECT_EQ(e.moveCount, 50);
+    EXPECT_EQ(findEntry(name.c_str(), bookBoard(START_FEN), e) * 100 + e.moveCount, 150);
     TarvokBook book(0);
     book.setBookPath(name.c_str());
     EXPECT_EQ(probe(book, START_FEN), "1 |# probe TarvokBook: " + name + "\n");
@@ -147,12 +137,10 @@ TEST(BookProbe, EntriesThatLieAboutTheirSizes) {
     page[BOOK_PAGE_SIZE] = 0x7F;
     writeBytes(name, page);
     EXPECT_EQ(findEntry(name.c_str(), bookBoard("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), e), 0);
-    page[BOOK_PAGE_SIZE] = 0;
-    page[BOOK_PAGE_SIZE + 1] = 1;
-    page[BOOK_PAGE_SIZE + 4 + key.size()] = 0xFF;
     std::vector<std::uint8_t> cut(page.begin() + BOOK_PAGE_SIZE,
                                   page.begin() + BOOK_PAGE_SIZE + 200);
-    EXPECT_EQ(searchPage(cut.data(), 4 + int(key.size()) + 100, start, e), 0);
+    cut[0] = 0, cut[1] = 1, cut[4 + key.size()] = 0xFF;
+    EXPECT_EQ(searchPage(cut.data(), 4 + int(key.size()) + 100, bookBoard(START_FEN), e), 0);
 }
 
 } // namespace

@@ -14,11 +14,8 @@
 namespace book_test {
 
 inline void initTables() {
-    static const bool done = [] {
-        Board b;
-        initBoardTables(nullptr, b);
-        return true;
-    }();
+    static Board board;
+    static const bool done = (initBoardTables(nullptr, board), true);
     (void)done;
 }
 

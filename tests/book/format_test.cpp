@@ -1,5 +1,6 @@
-// Book moves against the engine's own moves on positions of seeded random
-// games, the writer's books read back through the index and then damaged,
+// The book's format: position keys (orientation, square codes, trailer,
+// hash) and FEN messages, the move codes against the engine's own
+// moves, the writer's books read back through the index and then damaged,
 // and the shipped book rebuilt from its games.
 #include <gtest/gtest.h>
 
@@ -18,11 +19,63 @@ using namespace book_test;
 
 namespace {
 
-// Every coded legal move of positions of random games (they lean to pawn
-// moves: over 20 promotions, en-passant captures and castlings each, and
-// thousands of mirrored and Black-to-move positions) decodes to the engine's
-// move text and leads to the key of the position after it. The first 6000
-// positions, with some of their moves and made-up counters, make a book of
+TEST(BookKey, KeysOfPositionsAndMessagesOfMalformedFens) {
+    const std::string start = START_FEN, illegal = "# ERROR: Illegal fen\n",
+                      tooMany = "# ERROR: too many characters in fen\n";
+    const std::string rows[][2] = {
+        {START_FEN, "56b60f7960f3a60f58b078e0c1e1a60f5960f3b60f7f"},
+        {"4k3/8/8/8/8/8/4P3/3K4 w - - 0 1", "0b00000060430000000000"}, // mirrored: Ke1, Pd2
+        {"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", "0b00000000830210000000"},
+        {"r3k3/8/8/8/8/8/8/3K4 w q - 0 1", "4c0170000800008400000004"}, // a right: no mirror
+        {"2k5/8/8/8/8/8/8/5K2 b - - 0 1", "0b00000108000400000000"},    // Black's king mirrors
+        {"5k2/8/8/8/8/8/8/2K5 b - - 0 1", "0b00000108000400000000"},    // no mirror, same key
+        {"r3k2r/8/8/8/4P3/8/8/R3K2R b KQkq e3 0 1", "4db017000000807210000b017f"}, // no ep pawn
+        {"r3k2r/8/8/8/3pP3/8/8/R3K2R b KQkq e3 0 1", "6eb01700000c201c840002c05c4f"},
+        {"r3k2r/8/8/8/4Pp2/8/8/R3K2R b KQkq e3 0 1", "6eb017000000807210c002c05c4f"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R b Qk - 0 1", "4db017000000800840002c05c6"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w Qk - 0 1", "4db017000000800840002c05c9"},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - z6 0 1", "0b0000000e201884000000"}, // z is no file
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "2c0000000e20188400000003"},
+        {"4k3/8/8/2Pp4/8/8/8/2K5 w - d6 0 1", "2c00000001087100c0000004"}, // mirrored: file e
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "0b00000000800840000000"},       // 74 bits padded
+        {"4k3/8/8/8/8/8/P2P3P/4K3 w - - 0 1", "0c6000001808008400018000"}, // 80: zero byte
+        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", "4c00000000800840002c0002"},
+        {"rnbqkbnr/ppppXppp" + start.substr(17), "# ERROR: illegal character in fen\n"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRR w KQkq - 0 1", tooMany},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1", tooMany},
+        {" " + start, tooMany},
+        {start.substr(0, 44) + "x" + start.substr(45), illegal},
+        {start.substr(0, 43), illegal},
+        {start.substr(0, 50), illegal},
+    };
+    for (auto& [fen, expected] : rows) {
+        const std::string out = captured([&](std::FILE* f) {
+            BookBoard b;
+            if (readFen(fen.c_str(), b, BookOutput{f, "# "}))
+                for (int i = 0; i < b.keyLength; ++i) std::fprintf(f, "%02x", b.huffmanKey[i]);
+        });
+        EXPECT_EQ(out, expected) << fen;
+    }
+    const BookBoard b = bookBoard(START_FEN);
+    EXPECT_EQ(bookHash(b.huffmanKey, b.keyLength), 0xEB7ED3D7u);
+}
+
+// The 256 codes (piece letter, number among its kind, rank and file steps)
+// are those of the book format: any changed entry changes the digest.
+TEST(BookMoveTable, DigestOfTheCodes) {
+    std::uint32_t digest = 2166136261u;
+    for (int code = 0; code < 256; ++code) {
+        const MoveCode& c = moveCodeEntry(code);
+        for (int v : {int(c.letter), c.number, c.rankStep, c.fileStep})
+            digest = (digest ^ std::uint32_t(v)) * 16777619u;
+    }
+    EXPECT_EQ(digest, 0x0AA7E049u);
+}
+
+// Every coded legal move of random games' positions (over 20 promotions, en
+// passant captures and castlings each; thousands mirrored or Black to move)
+// decodes to the engine's move text and leads to the next position's key. The
+// first 6000 positions, with some moves and made-up counters, make a book of
 // many pages whose index finds each of them and no other position.
 TEST(BookMoves, CodedMovesDecodeToTheEngineMovesAndWrittenPositionsAreFound) {
     initTables();
@@ -42,7 +95,8 @@ TEST(BookMoves, CodedMovesDecodeToTheEngineMovesAndWrittenPositionsAreFound) {
             Move legal[MOVELIST_CAPACITY];
             const int n = generateLegal(b, legal);
             const std::uint32_t k = std::uint32_t(fens.size() - 1);
-            std::vector<int> entry{int(k), int(k * 7 % 1000), int(k * 13 % 1000), int(k % 17)};
+            std::vector<int> entry{int(k * 2777), int(k * 7 % 1000), int(k * 13 % 1000),
+                                   int(k % 17)};
             for (int i = 0; i < n; ++i) {
                 const int code = codeOfMove(bb, legal[i]);
                 BookMove decoded;
@@ -61,9 +115,8 @@ TEST(BookMoves, CodedMovesDecodeToTheEngineMovesAndWrittenPositionsAreFound) {
                 ++checked;
             }
             if (k < 6000) {
-                const BookCounters c{k, k * 7 % 1000, k == 5 ? 1u << 25 : k * 13 % 1000, k % 17};
+                const BookCounters c{k * 2777, k * 7 % 1000, k * 13 % 1000, k % 17};
                 writer.addPosition(fen, {legal, legal + std::min(n, 3 + int(k % 5))}, c, k % 256);
-                if (k == 5) entry[2] = 0xFFFFFF; // the won count saturates
                 stored[keyOf(bb)] = entry;
             }
             if (n == 0) break;
@@ -129,15 +182,10 @@ TEST(BookMoves, CodedMovesDecodeToTheEngineMovesAndWrittenPositionsAreFound) {
         writeBytes(path(f), files[f]);
     }
     const char alphabet[] = "pnbrqkPNBRQK12345678/ wb-KQkqabcdefgh0 9x";
-    for (int round = 0; round < 600; ++round) {
-        std::string fen = round % 2 ? fens[rng() % 30] : "";
-        for (int k = 0; k < (round % 2 ? 3 : int(rng() % 120)); ++k) {
-            const char c = alphabet[rng() % (sizeof alphabet - 1)];
-            if (round % 2)
-                fen[rng() % fen.size()] = c;
-            else
-                fen += c;
-        }
+    for (int round = 0; round < 600; ++round) { // damaged FENs and random text
+        std::string fen = round % 2 ? fens[rng() % 30] : std::string(rng() % 120, ' ');
+        for (std::size_t k = 0; k < (round % 2 ? 3 : fen.size()); ++k)
+            fen[round % 2 ? rng() % fen.size() : k] = alphabet[rng() % (sizeof alphabet - 1)];
         probed[round % 30] = fen.substr(0, rng() % (fen.size() + 1));
         if (round % 30 == 29) probeAll();
     }

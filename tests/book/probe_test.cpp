@@ -1,6 +1,5 @@
-// The probe: move scores from the next positions, the choice of both modes
-// by the book's own generator, shunned moves, and the results and messages
-// of positions and books it cannot use.
+// The probe: move scores from the next positions, the choice of both modes by the book's own
+// generator, shunned moves, and the results and messages of positions and books it cannot use.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -37,8 +36,7 @@ std::string probe(TarvokBook& book, const char* fen) {
     char text[BOOK_MOVE_TEXT_SIZE] = "";
     int result = -1;
     const std::string out = captured([&](std::FILE* f) {
-        book.setOutput(BookOutput{f, "# "});
-        result = book.probeBook(fen, text);
+        book.setOutput({f, "# "}), result = book.probeBook(fen, text);
     });
     return std::to_string(result) + " " + text + "|" + out;
 }
@@ -110,32 +108,27 @@ TEST(BookProbe, ResultsAndMessagesOfPositionsAndBooksItCannotUse) {
     EXPECT_EQ(probe(book, START_FEN), "1 e2e4" + said);
     std::remove(dir.file("two.cto").c_str());
     EXPECT_EQ(probe(book, START_FEN), "0 noMove\n" + said);
-}
 
-TEST(BookProbe, EntriesThatLieAboutTheirSizes) {
-    TempDir dir;
-    const std::string name = dir.file("raw.ctg"), key = keyOf(bookBoard(START_FEN));
-    // 60 moves, of which 50 are kept; none decodes (0x1F stands for no move,
-    // the castling code is the 60th), so the position has no book move.
-    std::vector<std::uint8_t> raw(key.begin(), key.end());
-    raw.push_back(1 + 2 * 60);
-    for (int i = 0; i < 60; ++i) raw.push_back(i == 59 ? 0x6B : 0x1F), raw.push_back(0);
-    raw.resize(raw.size() + BOOK_STATS_SIZE);
+    // Entries that lie about their sizes. 60 moves, of which 50 are kept; none decodes (0x1F stands
+    // for no move, the castling code is the 60th), so the position has no book move.
+    const std::string raw = dir.file("raw.ctg"), key = keyOf(bookBoard(START_FEN));
+    std::vector<std::uint8_t> entry(key.begin(), key.end());
+    entry.push_back(1 + 2 * 60);
+    for (int i = 0; i < 60; ++i) entry.push_back(i == 59 ? 0x6B : 0x1F), entry.push_back(0);
+    entry.resize(entry.size() + BOOK_STATS_SIZE);
     BookWriter w;
-    w.addRawEntry(raw);
-    ASSERT_TRUE(w.write(name));
+    w.addRawEntry(entry);
+    ASSERT_TRUE(w.write(raw));
     BookEntry e{};
-    EXPECT_EQ(findEntry(name.c_str(), bookBoard(START_FEN), e) * 100 + e.moveCount, 150);
-    TarvokBook book(0);
-    book.setBookPath(name.c_str());
-    EXPECT_EQ(probe(book, START_FEN), "1 |# probe TarvokBook: " + name + "\n");
+    EXPECT_EQ(findEntry(raw.c_str(), bookBoard(START_FEN), e) * 100 + e.moveCount, 150);
+    book.setBookPath(raw.c_str());
+    EXPECT_EQ(probe(book, START_FEN), "1 |# probe TarvokBook: " + raw + "\n");
     // An entry count beyond the page, then an entry running past the bytes read.
-    auto page = readBytes(name);
+    auto page = readBytes(raw);
     page[BOOK_PAGE_SIZE] = 0x7F;
-    writeBytes(name, page);
-    EXPECT_EQ(findEntry(name.c_str(), bookBoard("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), e), 0);
-    std::vector<std::uint8_t> cut(page.begin() + BOOK_PAGE_SIZE,
-                                  page.begin() + BOOK_PAGE_SIZE + 200);
+    writeBytes(raw, page);
+    EXPECT_EQ(findEntry(raw.c_str(), bookBoard("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), e), 0);
+    std::vector<std::uint8_t> cut(&page[BOOK_PAGE_SIZE], &page[BOOK_PAGE_SIZE + 200]);
     cut[0] = 0, cut[1] = 1, cut[4 + key.size()] = 0xFF;
     EXPECT_EQ(searchPage(cut.data(), 4 + int(key.size()) + 100, bookBoard(START_FEN), e), 0);
 }

@@ -123,14 +123,15 @@ TEST(BookProbe, ResultsAndMessagesOfPositionsAndBooksItCannotUse) {
     EXPECT_EQ(findEntry(raw.c_str(), bookBoard(START_FEN), e) * 100 + e.moveCount, 150);
     book.setBookPath(raw.c_str());
     EXPECT_EQ(probe(book, START_FEN), "1 |# probe TarvokBook: " + raw + "\n");
-    // An entry count beyond the page, then an entry running past the bytes read.
-    auto page = readBytes(raw);
-    page[BOOK_PAGE_SIZE] = 0x7F;
-    writeBytes(raw, page);
-    EXPECT_EQ(findEntry(raw.c_str(), bookBoard("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), e), 0);
-    std::vector<std::uint8_t> cut(&page[BOOK_PAGE_SIZE], &page[BOOK_PAGE_SIZE + 200]);
-    cut[0] = 0, cut[1] = 1, cut[4 + key.size()] = 0xFF;
-    EXPECT_EQ(searchPage(cut.data(), 4 + int(key.size()) + 100, bookBoard(START_FEN), e), 0);
+    // Pages whose bytes end where a next entry starts, inside its key, and inside its moves.
+    const auto page = readBytes(raw);
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::size_t size = 4 + (k < 2 ? entry.size() + k : key.size() + 100);
+        std::vector<std::uint8_t> p(&page[BOOK_PAGE_SIZE], &page[BOOK_PAGE_SIZE + size]);
+        p[0] = 0, p[1] = k < 2 ? 2 : 1;
+        if (k) p[k == 1 ? size - 1 : 4 + key.size()] = k == 1 ? 0x16 : 0xFF;
+        EXPECT_EQ(searchPage(p.data(), int(size), bookBoard(k < 2 ? E4 : START_FEN), e), 0) << k;
+    }
 }
 
 } // namespace

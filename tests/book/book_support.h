@@ -15,8 +15,7 @@ namespace book_test {
 
 inline void initTables() {
     static Board board;
-    static const bool done = (initBoardTables(nullptr, board), true);
-    (void)done;
+    [[maybe_unused]] static const bool done = (initBoardTables(nullptr, board), true);
 }
 
 inline BookBoard bookBoard(const std::string& fen) {

@@ -5,7 +5,6 @@
 #include <tuple>
 
 #include "board/notation.h"
-#include "board/rng.h"
 #include "book/tarvok_book.h"
 #include "book_support.h"
 
@@ -14,7 +13,6 @@ using namespace book_test;
 namespace {
 
 const char* E4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
-const char* D4 = "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 0 1";
 
 // A book of the start position with e2e4 then d2d4, and the positions after
 // them with the given counters (total, lost, won, drawn) and flags.
@@ -27,7 +25,7 @@ void twoMoveBook(const std::string& name, BookCounters e4, int e4Flag, BookCount
     w.addPosition(START_FEN, {parseCoordinateMove(b, "e2e4"), parseCoordinateMove(b, "d2d4")},
                   {10, 0, 0, 0}, 0);
     w.addPosition(E4, {}, e4, e4Flag);
-    w.addPosition(D4, {}, d4, d4Flag);
+    w.addPosition("rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 0 1", {}, d4, d4Flag);
     EXPECT_TRUE(w.write(name));
 }
 
@@ -60,12 +58,12 @@ TEST(BookProbe, ChoicesOfBothModesByScoreThresholdAndShunning) {
     for (const auto& [e4, e4Flag, d4, d4Flag, weighted, best] : rows) {
         TempDir dir;
         twoMoveBook(dir.file("two.ctg"), e4, e4Flag, d4, d4Flag);
-        // The moves of books warmed up by 0, 1 .. 39 draws (- for none).
+        // The moves of books warmed up by 0 .. 39 draws (- for none); -1 and 2 mean modes 0 and 1.
         std::string chosen[2];
         for (int warm = 0; warm < 80; ++warm) {
             TarvokBook book(warm / 2);
             book.setBookPath(dir.file("two.ctg").c_str());
-            book.setBestMoveOnly(warm % 2);
+            book.setBestMoveOnly(warm % 2 ? 2 : -1);
             const std::string p = probe(book, START_FEN);
             chosen[warm % 2] += p[0] != '1' ? '?' : p[2] == '|' ? '-' : p[2];
         }
@@ -75,8 +73,7 @@ TEST(BookProbe, ChoicesOfBothModesByScoreThresholdAndShunning) {
 }
 
 TEST(BookProbe, ConstructionLeavesTheProcessGeneratorAlone) {
-    // Three draws place the process-wide generator in its sequence; after
-    // building books its next draw must be the sequence's next number.
+    // Three draws place the process-wide generator in its sequence; building books moves it not.
     const int a = rand15(), b = rand15(), c = rand15();
     { TarvokBook clocked, fixed(500); }
     Rand15 r;
@@ -96,10 +93,6 @@ TEST(BookProbe, ResultsAndMessagesOfPositionsAndBooksItCannotUse) {
     EXPECT_EQ(probe(book, "4k3/8/8/8/8/8/8/4K3 w - - 0 1"), "0 noMove\n" + said);
     EXPECT_EQ(probe(book, "4k3/8/8/8/8/8/8/4K3 v - - 0 1"), "0 " + said + "# ERROR: Illegal fen\n");
     EXPECT_EQ(probe(book, E4), "1 " + said); // stored without moves
-    // A name with a format directive is printed as it is.
-    TarvokBook odd(0);
-    odd.setBookPath("%s%n%d");
-    EXPECT_EQ(probe(odd, START_FEN), "0 noMove\n|# probe TarvokBook: %s%n%d\n");
     // A short .ctb, then no .cto: not found.
     const auto ctb = readBytes(dir.file("two.ctb"));
     writeBytes(dir.file("two.ctb"), {ctb.begin(), ctb.begin() + 11});
@@ -108,6 +101,8 @@ TEST(BookProbe, ResultsAndMessagesOfPositionsAndBooksItCannotUse) {
     EXPECT_EQ(probe(book, START_FEN), "1 e2e4" + said);
     std::remove(dir.file("two.cto").c_str());
     EXPECT_EQ(probe(book, START_FEN), "0 noMove\n" + said);
+    book.setBookPath("%s%n%d"); // printed as it is
+    EXPECT_EQ(probe(book, START_FEN), "0 noMove\n|# probe TarvokBook: %s%n%d\n");
 
     // Entries that lie about their sizes. 60 moves, of which 50 are kept; none decodes (0x1F stands
     // for no move, the castling code is the 60th), so the position has no book move.

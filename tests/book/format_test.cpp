@@ -1,0 +1,211 @@
+// The book's format: position keys and FEN messages, the move codes against the engine's
+// moves, the writer's books read back through the index and damaged, and the shipped book.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "book/move_codes.h"
+#include "book/tarvok_book.h"
+#include "book_support.h"
+#include "tools/book/pgn_reader.h"
+
+using namespace book_test;
+
+namespace {
+
+TEST(BookKey, KeysOfPositionsAndMessagesOfMalformedFens) {
+    const std::string start = START_FEN, illegal = "# ERROR: Illegal fen\n",
+                      tooMany = "# ERROR: too many characters in fen\n";
+    const std::string rows[][2] = {
+        {START_FEN, "56b60f7960f3a60f58b078e0c1e1a60f5960f3b60f7f"},
+        {"4k3/8/8/8/8/8/4P3/3K4 w - - 0 1", "0b00000060430000000000"}, // mirrored: Ke1, Pd2
+        {"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", "0b00000000830210000000"},
+        {"r3k3/8/8/8/8/8/8/3K4 w q - 0 1", "4c0170000800008400000004"}, // a right: no mirror
+        {"2k5/8/8/8/8/8/8/5K2 b - - 0 1", "0b00000108000400000000"},    // Black's king mirrors
+        {"5k2/8/8/8/8/8/8/2K5 b - - 0 1", "0b00000108000400000000"},    // no mirror, same key
+        {"r3k2r/8/8/8/4P3/8/8/R3K2R b KQkq e3 0 1", "4db017000000807210000b017f"}, // no ep pawn
+        {"r3k2r/8/8/8/3pP3/8/8/R3K2R b KQkq e3 0 1", "6eb01700000c201c840002c05c4f"},
+        {"r3k2r/8/8/8/4Pp2/8/8/R3K2R b KQkq e3 0 1", "6eb017000000807210c002c05c4f"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R b Qk - 0 1", "4db017000000800840002c05c6"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w Qk - 0 1", "4db017000000800840002c05c9"},
+        {"4k3/8/8/3pP2P/8/8/8/4K3 w - i6 0 1", "0c0000000e20188400003000"}, // i: no file
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "2c0000000e20188400000003"},
+        {"4k3/8/8/2Pp4/8/8/8/2K5 w - d6 0 1", "2c00000001087100c0000004"}, // mirrored: file e
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "0b00000000800840000000"},       // 74 bits padded
+        {"4k3/8/8/8/8/8/P2P3P/4K3 w - - 0 1", "0c6000001808008400018000"}, // 80: zero byte
+        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", "4c00000000800840002c0002"},
+        {"rnbqkbnr/ppppXppp" + start.substr(17), "# ERROR: illegal character in fen\n"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRR w KQkq - 0 1", tooMany},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1", tooMany},
+        {" " + start, tooMany},
+        {start.substr(0, 44) + "x" + start.substr(45), illegal},
+        {start.substr(0, 43), illegal},
+        {start.substr(0, 50), illegal},
+    };
+    for (auto& [fen, expected] : rows) {
+        const std::string out = captured([&](std::FILE* f) {
+            BookBoard b;
+            if (readFen(fen.c_str(), b, BookOutput{f, "# "}))
+                for (int i = 0; i < b.keyLength; ++i) std::fprintf(f, "%02x", b.huffmanKey[i]);
+        });
+        EXPECT_EQ(out, expected) << fen;
+    }
+}
+
+TEST(BookKey, TheDumpsShowBoardAndKeyAndTheHash) {
+    const BookBoard b = bookBoard("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
+    const std::string row = ". . . . . . . . \n", zeros = "00000000 00000000 00000000 ";
+    EXPECT_EQ(captured([&](std::FILE* f) { dumpBookBoard(b, f), dumpHuffmanKey(b, f); }),
+              "\n=== bookboard: ===\n. . . . k . . . \n" + row + row + row + row + row + row +
+                  ". . . . K . . . \ncastle=0\nenpassant=-1\n\n====== huffmankey =====\n" +
+                  "number of bytes:11\n00001011 " + zeros +
+                  "00000000 10000000 00001000 01000000 \n" + zeros +
+                  "\n11 0 0 0 0 -128 8 64 0 0 0 \n\n");
+    EXPECT_EQ(bookHash(b.huffmanKey, b.keyLength), 0x08A7729Eu);
+}
+
+// The 256 codes (piece letter, number among its kind, rank and file steps)
+// are those of the book format: any changed entry changes the digest.
+TEST(BookMoveTable, DigestOfTheCodes) {
+    std::uint32_t digest = 2166136261u;
+    for (int code = 0; code < 256; ++code) {
+        const MoveCode& c = moveCodeEntry(code);
+        for (int v : {int(c.letter), c.number, c.rankStep, c.fileStep})
+            digest = (digest ^ std::uint32_t(v)) * 16777619u;
+    }
+    EXPECT_EQ(digest, 0x0AA7E049u);
+}
+
+// Every coded legal move of random games' positions (over 20 promotions, en
+// passant captures and castlings each; thousands mirrored or Black to move)
+// decodes to the engine's move text and leads to the next position's key. The
+// first 6000 positions, with some moves and made-up counters, make a book of
+// many pages whose index finds each of them and no other position.
+TEST(BookMoves, CodedMovesDecodeToTheEngineMovesAndWrittenPositionsAreFound) {
+    initTables();
+    std::mt19937 rng(20261205);
+    std::vector<std::string> fens;
+    std::map<std::string, std::vector<int>> stored; // counters, then move codes
+    BookWriter writer;
+    int checked = 0;
+    for (int g = 0; g < 150; ++g) {
+        Board b;
+        setFromFen(b, g % 3 ? START_FEN : "4k3/pp3ppp/8/8/8/8/PP3PPP/4K3 w - - 0 1");
+        for (int ply = 0; ply <= (g % 3 ? 120 : 80); ++ply) {
+            char fen[FEN_BUFFER_SIZE], after[FEN_BUFFER_SIZE];
+            writeFen(b, fen);
+            fens.push_back(fen);
+            const BookBoard bb = bookBoard(fen);
+            Move legal[MOVELIST_CAPACITY];
+            const int n = generateLegal(b, legal);
+            const int k = int(fens.size()) - 1;
+            std::vector<int> entry{k * 2777, k * 7 % 1000, k * 13 % 1000, k % 17};
+            for (int i = 0; i < n; ++i) {
+                const int code = codeOfMove(bb, legal[i]);
+                BookMove decoded;
+                if (code < 0) continue;
+                if (i < 3 + k % 5) entry.push_back(code);
+                ASSERT_TRUE(decodeMove(bb, code, decoded)) << fen;
+                char text[BOOK_MOVE_TEXT_SIZE], engine[MOVE_TEXT_SIZE];
+                bookMoveText(bb, decoded, text);
+                ASSERT_STREQ(text, formatMove(legal[i], engine)) << fen << " code " << code;
+                BookBoard next = bb;
+                applyMove(next, decoded);
+                Board played = b;
+                makeMove(played, legal[i]);
+                writeFen(played, after);
+                ASSERT_EQ(keyOf(next), keyOf(bookBoard(after))) << fen << " then " << text;
+                ++checked;
+            }
+            if (k < 6000) {
+                const BookCounters c{k * 2777u, k * 7u % 1000, k * 13u % 1000, k % 17u};
+                writer.addPosition(fen, {legal, legal + std::min(n, 3 + k % 5)}, c, k % 256);
+                stored[keyOf(bb)] = entry;
+            }
+            if (n == 0) break;
+            Move m = legal[rng() % n];
+            for (int i = 0, pawns = rng() % 3 == 0; pawns && i < n; ++i)
+                if (b.squares[moveFrom(legal[i])] == PAWN && rng() % 2) m = legal[i];
+            makeMove(b, m);
+        }
+    }
+    EXPECT_EQ(checked, 417507);
+
+    TempDir dir;
+    const std::string name = dir.file("rt.ctg");
+    ASSERT_TRUE(writer.write(name));
+    EXPECT_GT(readBytes(name).size(), 40u * BOOK_PAGE_SIZE); // many pages: groups were split
+    for (std::size_t i = 0; i < 8000; ++i) {
+        const BookBoard bb = bookBoard(fens[i]);
+        BookEntry e{}, scanned{};
+        const bool in = stored.count(keyOf(bb));
+        ASSERT_EQ(findEntry(name.c_str(), bb, e), in) << fens[i];
+        ASSERT_TRUE(i % 50 || (scanAllPages(name.c_str(), bb, scanned) >= 0) == in) << i;
+        std::vector<int> found{e.totalGames, e.lostGames, e.wonGames, e.drawnGames};
+        for (int k = 0; k < e.moveCount; ++k) found.push_back(e.moves[2 * k]);
+        ASSERT_TRUE(!in || found == stored[keyOf(bb)]) << fens[i];
+    }
+
+    // The book cut, bit-flipped where the reader looks (page headers, entry lengths, slots,
+    // bounds) and replaced by noise, and random FEN text: the reader answers, never reads
+    // outside a buffer (the sanitizer build runs this) and never hangs.
+    std::vector<std::uint8_t> files[3];
+    const auto path = [&](int f) { return name.substr(0, name.size() - 1) + "gob"[f]; };
+    for (int f = 0; f < 3; ++f) files[f] = readBytes(path(f));
+    std::vector<std::string> probed(fens.begin(), fens.begin() + 30);
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    const auto probeAll = [&] { // in both modes; the moves found
+        int found = 0;
+        for (int i = 0; i < 60; ++i) {
+            TarvokBook book(3);
+            book.setBookPath(name.c_str()), book.setBestMoveOnly(i % 2), book.setOutput({sink, ""});
+            char text[BOOK_MOVE_TEXT_SIZE] = "";
+            book.probeBook(probed[i / 2].c_str(), text);
+            EXPECT_LT(std::strlen(text), sizeof text);
+            found += std::strlen(text) == 4;
+        }
+        return found;
+    };
+    ASSERT_EQ(probeAll(), 60);
+    for (int round = 0; round < 300; ++round) {
+        const int f = round % 3, kind = round / 100; // cut, flipped, noise
+        std::vector<std::uint8_t> bytes = files[f];
+        if (kind == 0) bytes.resize(rng() % std::min<std::size_t>(bytes.size(), 2 * 4096 + 64));
+        for (int k = 0; kind == 1 && k < 1 + round % 8; ++k)
+            bytes[f ? rng() % bytes.size() : 4096 + rng() % 600] ^= std::uint8_t(1u << rng() % 8);
+        if (kind == 2) bytes.resize(rng() % 9000);
+        for (auto& x : bytes) x = kind < 2 ? x : std::uint8_t(rng() % 4 ? rng() : 0xFF);
+        writeBytes(path(f), bytes);
+        probeAll();
+        writeBytes(path(f), files[f]);
+    }
+    const char alphabet[] = "pnbrqkPNBRQK12345678/ wb-KQkqabcdefgh0 9x";
+    for (int round = 0; round < 600; ++round) { // damaged FENs and random text
+        std::string fen = round % 2 ? fens[rng() % 30] : std::string(rng() % 120, ' ');
+        for (std::size_t k = 0; k < (round % 2 ? 3 : fen.size()); ++k)
+            fen[round % 2 ? rng() % fen.size() : k] = alphabet[rng() % (sizeof alphabet - 1)];
+        probed[round % 30] = fen.substr(0, rng() % (fen.size() + 1));
+        if (round % 30 == 29) probeAll();
+    }
+    std::fclose(sink);
+}
+
+TEST(ShippedBook, RebuildingFromItsGamesGivesTheSameBytes) {
+    initTables();
+    const std::string data = std::string(TARVOK_DATA_DIR) + "/../../book/data/";
+    const auto pgn = readBytes(data + "selfplay.pgn");
+    const std::vector<PgnGame> games = readPgn(std::string(pgn.begin(), pgn.end()));
+    BookWriter w;
+    for (const PgnGame& g : games) w.addGame(g.moves, g.result, 16, g.fen.c_str());
+    w.prune(2);
+    TempDir dir;
+    ASSERT_TRUE(w.write(dir.file("bookTarvok.ctg")));
+    for (const std::string ext : {"ctg", "cto", "ctb"})
+        EXPECT_EQ(readBytes(dir.file("bookTarvok." + ext)), readBytes(data + "bookTarvok." + ext));
+}
+
+} // namespace

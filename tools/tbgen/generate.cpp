@@ -26,6 +26,7 @@
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "egtb/cache.h"
 #include "egtb/egtb.h"
 #include "egtb/tables.h"
 #include "tools/emd_writer.h"
@@ -107,6 +108,7 @@ class Generator {
     void countMoves();
     void retrograde();
     void write(const std::string& dir, bool compressed, long ms);
+    void printFixed() const;
 
   private:
     int stmOf(int slot) const { return slot; } // a symmetric table keeps White to move
@@ -331,6 +333,30 @@ void Generator::write(const std::string& dir, bool compressed, long ms) {
     }
 }
 
+// The stored value of a distance: 32767 - m for a win in m moves,
+// -32766 + m for a loss in m, 0 for a draw.
+std::int32_t storedValue(std::uint16_t r) {
+    if (r == UNKNOWN || r == DRAWN) return 0;
+    return (r & 1) ? 32767 - (r + 1) / 2 : -32766 + r / 2;
+}
+
+// kppkp with Black to move: the prober answers its fixed indices with its
+// own value, so the values found here are printed beside it.
+void Generator::printFixed() const {
+    if (id_ != KPPKP_ID) return;
+    const SideData& d = side_[1];
+    for (std::uint32_t i : KPPKP_FIXED) {
+        if (i >= d.length || d.res[i] == UNREACHED) {
+            std::printf("%s fixed 0x%08X no position prober %d\n", name(), i, KPPKP_FIXED_VALUE);
+            continue;
+        }
+        std::printf("%s fixed 0x%08X %s value %d prober %d\n", name(), i,
+                    placementText(t_, unpack(d.pos[i], 1)).c_str(), storedValue(d.res[i]),
+                    KPPKP_FIXED_VALUE);
+    }
+    std::fflush(stdout);
+}
+
 } // namespace
 
 void tbgenFail(const std::string& message) {
@@ -353,4 +379,5 @@ void generateTable(const std::string& dir, int id, bool compressed) {
                                           std::chrono::steady_clock::now() - start)
                                           .count());
     g.write(dir, compressed, ms);
+    g.printFixed();
 }

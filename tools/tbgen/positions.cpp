@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -133,12 +134,30 @@ void forEachPosition(const TableLayout& t, const std::function<void(Placement)>&
     }
 }
 
+namespace {
+
+// tableOfCounts reads the names each time; the generator asks millions of
+// times for a handful of materials. Counts of up to three per kind make a
+// 20-bit key.
+int tableOfCountsMemo(const int counts[MATERIAL_KINDS]) {
+    static std::vector<std::int16_t> memo(1 << 20, INT16_MIN);
+    unsigned key = 0;
+    for (int k = 0; k < MATERIAL_KINDS; ++k) {
+        if (counts[k] > 3) return tableOfCounts(counts);
+        key = key << 2 | static_cast<unsigned>(counts[k]);
+    }
+    if (memo[key] == INT16_MIN) memo[key] = static_cast<std::int16_t>(tableOfCounts(counts));
+    return memo[key];
+}
+
+} // namespace
+
 TableSpot locate(const Board& board) {
     PieceSet sets[2];
     int counts[MATERIAL_KINDS];
     if (std::popcount(board.occupied) == 2) return {0, 0, 0};
     if (!collectPieceSets(board, sets, counts)) return {-1, 0, 0};
-    int id = tableOfCounts(counts);
+    int id = tableOfCountsMemo(counts);
     if (id == 0) return {-1, 0, 0};
     int side = board.toMove == WHITE ? 0 : 1, invert = 0;
     if (id < 0) {

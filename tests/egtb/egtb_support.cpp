@@ -14,6 +14,7 @@
 
 #include "egtb/cache.h"
 #include "egtb/egtb.h"
+#include "egtb/emd.h"
 
 TableDir::TableDir() {
     char tmpl[] = "/tmp/tarvok-egtb-XXXXXX";
@@ -86,6 +87,15 @@ Bytes randomBytes(std::size_t size, std::uint32_t seed) {
     Bytes b(size);
     for (auto& x : b) x = static_cast<std::uint8_t>(rng());
     return b;
+}
+
+std::uint32_t emdInfoSize(const Bytes& f) {
+    return std::uint32_t{f[64]} << 24 | f[65] << 16 | f[66] << 8 | f[67];
+}
+
+void refreshEmdCrc(Bytes& f) {
+    const std::uint32_t s = emdInfoSize(f), crc = emdCrc(f.data(), s - 4);
+    for (int i = 0; i < 4; ++i) f[s - 4 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
 }
 
 IndexCall lastIndexCall;

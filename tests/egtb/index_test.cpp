@@ -1,6 +1,6 @@
-// Index functions: every table side's range, the worked layouts against
-// direct transcriptions on random positions, symmetry images, input no
-// legal position gives, and en passant.
+// Index functions: every table side's range, pinned indices of the layouts
+// (both sides, like pieces, en passant, the diagonal), symmetry images, and
+// input no legal position gives.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr int KPK = 1, KNK = 2, KQK = 5, KPKP = 6, KRKP = 12, KQKR = 19, KQKQ = 20, KBNK = 25,
-              KPPKP = 36, KQQKQQ = 178;
-constexpr int P = 0, N = 1, B = 2, R = 3, Q = 4;
+constexpr int KPK = 1, KNK = 2, KQK = 5, KPKP = 6, KRKP = 12, KQKR = 19, KQKQ = 20, KPPK = 21,
+              KNNK = 23, KBNK = 25, KPPKP = 36, KQRKR = 104, KQQKQQ = 178;
+constexpr int P = 0, N = 1, B = 2, R = 3, Q = 4, NO_EP = 127;
 
 PieceSet setOf(int king, std::initializer_list<std::pair<int, int>> pieces = {}) {
     PieceSet s{};
@@ -21,33 +21,6 @@ PieceSet setOf(int king, std::initializer_list<std::pair<int, int>> pieces = {})
     for (auto [kind, sq] : pieces) s.squares[kind][n[kind]++] = sq;
     s.king = king;
     return s;
-}
-int below(int sq, std::initializer_list<int> others) {
-    int n = 0;
-    for (int o : others) n += o < sq;
-    return n;
-}
-bool apart(int a, int b) {
-    return std::abs((a & 7) - (b & 7)) > 1 || std::abs((a >> 3) - (b >> 3)) > 1;
-}
-// Pawnless king pairs in order: the reference king on the triangle, the
-// other apart from it (on or above the diagonal when the first is on it).
-int pawnlessPair(int r, int o) {
-    int n = 0;
-    for (int a : {0, 1, 2, 3, 9, 10, 11, 18, 19, 27})
-        for (int b = 0; b < 64; ++b) {
-            if (!apart(a, b) || ((a & 7) == (a >> 3) && (b & 7) < (b >> 3))) continue;
-            if (a == r && b == o) return n;
-            ++n;
-        }
-    return -1;
-}
-std::mt19937 rng(12);
-int randomSquare(int lo = 0, int hi = 63) {
-    return std::uniform_int_distribution<int>(lo, hi)(rng);
-}
-std::uint32_t idx(int id, int side, const PieceSet& a, const PieceSet& b, int ep = 127) {
-    return tableIndex(id, side, a, b, ep, 0);
 }
 
 TEST(EgtbIndex, EveryTableSideRangeIsItsRegistryLength) {
@@ -64,127 +37,103 @@ TEST(EgtbIndex, EveryTableSideRangeIsItsRegistryLength) {
     for (auto& e : expected)
         for (int s = 0; s < 2; ++s)
             EXPECT_EQ(tableRegistry[e[0]].knownLength[s], e[1 + s]) << tableRegistry[e[0]].name;
+    // kppkp: the last value would need the black king in check.
+    EXPECT_EQ(tableRegistry[KPPKP].knownLength[0], 1806671ull * 46 + 1806 * 616 - 1);
 }
 
-// Positions already in the canonical orientation read as the layouts say.
-TEST(EgtbIndex, WorkedLayoutsMatchTheirTranscriptions) {
+TEST(EgtbIndex, PinnedIndicesOfTheLayouts) {
     initIndexFunctions();
-    const int triangleOff[] = {1, 2, 3, 10, 11, 19};
-    for (int trial = 0; trial < 1500; ++trial) {
-        const int rk = triangleOff[trial % 6];
-        int ok, a, b;
-        do ok = randomSquare();
-        while (!apart(rk, ok));
-        do a = randomSquare();
-        while (a == rk || a == ok);
-        do b = randomSquare();
-        while (b == rk || b == ok || b == a);
-        const int pair = pawnlessPair(rk, ok);
-        // knk, Black to move: pair x 62 + knight reduced by the kings.
-        EXPECT_EQ(idx(KNK, 1, setOf(ok, {{N, a}}), setOf(rk)),
-                  std::uint32_t(pair * 62 + a - below(a, {rk, ok})));
-        // kbnk, Black to move: pair x 3782 + 61 x bishop + knight.
-        EXPECT_EQ(
-            idx(KBNK, 1, setOf(ok, {{B, a}, {N, b}}), setOf(rk)),
-            std::uint32_t(pair * 3782 + 61 * (a - below(a, {rk, ok})) + b - below(b, {rk, ok, a})));
-        // kqkr, White to move: the rook is the low digit of 61 values; a
-        // queen beside the other king is no position.
-        std::uint32_t qr = idx(KQKR, 0, setOf(rk, {{Q, a}}), setOf(ok, {{R, b}}));
-        if (apart(a, ok))
-            EXPECT_EQ(qr % 61, std::uint32_t(b - below(b, {rk, ok, a})));
-        else
-            EXPECT_GE(qr, tableRegistry[KQKR].knownLength[0]);
-    }
-    // Pawn tables, the white king on files 0-3: squares as given.
-    for (int trial = 0; trial < 1500; ++trial) {
-        int wk, bk, wp, bp;
-        do wk = randomSquare(), bk = randomSquare();
-        while ((wk & 7) >= 4 || !apart(wk, bk));
-        do wp = randomSquare(8, 55);
-        while (wp == wk || wp == bk);
-        do bp = randomSquare(8, 55);
-        while (bp == wk || bp == bk || bp == wp);
-        // krkp: the black pawn is a plain digit of 48 values.
-        std::uint32_t rp = idx(KRKP, 0, setOf(wk, {{R, wp}}), setOf(bk, {{P, bp}}));
-        if (rp != INDEX_NONE) {
-            EXPECT_EQ(rp % 48, std::uint32_t(bp - 8));
-        }
-        // kpkp: the second pawn skips the first one's square: 47 values.
-        std::uint32_t pp = idx(KPKP, 0, setOf(wk, {{P, wp}}), setOf(bk, {{P, bp}}));
-        if (pp != INDEX_NONE) {
-            EXPECT_EQ(pp % 47, std::uint32_t(bp - 8 - (wp < bp)));
-            EXPECT_LT(pp, 81664u * 47);
-        }
-    }
+    struct Row {
+        const char* what;
+        int id, side;
+        PieceSet first, second;
+        int ep, invert;
+        std::uint32_t index;
+    };
+    const Row rows[] = {
+        {"kpk w", KPK, 0, setOf(3, {{P, 12}}), setOf(59), NO_EP, 0, 10488},
+        {"kpk w, files exchanged", KPK, 0, setOf(4, {{P, 11}}), setOf(60), NO_EP, 0, 10488},
+        {"kpk b", KPK, 1, setOf(3, {{P, 12}}), setOf(59), NO_EP, 0, 10855},
+        {"kpk b, inverted", KPK, 1, setOf(59, {{P, 52}}), setOf(3), NO_EP, 1, 10855},
+        {"knk b", KNK, 1, setOf(10, {{N, 30}}), setOf(40), NO_EP, 0, 6684},
+        {"kbnk w", KBNK, 0, setOf(17, {{B, 20}, {N, 50}}), setOf(45), NO_EP, 0, 913216},
+        {"kbnk b", KBNK, 1, setOf(17, {{B, 20}, {N, 50}}), setOf(45), NO_EP, 0, 1409479},
+        {"kqkr w", KQKR, 0, setOf(2, {{Q, 30}}), setOf(44, {{R, 7}}), NO_EP, 0, 436888},
+        {"kqkr b", KQKR, 1, setOf(2, {{Q, 30}}), setOf(44, {{R, 7}}), NO_EP, 0, 1534426},
+        {"krkp w", KRKP, 0, setOf(2, {{R, 30}}), setOf(44, {{P, 21}}), NO_EP, 0, 439117},
+        {"krkp b", KRKP, 1, setOf(2, {{R, 30}}), setOf(44, {{P, 21}}), NO_EP, 0, 1868636},
+        {"kpkp b", KPKP, 1, setOf(1, {{P, 35}}), setOf(62, {{P, 36}}), NO_EP, 0, 250584},
+        {"kpkp ep, higher file", KPKP, 0, setOf(1, {{P, 35}}), setOf(62, {{P, 36}}), 44, 0,
+         3839842},
+        {"kpkp ep, lower file", KPKP, 0, setOf(1, {{P, 35}}), setOf(62, {{P, 34}}), 42, 0, 3839834},
+        {"kppk b", KPPK, 1, setOf(2, {{P, 20}, {P, 21}}), setOf(50), NO_EP, 0, 425344},
+        {"kppkp b", KPPKP, 1, setOf(2, {{P, 20}, {P, 21}}), setOf(50, {{P, 41}}), NO_EP, 0,
+         19438632},
+        {"kppkp w ep", KPPKP, 0, setOf(2, {{P, 35}, {P, 21}}), setOf(50, {{P, 36}}), 44, 0,
+         83207111},
+        {"kqrkr w", KQRKR, 0, setOf(2, {{Q, 30}, {R, 13}}), setOf(44, {{R, 7}}), NO_EP, 0,
+         25124526},
+        {"kqrkr b", KQRKR, 1, setOf(2, {{Q, 30}, {R, 13}}), setOf(44, {{R, 7}}), NO_EP, 0,
+         92065608},
+        {"knnk w", KNNK, 0, setOf(2, {{N, 30}, {N, 13}}), setOf(44), NO_EP, 0, 203068},
+        {"kqqkqq w", KQQKQQ, 0, setOf(2, {{Q, 30}, {Q, 13}}), setOf(44, {{Q, 7}, {Q, 60}}), NO_EP,
+         0, 343801036},
+        // Kings on the diagonal: the queen below it and above it differ.
+        {"kqk b, diagonal, below", KQK, 1, setOf(54, {{Q, 8}}), setOf(9), NO_EP, 0, 14516},
+        {"kqk b, diagonal, above", KQK, 1, setOf(54, {{Q, 1}}), setOf(9), NO_EP, 0, 14509},
+        // No pawn beside the passed one: the ordinary index.
+        {"kpkp no capturer", KPKP, 0, setOf(1, {{P, 33}}), setOf(62, {{P, 36}}), 44, 0,
+         tableIndex(KPKP, 0, setOf(1, {{P, 33}}), setOf(62, {{P, 36}}), NO_EP, 0)},
+        // Input no position gives: kings side by side, a piece attacking
+        // the other king (a pawn on either side, not across the edge), pawns
+        // on the first or last rank.
+        {"kings side by side", KQK, 0, setOf(3, {{Q, 30}}), setOf(4), NO_EP, 0, INDEX_NONE},
+        {"queen beside the king", KQK, 0, setOf(0, {{Q, 36}}), setOf(27), NO_EP, 0, INDEX_NONE},
+        {"knight checks", KNK, 0, setOf(0, {{N, 44}}), setOf(27), NO_EP, 0, INDEX_NONE},
+        {"pawn checks", KPK, 0, setOf(0, {{P, 29}}), setOf(36), NO_EP, 0, INDEX_NONE},
+        {"pawn checks", KPK, 0, setOf(0, {{P, 27}}), setOf(36), NO_EP, 0, INDEX_NONE},
+        {"pawn across the edge", KPK, 0, setOf(2, {{P, 31}}), setOf(32), NO_EP, 0, 6626},
+        {"pawn on the last rank", KPK, 0, setOf(0, {{P, 60}}), setOf(20), NO_EP, 0, INDEX_NONE},
+        {"pawn on the first rank", KRKP, 0, setOf(0, {{R, 40}}), setOf(20, {{P, 3}}), NO_EP, 0,
+         INDEX_NONE},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(tableIndex(r.id, r.side, r.first, r.second, r.ep, r.invert), r.index) << r.what;
+}
+
+std::mt19937 rng(12);
+int randomSquare(int lo = 0, int hi = 63) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng);
 }
 
 TEST(EgtbIndex, SymmetryImagesShareAnIndex) {
     initIndexFunctions();
+    auto apart = [](int a, int b) {
+        return std::abs((a & 7) - (b & 7)) > 1 || std::abs((a >> 3) - (b >> 3)) > 1;
+    };
+    auto t = [](int sq) { return 8 * (sq & 7) + (sq >> 3); };
     for (int trial = 0; trial < 1500; ++trial) {
         int wk, bk, p;
         do wk = randomSquare(), bk = randomSquare(), p = randomSquare(8, 55);
         while (!apart(wk, bk) || p == wk || p == bk);
         // kpk and its image with the files exchanged.
         for (int side = 0; side < 2; ++side)
-            EXPECT_EQ(idx(KPK, side, setOf(wk, {{P, p}}), setOf(bk)),
-                      idx(KPK, side, setOf(wk ^ 7, {{P, p ^ 7}}), setOf(bk ^ 7)));
-        // kqk: files exchanged, board turned, and the diagonal unless both
-        // kings stand on it (then a position and its reflection keep two).
-        auto t = [](int sq) { return 8 * (sq & 7) + (sq >> 3); };
-        const std::uint32_t base = idx(KQK, 1, setOf(wk, {{Q, p}}), setOf(bk));
-        EXPECT_EQ(base, idx(KQK, 1, setOf(wk ^ 7, {{Q, p ^ 7}}), setOf(bk ^ 7)));
-        EXPECT_EQ(base, idx(KQK, 1, setOf(wk ^ 63, {{Q, p ^ 63}}), setOf(bk ^ 63)));
+            EXPECT_EQ(tableIndex(KPK, side, setOf(wk, {{P, p}}), setOf(bk), NO_EP, 0),
+                      tableIndex(KPK, side, setOf(wk ^ 7, {{P, p ^ 7}}), setOf(bk ^ 7), NO_EP, 0));
+        // kqk: files exchanged, the board turned, and the diagonal unless both
+        // kings stand on it (a position and its reflection then keep two).
+        auto kqk = [](int w, int q, int b) {
+            return tableIndex(KQK, 1, setOf(w, {{Q, q}}), setOf(b), NO_EP, 0);
+        };
+        const std::uint32_t base = kqk(wk, p, bk);
+        EXPECT_EQ(base, kqk(wk ^ 7, p ^ 7, bk ^ 7));
+        EXPECT_EQ(base, kqk(wk ^ 63, p ^ 63, bk ^ 63));
         const int m = ((bk & 7) >= 4 ? 7 : 0) + ((bk >> 3) >= 4 ? 56 : 0);
         auto onDiagonal = [m](int sq) { return ((sq ^ m) & 7) == ((sq ^ m) >> 3); };
         if (!(onDiagonal(bk) && onDiagonal(wk))) {
-            EXPECT_EQ(base, idx(KQK, 1, setOf(t(wk), {{Q, t(p)}}), setOf(t(bk))));
+            EXPECT_EQ(base, kqk(t(wk), t(p), t(bk)));
         }
     }
-    // Kings on the diagonal (b2, g7): the queen below or above it differ;
-    // the white king below the diagonal is reflected above it.
-    EXPECT_NE(idx(KQK, 1, setOf(54, {{Q, 8}}), setOf(9)),
-              idx(KQK, 1, setOf(54, {{Q, 1}}), setOf(9)));
-    EXPECT_EQ(idx(KQK, 1, setOf(16, {{Q, 40}}), setOf(9)),
-              idx(KQK, 1, setOf(2, {{Q, 5}}), setOf(9)));
-}
-
-TEST(EgtbIndex, InputWithoutAPositionIsPastTheLength) {
-    initIndexFunctions();
-    struct Row {
-        int id, side;
-        PieceSet a, b;
-    };
-    const Row none[] = {
-        {KQK, 0, setOf(3, {{Q, 30}}), setOf(4)},             // kings side by side
-        {KPK, 1, setOf(20, {{P, 30}}), setOf(29)},           //
-        {KQK, 0, setOf(0, {{Q, 36}}), setOf(27)},            // the queen beside the other king
-        {KNK, 0, setOf(0, {{N, 44}}), setOf(27)},            // a knight's move away
-        {KPK, 0, setOf(0, {{P, 29}}), setOf(36)},            // the pawn takes the king
-        {KPK, 0, setOf(0, {{P, 27}}), setOf(36)},            //
-        {KPK, 0, setOf(0, {{P, 60}}), setOf(20)},            // a pawn on the last rank
-        {KRKP, 0, setOf(0, {{R, 40}}), setOf(20, {{P, 3}})}, // or the first
-    };
-    for (const Row& r : none) EXPECT_EQ(idx(r.id, r.side, r.a, r.b), INDEX_NONE) << r.id;
-    // No capture across the board's edge: h4 does not attack a6.
-    EXPECT_LT(idx(KPK, 0, setOf(2, {{P, 31}}), setOf(32)), 81664u);
-}
-
-TEST(EgtbIndex, EnPassantPositionsFollowTheOrdinaryOnes) {
-    initIndexFunctions();
-    const std::uint32_t ordinary = 81664u * 47;
-    // White pawn e5 (35), black pawn just to d5 (36), e.p. square d6: the
-    // capture toward the higher file has code file + 7.
-    std::uint32_t ep = idx(KPKP, 0, setOf(1, {{P, 35}}), setOf(62, {{P, 36}}), 44);
-    EXPECT_EQ(ep, ordinary + 14 * ((ep - ordinary) / 14) + 10);
-    EXPECT_LT((ep - ordinary) / 14, 1806u);
-    EXPECT_LT(idx(KPKP, 0, setOf(1, {{P, 35}}), setOf(62, {{P, 36}})), ordinary);
-    // Toward the lower file: code file - 1.
-    EXPECT_EQ((idx(KPKP, 0, setOf(1, {{P, 35}}), setOf(62, {{P, 34}}), 42) - ordinary) % 14, 2u);
-    // No pawn beside the passed one: the ordinary index.
-    EXPECT_EQ(idx(KPKP, 0, setOf(1, {{P, 33}}), setOf(62, {{P, 36}}), 44),
-              idx(KPKP, 0, setOf(1, {{P, 33}}), setOf(62, {{P, 36}})));
-    // kppkp: the last value would need the black king in check.
-    EXPECT_EQ(tableRegistry[KPPKP].knownLength[0], 1806671ull * 46 + 1806 * 616 - 1);
 }
 
 } // namespace

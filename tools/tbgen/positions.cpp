@@ -340,7 +340,7 @@ void forEachParent(const Board& child, const std::function<void(const Board&)>& 
         U64 pawns = parent.pieceBB[PAWN][cs];
         while (pawns) {
             int v = popHighest(pawns);
-            int passed = v - up, origin = v - 2 * up;
+            int passed = v + up, origin = v + 2 * up;
             if ((v >> 3) != (cs == 0 ? 3 : 4)) continue;
             if (parent.occupied & (bit(passed) | bit(origin))) continue;
             if (!pawnsBeside(parent, v, ms)) continue;

@@ -100,7 +100,9 @@ TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
     EXPECT_EQ(v.out, "kpk checked 331352 faults 0\nknk checked 429440 faults 0\n"
                      "kbk checked 417228 faults 0\nkrk checked 399112 faults 0\n"
                      "kqk checked 368452 faults 0\n");
-    kqk[kqk.find(char(117))] = char(118); // a mate in 10 said to be in 9
+    const std::size_t mateIn10 = kqk.find(char(117));
+    ASSERT_NE(mateIn10, std::string::npos);
+    kqk[mateIn10] = char(118); // said to be a mate in 9
     std::ofstream(d + "/kqk.nbw", std::ios::binary) << kqk;
     GenRun bad = tbgen("--verify " + d + " kqk", 60);
     EXPECT_EQ(bad.status, 1);

@@ -256,12 +256,6 @@ std::int32_t byteValue(std::int8_t b) {
     return b > 0 ? b + VALUE_WIN_BASE : b - VALUE_WIN_BASE;
 }
 
-// kppkp with Black to move: positions whose stored value is replaced by a
-// loss in one.
-constexpr std::uint32_t KPPKP_FIXED[] = {0x0362BC7C, 0x0362DE44, 0x03637648, 0x03639810,
-                                         0x038D4F29, 0x040A2CAB, 0x043C778C};
-constexpr std::int32_t KPPKP_FIXED_VALUE = -32639;
-
 } // namespace
 
 int openTableFile(const char* path) {

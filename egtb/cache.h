@@ -13,6 +13,12 @@ inline constexpr int CACHE_ENTRY_BYTES = 8260;      // header and data area
 inline constexpr std::int32_t VALUE_BROKEN = 32767; // nothing can be read
 inline constexpr std::int32_t VALUE_WIN_BASE = 32640;
 
+// kppkp with Black to move: indices whose value is fixed, whatever the file
+// holds.
+inline constexpr std::uint32_t KPPKP_FIXED[7] = {0x0362BC7C, 0x0362DE44, 0x03637648, 0x03639810,
+                                                 0x038D4F29, 0x040A2CAB, 0x043C778C};
+inline constexpr std::int32_t KPPKP_FIXED_VALUE = -32639;
+
 struct CacheBucket {
     SpinLock lock;
     std::int32_t head; // first entry of the chain, -1 for none

@@ -2,18 +2,18 @@
 
 #include "egtb/index.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "egtb/cache.h"
 #include "egtb/egtb.h"
+#include "egtb/emd.h"
 
 TableDir::TableDir() {
     char tmpl[] = "/tmp/tarvok-egtb-XXXXXX";
@@ -40,44 +40,33 @@ void TableDir::sparse(const std::string& name, std::uint64_t size) const {
 }
 
 ChildResult runChildFunction(void (*body)(void*), void* arg, int timeoutMs) {
-    int fds[2];
-    if (pipe(fds) != 0) return {-1, "pipe failed"};
+    char name[] = "/tmp/tarvok-egtb-child-XXXXXX";
+    int out = mkstemp(name);
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        close(fds[1]);
+        dup2(out, 1);
         body(arg);
         std::fflush(nullptr);
         _exit(0);
     }
-    close(fds[1]);
     ChildResult result{-1, ""};
-    int waited = 0;
-    char buf[4096];
-    for (;;) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 50) > 0) {
-            ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            result.output.append(buf, static_cast<std::size_t>(n));
-        } else if ((waited += 50) > timeoutMs) {
-            break;
-        }
-    }
-    close(fds[0]);
     int status = 0;
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
+    for (int waited = 0; waited <= timeoutMs && result.status < 0; waited += 10) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
             result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return result;
-        }
-        usleep(10000);
+        else
+            usleep(10000);
     }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    result.output += "\n(child did not end in time)";
+    if (result.status < 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    std::ifstream in(name);
+    result.output.assign(std::istreambuf_iterator<char>(in), {});
+    if (result.status < 0) result.output += "\n(child did not end in time)";
+    close(out);
+    unlink(name);
     return result;
 }
 
@@ -86,6 +75,15 @@ Bytes randomBytes(std::size_t size, std::uint32_t seed) {
     Bytes b(size);
     for (auto& x : b) x = static_cast<std::uint8_t>(rng());
     return b;
+}
+
+std::uint32_t emdInfoSize(const Bytes& f) {
+    return std::uint32_t{f[64]} << 24 | f[65] << 16 | f[66] << 8 | f[67];
+}
+
+void refreshEmdCrc(Bytes& f) {
+    const std::uint32_t s = emdInfoSize(f), crc = emdCrc(f.data(), s - 4);
+    for (int i = 0; i < 4; ++i) f[s - 4 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
 }
 
 IndexCall lastIndexCall;

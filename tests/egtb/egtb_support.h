@@ -43,6 +43,11 @@ template <class Body> ChildResult runInChild(Body body, int timeoutMs) {
 // Deterministic bytes.
 Bytes randomBytes(std::size_t size, std::uint32_t seed);
 
+// A compressed file's header size (big-endian at byte 64), and its CRC (the
+// header's last four bytes) made to fit the header again.
+std::uint32_t emdInfoSize(const Bytes& file);
+void refreshEmdCrc(Bytes& file);
+
 // What the last recording index function was given.
 struct IndexCall {
     int calls = 0;

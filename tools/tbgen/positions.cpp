@@ -1,6 +1,8 @@
 #include "tools/tbgen/positions.h"
 
+#include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -132,12 +134,30 @@ void forEachPosition(const TableLayout& t, const std::function<void(Placement)>&
     }
 }
 
+namespace {
+
+// tableOfCounts reads the names each time; the generator asks millions of
+// times for a handful of materials. Counts of up to three per kind make a
+// 20-bit key.
+int tableOfCountsMemo(const int counts[MATERIAL_KINDS]) {
+    static std::vector<std::int16_t> memo(1 << 20, INT16_MIN);
+    unsigned key = 0;
+    for (int k = 0; k < MATERIAL_KINDS; ++k) {
+        if (counts[k] > 3) return tableOfCounts(counts);
+        key = key << 2 | static_cast<unsigned>(counts[k]);
+    }
+    if (memo[key] == INT16_MIN) memo[key] = static_cast<std::int16_t>(tableOfCounts(counts));
+    return memo[key];
+}
+
+} // namespace
+
 TableSpot locate(const Board& board) {
     PieceSet sets[2];
     int counts[MATERIAL_KINDS];
     if (std::popcount(board.occupied) == 2) return {0, 0, 0};
     if (!collectPieceSets(board, sets, counts)) return {-1, 0, 0};
-    int id = tableOfCounts(counts);
+    int id = tableOfCountsMemo(counts);
     if (id == 0) return {-1, 0, 0};
     int side = board.toMove == WHITE ? 0 : 1, invert = 0;
     if (id < 0) {
@@ -193,20 +213,34 @@ std::vector<int> tablesReached(int id) {
     return out;
 }
 
-Placement canonicalPlacement(const TableLayout& t, Placement p) {
-    bool pawns = false;
-    for (const TablePiece& pc : t.pieces) pawns = pawns || pc.kind == PAWN;
+namespace {
+
+int mapSquare(int image, int sq) {
+    if (image & 1) sq ^= 7;                       // files exchanged
+    if (image & 2) sq ^= 56;                      // ranks turned over
+    if (image & 4) sq = 8 * (sq & 7) + (sq >> 3); // diagonal
+    return sq;
+}
+
+bool hasPawns(const TableLayout& t) {
+    for (const TablePiece& pc : t.pieces)
+        if (pc.kind == PAWN) return true;
+    return false;
+}
+
+bool kingsOnOneLongDiagonal(int a, int b) {
+    auto onMain = [](int sq) { return (sq & 7) == (sq >> 3); };
+    auto onAnti = [](int sq) { return (sq & 7) + (sq >> 3) == 7; };
+    return (onMain(a) && onMain(b)) || (onAnti(a) && onAnti(b));
+}
+
+// The distinct images with the symmetry that makes each.
+int distinctImages(const TableLayout& t, Placement p, Placement out[8], int which[8]) {
     const int n = static_cast<int>(t.pieces.size());
-    Placement best = ~Placement{0};
-    for (int image = 0; image < (pawns ? 2 : 8); ++image) {
-        auto map = [image](int sq) {
-            if (image & 1) sq ^= 7;                       // files exchanged
-            if (image & 2) sq ^= 56;                      // ranks turned over
-            if (image & 4) sq = 8 * (sq & 7) + (sq >> 3); // diagonal
-            return sq;
-        };
+    int count = 0;
+    for (int image = 0; image < (hasPawns(t) ? 2 : 8); ++image) {
         int sq[8];
-        for (int i = 0; i < n; ++i) sq[i] = map(squareOfPiece(p, i));
+        for (int i = 0; i < n; ++i) sq[i] = mapSquare(image, squareOfPiece(p, i));
         // Like pieces in increasing order, as the enumeration sets them.
         for (int i = 1; i < n; ++i)
             for (int j = i; j > 0 && t.pieces[j].kind == t.pieces[j - 1].kind &&
@@ -215,9 +249,151 @@ Placement canonicalPlacement(const TableLayout& t, Placement p) {
                 std::swap(sq[j], sq[j - 1]);
         Placement q = p & (Placement{1} << 55);
         int ep = static_cast<int>(p >> 48 & 127);
-        if (ep) q |= Placement(map(ep)) << 48;
+        if (ep) q |= Placement(mapSquare(image, ep)) << 48;
         for (int i = 0; i < n; ++i) q |= Placement(sq[i]) << (6 * i);
-        if (q < best) best = q;
+        bool seen = false;
+        for (int k = 0; k < count && !seen; ++k) seen = out[k] == q;
+        if (!seen) {
+            which[count] = image;
+            out[count++] = q;
+        }
     }
-    return best;
+    return count;
+}
+
+} // namespace
+
+Placement canonicalPlacement(const TableLayout& t, Placement p) {
+    Placement images[8];
+    int which[8];
+    int n = distinctImages(t, p, images, which);
+    return *std::min_element(images, images + n);
+}
+
+bool splitClass(const TableLayout& t, const Board& b) {
+    return !hasPawns(t) && kingsOnOneLongDiagonal(b.kingSq[0], b.kingSq[1]);
+}
+
+int classImages(const TableLayout& t, Placement p, int images[8]) {
+    Placement q[8];
+    const int n = distinctImages(t, p, q, images);
+    if (hasPawns(t) || !kingsOnOneLongDiagonal(squareOfPiece(p, 0), squareOfPiece(p, 1))) return n;
+    Board board;
+    boardOf(t, p, board);
+    const std::uint32_t index = locate(board).index;
+    int same = 0;
+    for (int k = 0; k < n; ++k) {
+        boardOf(t, q[k], board);
+        if (locate(board).index == index) images[same++] = images[k];
+    }
+    return same;
+}
+
+void imageBoard(const Board& in, int image, Board& out) {
+    out = in;
+    for (int sq = 0; sq < 64; ++sq) out.squares[mapSquare(image, sq)] = in.squares[sq];
+    auto mapBits = [image](U64 b) {
+        U64 r = 0;
+        while (b) r |= bit(mapSquare(image, popHighest(b)));
+        return r;
+    };
+    for (int k = 0; k < 6; ++k)
+        for (int c = 0; c < 2; ++c) out.pieceBB[k][c] = mapBits(in.pieceBB[k][c]);
+    for (int c = 0; c < 2; ++c) {
+        out.colourBB[c] = mapBits(in.colourBB[c]);
+        out.kingSq[c] = static_cast<std::int8_t>(mapSquare(image, in.kingSq[c]));
+    }
+    out.occupied = mapBits(in.occupied);
+    if (in.enpassant) out.enpassant = static_cast<std::int8_t>(mapSquare(image, in.enpassant));
+}
+
+namespace {
+
+void shiftPiece(Board& b, int colour, int kind, int from, int to) {
+    const U64 m = bit(from) | bit(to);
+    b.pieceBB[kind][colour] ^= m;
+    b.colourBB[colour] ^= m;
+    b.occupied ^= m;
+    b.squares[from] = EMPTY;
+    b.squares[to] = static_cast<std::int8_t>(kind);
+    if (kind == KING) b.kingSq[colour] = static_cast<std::int8_t>(to);
+}
+
+U64 pawnsBeside(const Board& b, int sq, int colour) {
+    U64 beside = ((sq & 7) > 0 ? bit(sq - 1) : 0) | ((sq & 7) < 7 ? bit(sq + 1) : 0);
+    return beside & b.pieceBB[PAWN][colour];
+}
+
+} // namespace
+
+void forEachParent(const Board& child, const std::function<void(const Board&)>& visit) {
+    const int cs = child.toMove == WHITE ? 0 : 1; // on move in the child
+    const int ms = cs ^ 1;                        // made the move taken back
+    const int up = ms == 0 ? 8 : -8;              // the mover's pawns go this way
+    Board p = child;
+    p.toMove = static_cast<std::int8_t>(-child.toMove);
+    p.enpassant = 0;
+    auto emit = [&](Board& parent) {
+        if (isSquareAttacked(parent, parent.kingSq[cs], -parent.toMove)) return;
+        visit(parent);
+        // The same squares just after the child side's double push.
+        U64 pawns = parent.pieceBB[PAWN][cs];
+        while (pawns) {
+            int v = popHighest(pawns);
+            int passed = v + up, origin = v + 2 * up;
+            if ((v >> 3) != (cs == 0 ? 3 : 4)) continue;
+            if (parent.occupied & (bit(passed) | bit(origin))) continue;
+            if (!pawnsBeside(parent, v, ms)) continue;
+            parent.enpassant = static_cast<std::int8_t>(passed);
+            visit(parent);
+            parent.enpassant = 0;
+        }
+    };
+    if (child.enpassant) { // just after a double push: only that move comes back
+        const int to = child.enpassant + up, from = child.enpassant - up;
+        Board q = p;
+        shiftPiece(q, ms, PAWN, to, from);
+        emit(q);
+        return;
+    }
+    U64 own = child.colourBB[ms];
+    while (own) {
+        const int sq = popHighest(own);
+        const int kind = child.squares[sq];
+        if (kind == PAWN) {
+            const int one = sq - up, two = sq - 2 * up;
+            if (one < 8 || one >= 56 || (child.occupied & bit(one))) continue;
+            Board q = p;
+            shiftPiece(q, ms, PAWN, sq, one);
+            emit(q);
+            // Back to the start square, unless an enemy pawn beside could
+            // have taken it en passant (that position has its own index).
+            if ((sq >> 3) == (ms == 0 ? 3 : 4) && !(child.occupied & bit(two)) &&
+                !pawnsBeside(child, sq, cs)) {
+                Board r = p;
+                shiftPiece(r, ms, PAWN, sq, two);
+                emit(r);
+            }
+            continue;
+        }
+        U64 to = kind == KING     ? kingAttacks[sq]
+                 : kind == KNIGHT ? knightAttacks[sq]
+                 : kind == BISHOP ? bishopAttacks(child.occupied, sq)
+                 : kind == ROOK   ? rookAttacks(child.occupied, sq)
+                                  : queenAttacks(child.occupied, sq);
+        to &= ~child.occupied;
+        while (to) {
+            Board q = p;
+            shiftPiece(q, ms, kind, sq, popHighest(to));
+            emit(q);
+        }
+    }
+}
+
+std::string placementText(const TableLayout& t, Placement p) {
+    Board b;
+    boardOf(t, p, b);
+    char fen[FEN_BUFFER_SIZE];
+    writeFen(b, fen);
+    return fen;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "board/board.h"
@@ -44,9 +45,37 @@ struct TableSpot {
 };
 TableSpot locate(const Board& board);
 
-// The least of a placement's images under the table's symmetries (files
-// exchanged; without pawns also ranks turned over and the diagonal).
+// The distinct images of a placement under the table's symmetries (files
+// exchanged; without pawns also ranks turned over and the diagonal), like
+// pieces in increasing order; returns their number (1-8).
+int placementImages(const TableLayout& t, Placement p, Placement out[8]);
+
+// The least of a placement's images.
 Placement canonicalPlacement(const TableLayout& t, Placement p);
+
+// The symmetries (image numbers, one per distinct board) that keep a
+// placement at its index: all of them, except that with both kings on one
+// long diagonal of a pawnless table a position and its reflection have two
+// indices. Returns their number, the size of the position's class.
+int classImages(const TableLayout& t, Placement p, int images[8]);
+
+// True when a board's class may be half of its images (pawnless, both kings
+// on one long diagonal).
+bool splitClass(const TableLayout& t, const Board& b);
+
+// The board under symmetry image (bit 0: files exchanged, bit 1: ranks
+// turned over, bit 2: the diagonal).
+void imageBoard(const Board& in, int image, Board& out);
+
+// Calls visit for every position one move before the board's: the side not
+// to move takes back a move that neither captured nor promoted (a pawn
+// steps back one square, or two to its start when it passed no pawn that
+// could take it en passant). Each parent comes once, followed by its
+// variants just after a double push beside an enemy pawn.
+void forEachParent(const Board& child, const std::function<void(const Board&)>& visit);
+
+// The FEN of a placement's board.
+std::string placementText(const TableLayout& t, Placement p);
 
 // The tables a table's captures and promotions lead to.
 std::vector<int> tablesReached(int id);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -73,9 +74,16 @@ TEST(EgtbGaviota, EveryThreePiecePositionMatchesGaviota) {
                             if (sq == wk || sq == bk || (df * df <= 1 && dr * dr <= 1) ||
                                 (*piece == 'P' && (sq < 8 || sq >= 56)))
                                 continue;
-                            std::string fen(64, '1');
-                            fen[63 - wk] = 'K', fen[63 - bk] = 'k', fen[63 - sq] = *piece;
-                            for (int r = 7; r > 0; --r) fen.insert(8 * r, "/");
+                            char rows[72] = {};
+                            for (int r = 0; r < 8; ++r) {
+                                std::memset(rows + 9 * r, '1', 8);
+                                rows[9 * r + 8] = r < 7 ? '/' : '\0';
+                            }
+                            auto at = [&](int s) -> char& {
+                                return rows[9 * (7 - s / 8) + 7 - s % 8];
+                            };
+                            at(wk) = 'K', at(bk) = 'k', at(sq) = *piece;
+                            std::string fen = rows;
                             fen += side ? " b - - 0 1" : " w - - 0 1";
                             setFromFen(b, fen.c_str());
                             if (isSquareAttacked(b, b.kingSq[side ^ 1], side ? WHITE : BLACK))

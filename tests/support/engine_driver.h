@@ -1,8 +1,7 @@
-// Drives build/tarvok the way a GUI does (or another program, such as
-// stockfish as a perft oracle): a fresh working directory, pipes for standard
-// input and output, answers awaited with time-outs. The program runs in its
-// own process group, which the driver kills when it is done, also when a
-// test fails half-way.
+// Drives build/tarvok (or another program) the way a GUI does: a fresh
+// working directory, pipes for standard input and output, answers awaited
+// with time-outs. The program runs in its own process group, which the
+// driver kills when it is done, also when a test fails half-way.
 #pragma once
 
 #include <chrono>

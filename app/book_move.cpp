@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "board/notation.h"
-#include "smp/locks.h"
 #include "search/shared_state.h"
+#include "smp/locks.h"
 
 Move bookMoveFor(TarvokBook& book, const Board& board, bool wanted, int protocol) {
     char path[BOOK_PATH_SIZE];

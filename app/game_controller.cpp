@@ -1,7 +1,7 @@
 #include "app/game_controller.h"
 
-#include <cstdarg>
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -440,8 +440,8 @@ int GameController::thinkAndMakeBestMove() {
     std::int32_t t = s.gameClock.timeForNextMove(0);
     startClock(0);
 
-    Move hit = bookMoveFor(book, board, sharedLoad(s.useBook) && !searchOnly,
-                           sharedLoad(s.protocol));
+    Move hit =
+        bookMoveFor(book, board, sharedLoad(s.useBook) && !searchOnly, sharedLoad(s.protocol));
     if (hit == NO_MOVE && sharedLoad(s.ponderEnabled) && board.boardkey == s.ponderKey) {
         std::int32_t e = msBetween(s.ponderStart, nowMs());
         if (e < static_cast<std::int64_t>(t) * 8 / 10) {

@@ -6,25 +6,25 @@
 #include "board/types.h"
 
 struct Board {
-    std::int32_t lazy;              // material balance, white minus black
-    std::int8_t squares[64];        // mailbox: PieceKind per square
-    std::int8_t toMove;             // +1 white, -1 black
-    std::int32_t wMat;              // white material (kings count 0)
-    std::int32_t bMat;              // black material
-    std::int32_t totalMat;          // wMat + bMat
-    std::int8_t pieceCount[2][5];   // [0 black, 1 white][PAWN..QUEEN]; the PAWN column is not kept
-    std::int8_t kingSq[2];          // [0 white, 1 black]
-    std::int8_t enpassant;          // square passed over by a double push, 0 = none
-    std::uint8_t castle;            // CASTLE_* bits
-    std::int32_t halfmoveClock;     // plies since the last capture or pawn move
-    std::int32_t gamePly;           // half-moves since the game's start
-    std::int32_t rootPly;           // gamePly of the search's root (set by the search)
-    std::int32_t positional;        // full score minus lazy of the last full evaluation
-    std::uint8_t recaptureSq;       // to-square of an equal-value trade, else 255
-    std::uint8_t nullMoveCount;     // null moves in a row
-    U64 boardkey;                   // Zobrist key
-    U64 pieceBB[6][2];              // [kind][0 white, 1 black]
-    U64 colourBB[2];                // [0 white, 1 black]
+    std::int32_t lazy;            // material balance, white minus black
+    std::int8_t squares[64];      // mailbox: PieceKind per square
+    std::int8_t toMove;           // +1 white, -1 black
+    std::int32_t wMat;            // white material (kings count 0)
+    std::int32_t bMat;            // black material
+    std::int32_t totalMat;        // wMat + bMat
+    std::int8_t pieceCount[2][5]; // [0 black, 1 white][PAWN..QUEEN]; the PAWN column is not kept
+    std::int8_t kingSq[2];        // [0 white, 1 black]
+    std::int8_t enpassant;        // square passed over by a double push, 0 = none
+    std::uint8_t castle;          // CASTLE_* bits
+    std::int32_t halfmoveClock;   // plies since the last capture or pawn move
+    std::int32_t gamePly;         // half-moves since the game's start
+    std::int32_t rootPly;         // gamePly of the search's root (set by the search)
+    std::int32_t positional;      // full score minus lazy of the last full evaluation
+    std::uint8_t recaptureSq;     // to-square of an equal-value trade, else 255
+    std::uint8_t nullMoveCount;   // null moves in a row
+    U64 boardkey;                 // Zobrist key
+    U64 pieceBB[6][2];            // [kind][0 white, 1 black]
+    U64 colourBB[2];              // [0 white, 1 black]
     U64 occupied;
 };
 

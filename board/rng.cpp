@@ -4,4 +4,6 @@ namespace {
 Rand15 processRand;
 }
 
-int rand15() { return processRand.next(); }
+int rand15() {
+    return processRand.next();
+}

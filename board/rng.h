@@ -6,13 +6,13 @@
 #include <cstdint>
 
 class Rand15 {
-public:
+  public:
     int next() {
         state_ = state_ * 214013u + 2531011u;
         return static_cast<int>((state_ >> 16) & 0x7FFF);
     }
 
-private:
+  private:
     std::uint32_t state_ = 1;
 };
 

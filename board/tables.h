@@ -45,8 +45,7 @@ extern OrderingTables* orderingTables;
 // the start position. The material values are `given`, or read from the
 // settings file without it. The Zobrist keys and the magic tables are built
 // on first use of this function and never again.
-void initBoardTables(OrderingTables* ordering, Board& board,
-                     const MaterialValues* given = nullptr);
+void initBoardTables(OrderingTables* ordering, Board& board, const MaterialValues* given = nullptr);
 // Rebuilds pieceValue, initialMaterial and pieceSquare from material and the
 // piece-square sources (used after the tuner changed them).
 void rebuildValueTables();

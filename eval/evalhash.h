@@ -6,8 +6,8 @@
 #include "board/types.h"
 
 class EvalHash {
-public:
-    static constexpr std::uint64_t DEFAULT_ENTRIES = 4194304;  // 32 MiB
+  public:
+    static constexpr std::uint64_t DEFAULT_ENTRIES = 4194304; // 32 MiB
     // Entries for a "pref:size-hashtable=" value (sizes below 1 count as 1).
     static std::uint64_t entriesForSetting(int sizeSetting);
 
@@ -21,7 +21,7 @@ public:
     void store(U64 key, int score);
     void clear();
 
-private:
+  private:
     U64* entries_ = nullptr;
     std::uint64_t count_ = 0;
 };

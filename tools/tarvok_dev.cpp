@@ -18,15 +18,16 @@
 
 namespace {
 
-const char* const USAGE = "usage: tarvok-dev perft DEPTH FEN\n"
-                          "       tarvok-dev eval FEN\n"
-                          "       tarvok-dev search FEN depth D | movetime MS\n"
-                          "       tarvok-dev san FEN SAN...\n"
-                          "       tarvok-dev probe FEN\n"
-                          "       tarvok-dev signature [FILE]\n"
-                          "       tarvok-dev makebook OUT.ctg [--plies N] [--min-games K] FILE...\n"
-                          "       tarvok-dev selfplay GAMES SEED DEPTH OUT.pgn\n"
-                          "       tarvok-dev bookprobe BOOK FEN | bookkey FEN | bookscan BOOK FILE\n";
+const char* const USAGE =
+    "usage: tarvok-dev perft DEPTH FEN\n"
+    "       tarvok-dev eval FEN\n"
+    "       tarvok-dev search FEN depth D | movetime MS\n"
+    "       tarvok-dev san FEN SAN...\n"
+    "       tarvok-dev probe FEN\n"
+    "       tarvok-dev signature [FILE]\n"
+    "       tarvok-dev makebook OUT.ctg [--plies N] [--min-games K] FILE...\n"
+    "       tarvok-dev selfplay GAMES SEED DEPTH OUT.pgn\n"
+    "       tarvok-dev bookprobe BOOK FEN | bookkey FEN | bookscan BOOK FILE\n";
 constexpr int MAX_PERFT_DEPTH = 20;
 
 int usage() {

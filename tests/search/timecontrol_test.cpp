@@ -13,12 +13,19 @@ constexpr auto advance = DrivenClock::advance;
 TEST(Stopwatch, UpOnlyAfterItsLimitAcrossTheWrapAndNeverStartedAtZero) {
     DrivenClock clock;
     Stopwatch sw{};
+    testing::internal::CaptureStdout();
+    sw.printElapsed();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n\nStopwatch: It appears that the stopwatch was never started!\n");
     for (std::int32_t start : {100000, INT_MAX - 10}) {
         DrivenClock::now = start;
         sw.setLimit(250);
         sw.start();
         advance(250);
         EXPECT_EQ(sw.elapsed(), 250) << start;
+        testing::internal::CaptureStdout();
+        sw.printElapsed();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Stopwatch: 250 ms\n");
         EXPECT_FALSE(sw.timeIsUp()) << start;
         advance(1);
         EXPECT_TRUE(sw.timeIsUp()) << start;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Win At Chess: how many positions of tests/data/wac.epd the search solves
+# Win At Chess: how many positions of bench/data/wac.epd the search solves
 # (its move is one of the "bm" moves) within the given time per position, and
 # the largest overrun of that time seen over the run.
 #   bench/wac.sh [build-dir] [milliseconds per position] [epd file]
@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 ms=${2:-1000}
-epd=${3:-tests/data/wac.epd}
+epd=${3:-bench/data/wac.epd}
 dev="$build/tarvok-dev"
 [ -x "$dev" ] || { echo "no $dev: build the tarvok-dev target first" >&2; exit 2; }
 

@@ -67,7 +67,7 @@ std::vector<std::string> positions() {
         "", "K7/8/8/8/8/8/8/8 b - - 0 1", "kkkkkkkk/KKKKKKKK/8/8/8/8/8/8 w - -",
         "QQQQQQQQ/QQQQQQQQ/8/8/8/8/k7/K7 w",
         "qqqqqqqq/qqqqqqqq/nnnnnnnn/8/8/K7/PPPPPPPP/RRRRRRRk b KQkq a3 999 1"};
-    for (const char* file : {"perftsuite.epd", "wac.epd", "bratko-kopec.epd"}) {
+    for (const char* file : {"perftsuite.epd"}) {
         std::ifstream in(std::string(TARVOK_DATA_DIR) + "/" + file);
         for (std::string line, f[4]; std::getline(in, line);)
             if (std::istringstream(line) >> f[0] >> f[1] >> f[2] >> f[3])

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <sys/prctl.h>
@@ -31,21 +32,20 @@ class PlatformTest : public ::testing::Test {
 TEST_F(PlatformTest, MutexOfAKilledHolderIsAbandonedThenUsableAndFailuresAreReported) {
     NamedMutex lock;
     ASSERT_TRUE(lock.create("lock"));
-    auto tryLock = [](WaitResult expected) {
+    auto tryLock = [](WaitResult expected) { // in another process; 0 when it went as expected
         return inChild([=] {
             NamedMutex m;
-            if (!m.open("lock") || m.lock(0) != expected) return 1;
-            return expected == WaitResult::Acquired && !m.unlock() ? 2 : 0;
+            return !m.open("lock") || m.lock(0) != expected ||
+                   (expected == WaitResult::Acquired && !m.unlock());
         });
     };
-    ChildProcess holder(forkChild([&] {
+    ChildProcess holder([&] {
         NamedMutex m;
-        if (!m.open("lock") || m.lock(1000) != WaitResult::Acquired) return 1;
-        pipe.send("L\n");
+        pipe.send(m.open("lock") && m.lock(1000) == WaitResult::Acquired ? "L\n" : "-\n");
         platform::sleepMs(30000);
         return 0;
-    }));
-    ASSERT_EQ(pipe.receiveLine(5000), "L");
+    });
+    ASSERT_EQ(pipe.receive(5000), "L");
     auto start = std::chrono::steady_clock::now();
     // A time-out goes on without the lock, so the release then fails.
     EXPECT_EQ(printed([&] { lockMutex(lock, 200), unlockMutex(lock); }),
@@ -84,17 +84,17 @@ TEST_F(PlatformTest, EventsAreAutoResetAndOneSignalReleasesOneWaiter) {
         pipe.send(e.open("event") && e.wait(10000) == WaitResult::Acquired ? "W\n" : "T\n");
         return 0;
     };
-    ChildProcess first(forkChild(waiter)), second(forkChild(waiter));
+    ChildProcess first(waiter), second(waiter);
     platform::sleepMs(100); // whether or not both wait already, a signal releases one
     ASSERT_TRUE(event.signal());
-    EXPECT_EQ(pipe.receiveLine(5000), "W");
-    EXPECT_EQ(pipe.receiveLine(300), "");
+    EXPECT_EQ(pipe.receive(5000), "W");
+    EXPECT_EQ(pipe.receive(300), "");
     ASSERT_TRUE(event.signal());
-    EXPECT_EQ(pipe.receiveLine(5000), "W");
+    EXPECT_EQ(pipe.receive(5000), "W");
     EXPECT_EQ(event.wait(0), WaitResult::TimedOut);
 }
 
-TEST_F(PlatformTest, NamesStayInTheirInstance) {
+TEST_F(PlatformTest, NamesStayInTheirInstanceAndADeadInstancesObjectsGoAtTheNextStart) {
     char path[256];
     ASSERT_TRUE(platform::objectPath("handleStartSlaveTarvok_v8.05 (32 bit)3", path, 256));
     EXPECT_EQ(std::string(path), std::string("/tarvok.") + instance.id +
@@ -106,7 +106,8 @@ TEST_F(PlatformTest, NamesStayInTheirInstance) {
     NamedEvent e, mine;
     EXPECT_TRUE(e.create(longName.c_str()) && platform::objectExists(longName.c_str()));
     ASSERT_TRUE(mine.create("event"));
-    // A process of another instance signals its own "event", not this one.
+    // A process of another instance signals its own "event", not this one;
+    // a dead one leaves a mutex and a mapping behind.
     TestInstance other("other");
     EXPECT_EQ(inChild([&] {
                   NamedEvent e;
@@ -114,13 +115,6 @@ TEST_F(PlatformTest, NamesStayInTheirInstance) {
               }),
               0);
     EXPECT_EQ(mine.wait(200), WaitResult::TimedOut);
-    for (const char* bad : {"12", "12-x", "12-34-a.b", "0-34", ""})
-        EXPECT_FALSE(platform::setInstance(bad)) << bad;
-    EXPECT_TRUE(platform::setInstance("12-34-tag_1"));
-    EXPECT_EQ(platform::instanceOwner(), 12);
-}
-
-TEST_F(PlatformTest, ObjectsOfADeadInstanceAreRemovedAtTheNextStart) {
     ASSERT_EQ(inChild([&] {
                   NamedMutex m;
                   platform::SharedMapping s;
@@ -131,25 +125,26 @@ TEST_F(PlatformTest, ObjectsOfADeadInstanceAreRemovedAtTheNextStart) {
                   return 0;
               }),
               0);
-    std::string deadId = pipe.receiveLine(5000);
-    instance.activate();
-    NamedEvent mine;
-    ASSERT_TRUE(mine.create("event"));
-    EXPECT_TRUE(platform::instanceAlive(instance.id));
+    const std::string deadId = pipe.receive(5000);
+    EXPECT_TRUE(platform::instanceAlive(instance.id) && platform::instanceAlive(other.id));
     EXPECT_FALSE(platform::instanceAlive(deadId.c_str()));
     ASSERT_TRUE(platform::setInstance(deadId.c_str()));
     EXPECT_TRUE(platform::objectExists("handleMutex_MT_X") && platform::objectExists("sharedData"));
     EXPECT_GE(platform::removeDeadInstances(), 2);
     EXPECT_FALSE(platform::objectExists("handleMutex_MT_X") ||
                  platform::objectExists("sharedData"));
-    instance.activate();
-    EXPECT_EQ(platform::removeInstanceObjects(instance.id), 1);
+    platform::setInstance(instance.id);
+    EXPECT_EQ(platform::removeInstanceObjects(instance.id), 2); // the event and the long name
     EXPECT_FALSE(platform::objectExists("event"));
+    for (const char* bad : {"12", "12-x", "12-34-a.b", "0-34", ""})
+        EXPECT_FALSE(platform::setInstance(bad)) << bad;
+    EXPECT_TRUE(platform::setInstance("12-34-tag_1"));
+    EXPECT_EQ(platform::instanceOwner(), 12);
 }
 
 TEST_F(PlatformTest, OtherProcessesWaitForTheLocksToBeCreated) {
-    ChildProcess slave(forkChild([&] {
-        dup2(pipe.writeEnd(), 1);
+    ChildProcess slave([&] {
+        dup2(pipe.fd[1], 1);
         NamedMutex blocks[SPLIT_BLOCK_COUNT];
         openGlobalLocks(TEST_IDENTITY, 2);
         openSplitBlockLocks(blocks, TEST_IDENTITY, 2);
@@ -157,7 +152,7 @@ TEST_F(PlatformTest, OtherProcessesWaitForTheLocksToBeCreated) {
         lockState();
         lockSplitBlock(blocks[99]);
         return 0;
-    }));
+    });
     platform::sleepMs(250);
     NamedMutex blocks[SPLIT_BLOCK_COUNT];
     EXPECT_EQ(printed([&] {
@@ -169,7 +164,7 @@ TEST_F(PlatformTest, OtherProcessesWaitForTheLocksToBeCreated) {
     EXPECT_EQ(slave.wait(5000), 0);
     pipe.closeEnd(1);
     // Every miss printed the wait line and the name; the split-block locks wait silently.
-    std::string text = pipe.receive(2000);
+    std::string text = pipe.receive(2000, -1);
     EXPECT_TRUE(std::regex_match(
         text,
         std::regex("(WAIT- no handle, ERROR= 2\nhandleMutex_IO_Tarvok_v8.05 \\(32 bit\\)\n){2,}"
@@ -181,43 +176,40 @@ TEST_F(PlatformTest, OtherProcessesWaitForTheLocksToBeCreated) {
 // process ties itself to it. The test process adopts the orphans to reap them.
 TEST_F(PlatformTest, StartedProcessGetsItsNumberAndEndsWithItsParent) {
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    for (const char* role : {"args", "orphan", "orphan-late"}) {
+    for (const std::string role : {"args", "orphan", "orphan-late"}) {
         SCOPED_TRACE(role);
-        ChildProcess parent(forkChild([&] {
+        ChildProcess parent([&] {
             pid_t pid = 0;
             NamedEvent left;
             Pipe input; // input the started process must not see
             input.send("x");
             dup2(input.fd[0], 0);
             if (!platform::createInstance("parent") || !left.create("left") ||
-                startingChildren(role, pipe.writeEnd(),
+                startingChildren(role.c_str(), pipe.fd[1],
                                  [&] { return platform::startProcess("tarvok-x", 7, &pid); }))
                 return 1;
             pipe.send(std::to_string(pid) + " " + platform::instanceId() + "\n");
-            platform::sleepMs(role == std::string("orphan") ? 30000 : 0);
+            platform::sleepMs(role == "orphan" ? 30000 : 0);
             return 0;
-        }));
-        std::string line = pipe.receiveLine(5000), said;
-        if (role == std::string("args")) {
-            // Our output, its name and number, and no input (at its end at once).
-            said = pipe.receiveLine(5000);
-            if (line.rfind("argc", 0) == 0) std::swap(line, said);
-            EXPECT_EQ(said, "argc=2 arg0=tarvok-x arg1=7 stdin=0");
-        }
+        });
+        // Our output, its name and number, and no input; and the parent's line.
+        std::string line = pipe.receive(5000), said = pipe.receive(5000);
+        if (line.rfind("argc", 0) == 0) std::swap(line, said);
+        EXPECT_EQ(said, "argc=2 arg0=tarvok-x arg1=7 stdin=0");
         ASSERT_NE(line.find(' '), std::string::npos);
         ChildProcess started(std::atoi(line.c_str()));
         ASSERT_TRUE(platform::setInstance(line.substr(line.find(' ') + 1).c_str()));
         NamedEvent ready; // a tied process says so
-        if (role == std::string("orphan")) {
+        if (role == "orphan") {
             ASSERT_TRUE(waitUntil([&] { return ready.open("ready"); }, 5000));
             ASSERT_EQ(ready.wait(5000), WaitResult::Acquired);
             EXPECT_TRUE(platform::processRuns(started.pid));
             parent.killNow();
         }
-        EXPECT_EQ(parent.wait(5000), role == std::string("orphan") ? -1 : 0);
-        EXPECT_EQ(started.wait(5000), role == std::string("orphan-late") ? 3 : 0);
+        EXPECT_EQ(parent.wait(5000), role == "orphan" ? -1 : 0);
+        EXPECT_EQ(started.wait(5000), role == "orphan-late" ? 3 : 0);
         // A tied process removed the instance.
-        EXPECT_EQ(platform::objectExists("left"), role == std::string("args"));
+        EXPECT_EQ(platform::objectExists("left"), role == "args");
         platform::removeInstanceObjects(platform::instanceId());
     }
 }
@@ -235,10 +227,10 @@ TEST_F(PlatformTest, HashTableSizesComeFromTheSettingsFileAndAreHalvedToFit) {
         {"pref:Size-hashtable=64\n", 2097152, 4194304},
     };
     for (const auto& [settings, tt, eval] : cases) {
-        FILE* f = settings ? std::fopen(path.c_str(), "w") : nullptr;
-        if (f) std::fputs(settings, f), std::fclose(f);
-        EXPECT_EQ(transpositionEntries(path.c_str()), tt) << (settings ? settings : "no file");
-        EXPECT_EQ(evalHashEntries(path.c_str()), eval) << (settings ? settings : "no file");
+        if (settings) std::ofstream(path) << settings;
+        EXPECT_EQ(std::pair(transpositionEntries(path.c_str()), evalHashEntries(path.c_str())),
+                  std::pair(tt, eval))
+            << (settings ? settings : "no file");
         std::remove(path.c_str());
     }
     // Under a file-size limit (which shared memory obeys like a small /dev/shm)

@@ -17,11 +17,17 @@
 inline constexpr const char* TEST_CHILD_ENV = "TARVOK_TEST_CHILD";
 inline constexpr const char* TEST_IDENTITY = "Tarvok_v8.05 (32 bit)";
 
+// A child process, killed and reaped at the end of the scope.
 struct ChildProcess {
     pid_t pid = -1;
     ChildProcess(pid_t p = -1) : pid(p) {}
+    // Runs body in a forked child that exits with its return value.
+    template <class Body> ChildProcess(Body body) : pid((std::fflush(nullptr), fork())) {
+        if (pid == 0) _exit(flushed(body()));
+    }
     ChildProcess(const ChildProcess&) = delete;
     ~ChildProcess() { killNow(); }
+    static int flushed(int code) { return std::fflush(nullptr), code; }
     // Exit status (128 + signal when killed), -1 on time-out.
     int wait(int timeoutMs) {
         int status = pid > 0 ? platform::waitForExit(pid, timeoutMs) : -1;
@@ -34,21 +40,9 @@ struct ChildProcess {
     }
 };
 
-// Runs body in a forked child that exits with its return value.
-template <class Body> pid_t forkChild(Body body) {
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int code = body();
-        std::fflush(nullptr);
-        _exit(code);
-    }
-    return pid;
-}
-
 // Runs body in a forked child; its exit status, -1 when it did not end within 5 s.
 template <class Body> int inChild(Body body) {
-    return ChildProcess(forkChild(body)).wait(5000);
+    return ChildProcess(body).wait(5000);
 }
 
 // What body prints on standard output.
@@ -62,18 +56,14 @@ struct Pipe {
     int fd[2] = {-1, -1};
     Pipe() { EXPECT_EQ(pipe2(fd, O_CLOEXEC), 0); }
     ~Pipe() { closeEnd(0), closeEnd(1); }
-    int writeEnd() const { return fd[1]; }
     void closeEnd(int end) {
         if (fd[end] >= 0) close(fd[end]);
         fd[end] = -1;
     }
-    void send(const std::string& text) {
-        [[maybe_unused]] auto n = write(fd[1], text.data(), text.size());
-    }
-    // Reads until the byte `until` (not kept), or the writers closed their
-    // end, or the time is over.
-    std::string receive(int timeoutMs, int until = -1);
-    std::string receiveLine(int timeoutMs) { return receive(timeoutMs, '\n'); }
+    void send(const std::string& text) { (void)!write(fd[1], text.data(), text.size()); }
+    // Reads until the byte `until` (not kept; -1: none), or the writers closed
+    // their end, or the time is over.
+    std::string receive(int timeoutMs, int until = '\n');
 };
 
 // An instance namespace named after this process and the tag, removed with
@@ -84,7 +74,6 @@ struct TestInstance {
         if (platform::createInstance(tag)) std::strcpy(id, platform::instanceId());
     }
     ~TestInstance() { platform::removeInstanceObjects(id); }
-    void activate() const { platform::setInstance(id); }
 };
 
 // Runs start() with standard output going to fd and TEST_CHILD_ENV set to

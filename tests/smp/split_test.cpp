@@ -34,26 +34,23 @@ TEST(ReorderSplitList, SearchedEntriesByScoreFailedHighLastAndTheIndexAtTheFirst
         {"41:I 42:3", 2, "42:3 41:3", 2}, // an interrupted move is no fail-high
         {"", 5, "", 0},
     };
+    const auto marks = [](std::string s) { // F and I as the marks' values
+        for (std::size_t at; (at = s.find_first_of("FI")) != std::string::npos;)
+            s.replace(at, 1, std::to_string(s[at] == 'F' ? MOVE_FAILED_HIGH : MOVE_INTERRUPTED));
+        return s;
+    };
     for (auto [in, n, out, index] : cases) {
         Move moves[MOVELIST_CAPACITY] = {};
         std::int16_t status[MOVELIST_CAPACITY] = {};
-        std::istringstream text(in);
-        std::string s;
-        for (int i = 0; text >> s; ++i) {
-            moves[i] = static_cast<Move>(std::stoi(s));
-            s = s.substr(s.find(':') + 1);
-            status[i] = s == "F" ? MOVE_FAILED_HIGH : s == "I" ? MOVE_INTERRUPTED : std::stoi(s);
-        }
+        std::istringstream text(marks(in));
+        int i = 0;
+        for (char colon; text >> moves[i] >> colon >> status[i];) ++i;
         EXPECT_EQ(reorderSplitList(moves, status, n), index) << in;
         std::string got;
-        for (int i = 0; moves[i] != NO_MOVE; ++i) {
-            got += i ? " " : "";
-            got += std::to_string(moves[i]) + ":";
-            got += status[i] == MOVE_FAILED_HIGH   ? "F"
-                   : status[i] == MOVE_INTERRUPTED ? "I"
-                                                   : std::to_string(status[i]);
-        }
-        EXPECT_EQ(got, out) << in;
+        for (i = 0; moves[i] != NO_MOVE; ++i)
+            got += std::string(i ? " " : "") + std::to_string(moves[i]) + ":" +
+                   std::to_string(status[i]);
+        EXPECT_EQ(got, marks(out)) << in;
     }
 }
 
@@ -83,18 +80,18 @@ class EngineTest : public ::testing::Test {
         ASSERT_TRUE(initSearchContext(ctx, state, 0, TEST_IDENTITY));
         initEvaluation(&evalHash);
         initBoardTables(&state->ordering, board);
-        for (int i = 1; i <= slaves; ++i)
-            startingChildren("search", out.writeEnd(), [&] {
+        for (int i = 1; i <= slaves; ++i) {
+            startingChildren("search", out.fd[1], [&] {
                 return platform::startProcess("tarvok", i, &state->processPid[i]);
             });
-        for (int i = 1; i <= slaves; ++i) children[i].pid = state->processPid[i];
+            children[i].pid = state->processPid[i];
+        }
         ASSERT_TRUE(waitUntil([&] { return slavesIdle(slaves); }, 10000)) << "slaves idle";
         state->processState[0] = PROCESS_BUSY;
     }
     bool slavesIdle(int n) {
-        for (int i = 1; i <= n; ++i)
-            if (sharedLoad(state->processState[i]) != PROCESS_IDLE) return false;
-        return true;
+        return std::all_of(state->processState + 1, state->processState + n + 1,
+                           [](auto& s) { return sharedLoad(s) == PROCESS_IDLE; });
     }
 
     void TearDown() override {
@@ -102,12 +99,12 @@ class EngineTest : public ::testing::Test {
         startSearch.signal();
         for (auto& e : ctx.startSlave) e.signal();
         for (auto& child : children) EXPECT_TRUE(child.pid <= 0 || child.wait(5000) == 0);
-        testing::internal::CaptureStdout();
-        destroySearchContext(ctx);
-        closeSharedState(stateMapping);
-        closeEvalHash(evalHash, evalMapping);
-        closeTranspositionTable(tt, ttMapping);
-        testing::internal::GetCapturedStdout();
+        printed([&] {
+            destroySearchContext(ctx);
+            closeSharedState(stateMapping);
+            closeEvalHash(evalHash, evalMapping);
+            closeTranspositionTable(tt, ttMapping);
+        });
         closeGlobalLocks();
     }
 
@@ -128,14 +125,14 @@ TEST_F(EngineTest, SearchProcessesFromStartToQuit) {
     state->numProcesses = kProcesses;
     for (int i = 0; i < kProcesses; ++i) state->numSplitBlock[i] = 7;
     pid_t pids[kProcesses];
-    ASSERT_EQ(startingChildren("search", out.writeEnd(),
+    ASSERT_EQ(startingChildren("search", out.fd[1],
                                [&] { return startSearchProcesses("tarvok", kProcesses, pids); }),
               kProcesses);
     for (int i = 0; i < kProcesses; ++i) children[i].pid = pids[i];
     for (int i = 0; i < kProcesses; ++i) EXPECT_EQ(state->numSplitBlock[i], 0);
-    attach(kProcesses);
     // The slaves announce themselves idle, and again every second. (A bounded
     // drain: an event whose zero wait always succeeded would loop here.)
+    attach(kProcesses);
     ASSERT_TRUE(waitUntil([&] { return slavesIdle(2); }, 10000));
     for (int drain = 0; drain < 2; ++drain) {
         platform::sleepMs(100);
@@ -153,7 +150,7 @@ TEST_F(EngineTest, SearchProcessesFromStartToQuit) {
     EXPECT_EQ(reapSearchProcesses(pids, kProcesses, 5000), kProcesses);
     for (auto& child : children) child.pid = -1;
     out.closeEnd(1);
-    std::string text = out.receive(2000), expected;
+    std::string text = out.receive(2000, -1), expected;
     for (int i = 0; i < kProcesses; ++i)
         expected += "unmapping sharedHashtable....\nGetting rid of handle sharedHashtable....\n"
                     "unmapping....\nGetting rid of handle....\nunmapping sharedEvalHashtable....\n"
@@ -171,31 +168,28 @@ TEST_F(EngineTest, AnOwnerWhoseBlockWasStoppedSearchesTheFailedHighMoveAgain) {
     setFromFen(board, "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
     board.rootPly = board.gamePly;
     SplitBlock& block = state->splitBlocks[2];
-    char buf[16];
     for (bool atEntry : {true, false}) {
         SCOPED_TRACE(atEntry);
         ctx.tt.clear();
         block.owner = 0;
         generateLegal(board, block.moveList);
-        for (int i = 0; block.moveList[i] != NO_MOVE; ++i)
-            if (std::string(formatMove(block.moveList[i], buf, true)) == "a1a8")
-                std::swap(block.moveList[i], block.moveList[1]);
+        std::swap(*std::find(block.moveList, block.moveList + MOVELIST_CAPACITY,
+                             parseCoordinateMove(board, "a1a8")),
+                  block.moveList[1]);
         std::fill(std::begin(block.status), std::end(block.status), 0);
         block.status[1] = atEntry ? MOVE_FAILED_HIGH : 0;
         block.nextMoveIndex = atEntry ? 3 : 2;
-        block.stopFlag = atEntry ? 1 : 0;
-        block.numSlaves = atEntry ? 0 : 1;
-        ChildProcess slave(atEntry ? -1 : forkChild([&] {
+        block.stopFlag = atEntry, block.numSlaves = !atEntry;
+        ChildProcess slave([&] {
+            if (atEntry) return 0;
             platform::sleepMs(300);
             lockSplitBlock(ctx.splitLocks[2]);
-            block.status[1] = MOVE_FAILED_HIGH;
-            block.stopFlag = 1;
-            block.numSlaves = 0;
+            block.status[1] = MOVE_FAILED_HIGH, block.stopFlag = 1, block.numSlaves = 0;
             unlockSplitBlock(ctx.splitLocks[2]);
             return ctx.blockReady[2].signal() ? 0 : 1;
-        }));
+        });
         EXPECT_EQ(searchSplitPoint(ctx, 0, board, 3, 0, 500, 2, 0, TT_UPPER, NO_MOVE), SCORE_MATE);
-        EXPECT_EQ(slave.wait(5000), atEntry ? -1 : 0);
+        EXPECT_EQ(slave.wait(5000), 0);
     }
 }
 
@@ -239,7 +233,7 @@ TEST_F(EngineTest, SplitSearchesFindWhatOneProcessFinds) {
             EXPECT_TRUE(slavesIdle(3));
         }
     }
-    std::string text = testing::internal::GetCapturedStdout() + out.receive(300);
+    std::string text = testing::internal::GetCapturedStdout() + out.receive(300, -1);
     for (const char* bad : {"ERROR", "WARNING", "Timeout", "@mutex"})
         EXPECT_EQ(text.find(bad), std::string::npos) << text;
 }
@@ -249,8 +243,7 @@ TEST_F(EngineTest, ANodeFillsItsBlockFromThePickerAndCountsOffADeadSlave) {
     // itself (to a pinned result), then counts the silent slave off as dead.
     // What the block holds afterwards shows how it was filled.
     attach(2);
-    pid_t deadPid = forkChild([] { return 0; });
-    ASSERT_EQ(platform::waitForExit(deadPid, 5000), 0);
+    const pid_t deadPid = ChildProcess([] { return 0; }).pid; // reaped at once
     setFromFen(board, "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12");
     board.rootPly = board.gamePly;
     // Moves served before: none generated yet, among the captures, among the quiet moves.

@@ -35,10 +35,9 @@ void answerTasksAtOnce(SearchProcess& process) {
 
 // startProcess runs this program again with a number as its only argument;
 // TEST_CHILD_ENV then names the part the child plays, and it plays it before
-// the test framework starts. Every part but "search" first reports its
-// arguments and what a read of standard input gives (its end at once); the
-// orphans then tie themselves to the instance's owner ("orphan-late" when
-// that owner has ended) and wait to end with it.
+// the test framework starts. Every part but "search" reports its arguments and
+// what a read of standard input gives (its end at once); "orphan-late" then
+// ties itself to the instance's owner, which has ended by then.
 __attribute__((constructor)) void runTestChild(int argc, char** argv, char**) {
     const char* env = std::getenv(TEST_CHILD_ENV);
     const std::string role = env ? env : "";
@@ -52,12 +51,7 @@ __attribute__((constructor)) void runTestChild(int argc, char** argv, char**) {
     std::printf("argc=%d arg0=%s arg1=%s stdin=%zd\n", argc, argv[0], argc > 1 ? argv[1] : "",
                 read(0, &c, 1));
     if (role == "orphan-late") platform::sleepMs(300);
-    platform::NamedEvent ready;
-    if (role != "args" && (!platform::tieToParent(platform::instanceOwner()) ||
-                           !ready.create("ready") || !ready.signal()))
-        _exit(3);
-    platform::sleepMs(role == "args" ? 0 : 30000);
-    _exit(0);
+    _exit(role == "args" || platform::tieToParent(platform::instanceOwner()) ? 0 : 3);
 }
 
 } // namespace

@@ -55,11 +55,7 @@ template <class Body> std::string printed(Body body) {
 struct Pipe {
     int fd[2] = {-1, -1};
     Pipe() { EXPECT_EQ(pipe2(fd, O_CLOEXEC), 0); }
-    ~Pipe() { closeEnd(0), closeEnd(1); }
-    void closeEnd(int end) {
-        if (fd[end] >= 0) close(fd[end]);
-        fd[end] = -1;
-    }
+    ~Pipe() { close(fd[0]), close(fd[1]); }
     void send(const std::string& text) { (void)!write(fd[1], text.data(), text.size()); }
     // Reads until the byte `until` (not kept; -1: none), or the writers closed
     // their end, or the time is over.

@@ -28,7 +28,7 @@ class PlatformTest : public ::testing::Test {
     Pipe pipe;
 };
 
-TEST_F(PlatformTest, MutexOfAKilledHolderIsAbandonedThenUsableAndFailuresAreReported) {
+TEST_F(PlatformTest, AKilledHoldersMutexIsAbandonedThenUsableAndEventsReleaseOneWaiterEach) {
     NamedMutex lock;
     ASSERT_TRUE(lock.create("lock"));
     auto tryLock = [](WaitResult expected) { // in another process; 0 when it went as expected
@@ -60,15 +60,14 @@ TEST_F(PlatformTest, MutexOfAKilledHolderIsAbandonedThenUsableAndFailuresAreRepo
     // Taking it again in this process fails (no deadlock), and so do five retries.
     EXPECT_EQ(printed([&] { lockMutex(lock, 10); }),
               "\n@mutex timeout:  WAIT_FAILED ERRORCODE=35\nX1 X2 X3 X4 X5 \n");
-}
 
-TEST_F(PlatformTest, EventsAreAutoResetAndOneSignalReleasesOneWaiter) {
+    // Events: created unsignalled, auto-reset, and one signal releases one waiter.
     NamedEvent event, missing;
     ASSERT_TRUE(event.create("event"));
     EXPECT_FALSE(missing.open("missing") || missing.signal());
     EXPECT_EQ(missing.wait(0), WaitResult::Failed);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(event.wait(100), WaitResult::TimedOut); // created unsignalled
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(event.wait(100), WaitResult::TimedOut);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
     // Two signals with no waiter leave it set once; a zero wait takes it.
     ASSERT_TRUE(event.signal() && event.signal());

@@ -85,8 +85,3 @@ template <class Start> auto startingChildren(const char* role, int fd, Start sta
     close(saved);
     return result;
 }
-
-template <class Pred> bool waitUntil(Pred pred, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs && !pred(); waited += 5) platform::sleepMs(5);
-    return pred();
-}

@@ -65,17 +65,16 @@ class EngineTest : public ::testing::Test {
                   platform::MapStatus::Ok);
         ASSERT_NE(state = openSharedState(stateMapping, TEST_IDENTITY), nullptr);
         setSharedDefaults(*state);
-        state->protocol = PROTOCOL_UCI;
-        state->postThinking = 0;
+        state->protocol = PROTOCOL_UCI, state->postThinking = 0;
         state->allSearchprocesEnabled = TASK_THINK;
-        state->timer1.setLimit(100000);
-        state->timer1.start();
+        state->timer1.setLimit(100000), state->timer1.start();
         ASSERT_TRUE(createTaskEvents(startSearch, searchEnded, TEST_IDENTITY));
     }
 
     // This process as search process 0 of `processes`, with slaves 1..n
-    // started (the others are numbers that no process answers to).
-    void attach(int processes, int slaves = 0) {
+    // started (the others are numbers that no process answers to), once
+    // slaves 1..idle are idle.
+    void attach(int processes, int slaves = 0, int idle = -1) {
         state->numProcesses = processes;
         ASSERT_TRUE(initSearchContext(ctx, state, 0, TEST_IDENTITY));
         initEvaluation(&evalHash);
@@ -86,7 +85,9 @@ class EngineTest : public ::testing::Test {
             });
             children[i].pid = state->processPid[i];
         }
-        ASSERT_TRUE(waitUntil([&] { return slavesIdle(slaves); }, 10000)) << "slaves idle";
+        for (int waited = 0; waited < 10000 && !slavesIdle(idle < 0 ? slaves : idle); waited += 5)
+            platform::sleepMs(5);
+        ASSERT_TRUE(slavesIdle(idle < 0 ? slaves : idle)) << "slaves idle";
         state->processState[0] = PROCESS_BUSY;
     }
     bool slavesIdle(int n) {
@@ -99,12 +100,9 @@ class EngineTest : public ::testing::Test {
         startSearch.signal();
         for (auto& e : ctx.startSlave) e.signal();
         for (auto& child : children) EXPECT_TRUE(child.pid <= 0 || child.wait(5000) == 0);
-        printed([&] {
-            destroySearchContext(ctx);
-            closeSharedState(stateMapping);
-            closeEvalHash(evalHash, evalMapping);
-            closeTranspositionTable(tt, ttMapping);
-        });
+        printed([&] { destroySearchContext(ctx), closeSharedState(stateMapping); });
+        printed(
+            [&] { closeEvalHash(evalHash, evalMapping), closeTranspositionTable(tt, ttMapping); });
         closeGlobalLocks();
     }
 
@@ -132,8 +130,7 @@ TEST_F(EngineTest, SearchProcessesFromStartToQuit) {
     for (int i = 0; i < kProcesses; ++i) EXPECT_EQ(state->numSplitBlock[i], 0);
     // The slaves announce themselves idle, and again every second. (A bounded
     // drain: an event whose zero wait always succeeded would loop here.)
-    attach(kProcesses);
-    ASSERT_TRUE(waitUntil([&] { return slavesIdle(2); }, 10000));
+    attach(kProcesses, 0, 2);
     for (int drain = 0; drain < 2; ++drain) {
         platform::sleepMs(100);
         int signals = 0;

@@ -3,8 +3,8 @@
 // scores, choices and answers to positions and books it cannot use.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
+#include <map>
 #include <random>
 #include <tuple>
 
@@ -64,8 +64,7 @@ template <class F> std::string captured(F f) {
 
 // A book of the start position with e2e4 then d2d4, and the positions after
 // them with the given counters (total, lost, won, drawn) and flags.
-void twoMoveBook(const std::string& name, BookCounters e4, int e4Flag, BookCounters d4,
-                 int d4Flag) {
+void twoMoveBook(std::string name, BookCounters e4, int e4Flag, BookCounters d4, int d4Flag) {
     initTables();
     Board b;
     setFromFen(b, START_FEN);
@@ -87,7 +86,7 @@ std::string probe(TarvokBook& book, const char* fen) {
     return std::to_string(result) + " " + text + "|" + out;
 }
 
-TEST(BookKey, KeysOfPositionsAndMessagesOfMalformedFens) {
+TEST(BookFormat, KeysFenMessagesHashMoveCodesAndTheShippedBookRebuiltByteForByte) {
     const std::string start = START_FEN, illegal = "# ERROR: Illegal fen\n",
                       tooMany = "# ERROR: too many characters in fen\n";
     const std::string rows[][2] = {
@@ -126,11 +125,8 @@ TEST(BookKey, KeysOfPositionsAndMessagesOfMalformedFens) {
     }
     const BookBoard b = bookBoard("4k3/8/8/8/8/8/8/4K3 b - - 0 1"); // the writer hashes alike
     EXPECT_EQ(bookHash(b.huffmanKey, b.keyLength), 0x08A7729Eu);
-}
-
-// The 256 codes (piece letter, number among its kind, rank and file steps)
-// are those of the book format: any changed entry changes the digest.
-TEST(BookMoveTable, DigestOfTheCodes) {
+    // The 256 move codes (piece letter, number among its kind, rank and file
+    // steps) are those of the book format: any changed entry changes the digest.
     std::uint32_t digest = 2166136261u;
     for (int code = 0; code < 256; ++code) {
         const MoveCode& c = moveCodeEntry(code);
@@ -138,6 +134,18 @@ TEST(BookMoveTable, DigestOfTheCodes) {
             digest = (digest ^ std::uint32_t(v)) * 16777619u;
     }
     EXPECT_EQ(digest, 0x0AA7E049u);
+    // The shipped book rebuilds from its games byte for byte.
+    initTables();
+    const std::string data = std::string(TARVOK_DATA_DIR) + "/../../book/data/";
+    const auto pgn = readBytes(data + "selfplay.pgn");
+    BookWriter w;
+    for (const PgnGame& g : readPgn(std::string(pgn.begin(), pgn.end())))
+        w.addGame(g.moves, g.result, 16, g.fen.c_str());
+    w.prune(2);
+    TempDir dir;
+    ASSERT_TRUE(w.write(dir.file("bookTarvok.ctg")));
+    for (const std::string ext : {"ctg", "cto", "ctb"})
+        EXPECT_EQ(readBytes(dir.file("bookTarvok." + ext)), readBytes(data + "bookTarvok." + ext));
 }
 
 // Every coded legal move of random games' positions (over 20 promotions, en
@@ -248,22 +256,6 @@ TEST(BookMoves, CodedMovesDecodeToTheEngineMovesAndWrittenPositionsAreFound) {
     }
 }
 
-TEST(ShippedBook, RebuildingFromItsGamesGivesTheSameBytes) {
-    initTables();
-    const std::string data = std::string(TARVOK_DATA_DIR) + "/../../book/data/";
-    const auto pgn = readBytes(data + "selfplay.pgn");
-    const std::vector<PgnGame> games = readPgn(std::string(pgn.begin(), pgn.end()));
-    BookWriter w;
-    for (const PgnGame& g : games) w.addGame(g.moves, g.result, 16, g.fen.c_str());
-    w.prune(2);
-    TempDir dir;
-    ASSERT_TRUE(w.write(dir.file("bookTarvok.ctg")));
-    for (const std::string ext : {"ctg", "cto", "ctb"})
-        EXPECT_EQ(readBytes(dir.file("bookTarvok." + ext)), readBytes(data + "bookTarvok." + ext));
-}
-
-// The choices; books are made, seeded or by the clock, without moving the process-wide generator
-// (which makes the engine's hash keys): three draws place it in its sequence.
 TEST(BookProbe, ChoicesOfBothModesByScoreThresholdAndShunningAndTheProcessGenerator) {
     initTables();
     const int a = rand15(), b = rand15(), c = rand15();

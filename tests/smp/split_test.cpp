@@ -131,9 +131,8 @@ TEST_F(EngineTest, SearchProcessesFromStartToQuit) {
     // The slaves announce themselves idle, and again every second. (A bounded
     // drain: an event whose zero wait always succeeded would loop here.)
     attach(kProcesses, 0, 2);
-    for (int drain = 0; drain < 2; ++drain) {
+    for (int drain = 0, signals = 0; drain < 2; ++drain, signals = 0) {
         platform::sleepMs(100);
-        int signals = 0;
         while (signals < 100 && ctx.slaveAvailable.wait(0) == WaitResult::Acquired) ++signals;
         ASSERT_LT(signals, 100) << "the slave-available event never ran dry";
     }

@@ -1,9 +1,6 @@
 #include "egtb_support.h"
 
-#include "egtb/index.h"
-
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,9 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "egtb/cache.h"
+#include "board/tables.h"
 #include "egtb/egtb.h"
 #include "egtb/emd.h"
+#include "egtb/index.h"
 
 TableDir::TableDir() {
     char tmpl[] = "/tmp/tarvok-egtb-XXXXXX";
@@ -25,28 +23,22 @@ TableDir::~TableDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-void TableDir::write(const std::string& name, const Bytes& bytes) const {
+void TableDir::write(const std::string& name, const Bytes& bytes, std::uint64_t size) const {
     std::filesystem::path p = file(name);
     std::filesystem::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    if (size > bytes.size()) std::filesystem::resize_file(p, size);
 }
 
-void TableDir::sparse(const std::string& name, std::uint64_t size) const {
-    std::filesystem::path p = file(name);
-    std::filesystem::create_directories(p.parent_path());
-    { std::ofstream create(p); }
-    std::filesystem::resize_file(p, size);
-}
-
-ChildResult runChildFunction(void (*body)(void*), void* arg, int timeoutMs) {
+ChildResult runInChild(const std::function<void()>& body, int timeoutMs) {
     char name[] = "/tmp/tarvok-egtb-child-XXXXXX";
     int out = mkstemp(name);
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out, 1);
-        body(arg);
+        body();
         std::fflush(nullptr);
         _exit(0);
     }
@@ -58,10 +50,7 @@ ChildResult runChildFunction(void (*body)(void*), void* arg, int timeoutMs) {
         else
             usleep(10000);
     }
-    if (result.status < 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
+    if (result.status < 0) kill(pid, SIGKILL), waitpid(pid, &status, 0);
     std::ifstream in(name);
     result.output.assign(std::istreambuf_iterator<char>(in), {});
     if (result.status < 0) result.output += "\n(child did not end in time)";
@@ -86,45 +75,35 @@ void refreshEmdCrc(Bytes& f) {
     for (int i = 0; i < 4; ++i) f[s - 4 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
 }
 
-IndexCall lastIndexCall;
-std::uint32_t nextIndex = 0;
-
-std::uint32_t recordingIndex(const PieceSet& first, const PieceSet& second, int ep, int invert) {
-    ++lastIndexCall.calls;
-    lastIndexCall.first = first;
-    lastIndexCall.second = second;
-    lastIndexCall.ep = ep;
-    lastIndexCall.invert = invert;
-    return nextIndex;
+Board boardOf(const std::string& fen) {
+    Board b;
+    initBoardTables(nullptr, b);
+    setFromFen(b, fen.c_str());
+    return b;
 }
 
-RegistryScope::RegistryScope(std::vector<int> tables) : tables_(std::move(tables)) {
+std::string probe(const std::string& fen) {
+    int score = 0;
+    return probeEgtb(boardOf(fen), score) ? std::to_string(score) : "none";
+}
+
+RegistryScope::RegistryScope() {
     initIndexFunctions();
-    for (int id = 0; id < TABLE_COUNT; ++id)
-        for (int s = 0; s < 2; ++s) {
-            known_[id][s] = tableRegistry[id].knownLength[s];
-            fns_[id][s] = tableRegistry[id].indexFn[s];
-        }
-    // Hand-made files of any size for every table but the six whose lengths
-    // the registration tests check.
-    for (int id = 1; id < TABLE_COUNT; ++id) {
-        const char* n = tableRegistry[id].name;
+    for (int id = 0; id < TABLE_COUNT; ++id) {
+        TableDesc& t = tableRegistry[id];
+        std::memcpy(known_[id], t.knownLength, sizeof known_[id]);
+        std::memcpy(fns_[id], t.indexFn, sizeof fns_[id]);
         bool checked = false;
         for (const char* c : {"kpk", "knk", "kpkp", "kqkq", "kppkp", "kqqkqq"})
-            checked = checked || std::strcmp(n, c) == 0;
-        if (!checked) tableRegistry[id].knownLength[0] = tableRegistry[id].knownLength[1] = 0;
+            checked = checked || std::strcmp(t.name, c) == 0;
+        if (!checked) t.knownLength[0] = t.knownLength[1] = 0;
     }
-    for (int id : tables_)
-        tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = recordingIndex;
-    lastIndexCall = IndexCall{};
-    nextIndex = 0;
 }
 
 RegistryScope::~RegistryScope() {
-    for (int id = 0; id < TABLE_COUNT; ++id)
-        for (int s = 0; s < 2; ++s) {
-            tableRegistry[id].knownLength[s] = known_[id][s];
-            tableRegistry[id].indexFn[s] = fns_[id][s];
-        }
+    for (int id = 0; id < TABLE_COUNT; ++id) {
+        std::memcpy(tableRegistry[id].knownLength, known_[id], sizeof known_[id]);
+        std::memcpy(tableRegistry[id].indexFn, fns_[id], sizeof fns_[id]);
+    }
     initEgtb("/nonexistent-tarvok-dir", 0, true);
 }

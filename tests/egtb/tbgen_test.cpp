@@ -7,63 +7,33 @@
 #include <fstream>
 #include <random>
 #include <regex>
-#include <sstream>
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "board/tables.h"
 #include "egtb/egtb.h"
 #include "egtb_support.h"
 
 namespace {
 
-struct GenRun {
-    int status;
-    std::string out, err;
-};
-
-std::string readFile(const std::string& path) {
-    std::stringstream s;
-    s << std::ifstream(path).rdbuf();
-    return s.str();
-}
-
-// Runs a command with a time limit (status 124: it ran out of time); the
-// generator's lines without the time each table took.
-GenRun run(const std::string& command, int seconds) {
-    const std::string base = testing::TempDir() + "tbgen-run-" + std::to_string(getpid());
-    int raw = std::system(("timeout " + std::to_string(seconds) + " " + command + " > " + base +
-                           ".out 2> " + base + ".err")
-                              .c_str());
-    GenRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
-             std::regex_replace(readFile(base + ".out"), std::regex(" time_ms [0-9]+"), ""),
-             readFile(base + ".err")};
-    std::filesystem::remove(base + ".out");
-    std::filesystem::remove(base + ".err");
+// Runs a shell command with a time limit (status -1: it ran out of time);
+// the generator's lines without the time each table took.
+ChildResult run(const std::string& command, int seconds) {
+    ChildResult r = runInChild(
+        [&] { execl("/bin/sh", "sh", "-c", command.c_str(), nullptr); }, seconds * 1000);
+    r.output = std::regex_replace(r.output, std::regex(" time_ms [0-9]+"), "");
     return r;
 }
-GenRun tbgen(const std::string& args, int seconds) {
-    return run(TARVOK_BINARY_DIR "/tarvok-tbgen " + args, seconds);
-}
-
-Board boardOf(const std::string& fen) {
-    Board b;
-    initBoardTables(nullptr, b);
-    setFromFen(b, fen.c_str());
-    return b;
-}
-std::string probe(const char* fen) {
-    int score = 0;
-    return probeEgtb(boardOf(fen), score) ? std::to_string(score) : "none";
+ChildResult tbgen(const std::string& args, int seconds = 60) {
+    return run("exec " TARVOK_BINARY_DIR "/tarvok-tbgen " + args, seconds);
 }
 
 TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
     TableDir dir;
     const std::string d = dir.path();
-    GenRun r = tbgen(d + " kpk", 60);
-    ASSERT_EQ(r.status, 0) << r.err;
+    ChildResult r = tbgen(d + " kpk 2>&1");
+    ASSERT_EQ(r.status, 0) << r.output;
     std::string expected;
     for (const char* line :
          {"knk.nbw legal 26282 win 0 draw 26282 loss 0 max_win 0 max_loss 0",
@@ -77,14 +47,14 @@ TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
           "kpk.nbw legal 81664 win 62480 draw 19184 loss 0 max_win 28 max_loss 0",
           "kpk.nbb legal 84012 win 0 draw 35210 loss 48802 max_win 0 max_loss 28"})
         expected += d + "/" + line + "\n";
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.output, expected);
     EXPECT_FALSE(std::filesystem::exists(d + "/kpk.nbw.tmp"));
     // Indices no position reaches hold 127; the byte of a mate in 10 is 117.
-    std::string kqk = readFile(d + "/kqk.nbw");
+    std::ifstream in(d + "/kqk.nbw", std::ios::binary);
+    Bytes kqk((std::istreambuf_iterator<char>(in)), {});
     ASSERT_EQ(kqk.size(), 25635u);
-    EXPECT_EQ(std::count(kqk.begin(), kqk.end(), '\x7f'), 25635 - 18492);
-    EXPECT_EQ(std::count(kqk.begin(), kqk.end(), char(116)), 0);
+    EXPECT_EQ(std::count(kqk.begin(), kqk.end(), 127), 25635 - 18492);
+    EXPECT_EQ(std::count(kqk.begin(), kqk.end(), 116), 0);
 
     RegistryScope scope;
     initEgtb(d.c_str(), 1, true);
@@ -95,33 +65,35 @@ TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
     EXPECT_EQ(probe("k7/8/1Q6/8/8/8/8/7K b - - 0 1"), "1");       // stalemate
 
     // The check agrees with every written table; a changed byte is found.
-    GenRun v = tbgen("--verify " + d + " 3", 60);
-    EXPECT_EQ(v.status, 0) << v.out;
-    EXPECT_EQ(v.out, "kpk checked 331352 faults 0\nknk checked 429440 faults 0\n"
-                     "kbk checked 417228 faults 0\nkrk checked 399112 faults 0\n"
-                     "kqk checked 368452 faults 0\n");
-    const std::size_t mateIn10 = kqk.find(char(117));
-    ASSERT_NE(mateIn10, std::string::npos);
-    kqk[mateIn10] = char(118); // said to be a mate in 9
-    std::ofstream(d + "/kqk.nbw", std::ios::binary) << kqk;
-    GenRun bad = tbgen("--verify " + d + " kqk", 60);
+    ChildResult v = tbgen("--verify " + d + " 3");
+    EXPECT_EQ(v.status, 0) << v.output;
+    EXPECT_EQ(v.output, "kpk checked 331352 faults 0\nknk checked 429440 faults 0\n"
+                        "kbk checked 417228 faults 0\nkrk checked 399112 faults 0\n"
+                        "kqk checked 368452 faults 0\n");
+    const auto mateIn10 = std::find(kqk.begin(), kqk.end(), 117);
+    ASSERT_NE(mateIn10, kqk.end());
+    *mateIn10 = 118; // said to be a mate in 9
+    dir.write("kqk.nbw", kqk);
+    ChildResult bad = tbgen("--verify " + d + " kqk");
     EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.out.substr(bad.out.find("kqk checked")), "kqk checked 368452 faults 64\n")
-        << bad.out;
+    EXPECT_EQ(bad.output.substr(bad.output.find("kqk checked")), "kqk checked 368452 faults 64\n")
+        << bad.output;
 }
 
+// Each error is one line on standard error.
 TEST(EgtbGenerator, BadArgumentsGetOneLineAndAStatus) {
-    const std::tuple<const char*, int, const char*> rows[] = {
-        {"", 2, "usage: tarvok-tbgen [-c] DIR NAME... | tarvok-tbgen --verify DIR NAME...\n"},
-        {"/tmp", 2, "usage: tarvok-tbgen [-c] DIR NAME... | tarvok-tbgen --verify DIR NAME...\n"},
+    const std::string usage =
+        "usage: tarvok-tbgen [-c] DIR NAME... | tarvok-tbgen --verify DIR NAME...\n";
+    const std::tuple<const char*, int, std::string> rows[] = {
+        {"", 2, usage},
+        {"/tmp", 2, usage},
         {"/tmp kxk", 1, "tarvok-tbgen: unknown table kxk\n"},
         {"/tmp kqqkqq", 1, "tarvok-tbgen: 6-piece tables are not generated: kqqkqq\n"},
         {"/nonexistent-tarvok-dir kqk", 1, "tarvok-tbgen: no directory /nonexistent-tarvok-dir\n"}};
     for (const auto& [args, status, err] : rows) {
-        GenRun r = tbgen(args, 5);
+        ChildResult r = tbgen(std::string(args) + " 2>&1 >/dev/null", 5);
         EXPECT_EQ(r.status, status) << args;
-        EXPECT_EQ(r.err, err) << args;
-        EXPECT_EQ(r.out, "") << args;
+        EXPECT_EQ(r.output, err) << args;
     }
 }
 
@@ -132,10 +104,8 @@ void searchesPlayTheTablesMoves(const std::string& tables) {
     TableDir home;
     std::ofstream(home.file("tarvok init.ini")) << "pref:egtb-path=" << tables << "\n";
     auto dev = [&](const std::string& args) {
-        return run("sh -c \"cd '" + home.path() + "' && " TARVOK_BINARY_DIR "/tarvok-dev " + args +
-                       "\"",
-                   20)
-            .out;
+        return run("cd '" + home.path() + "' && exec " TARVOK_BINARY_DIR "/tarvok-dev " + args, 20)
+            .output;
     };
     EXPECT_EQ(dev("probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'"),
               "Egtbs initializated(4)\nEgtb cache size 64M\nprobe 15986\n");
@@ -145,16 +115,14 @@ void searchesPlayTheTablesMoves(const std::string& tables) {
     int played = 0;
     for (std::string pieces : {"KkQ", "KkR", "KkBN", "KkQr"})
         for (int found = 0; found < 25;) {
-            std::string board(64, '1');
+            std::string board(64, '1'), fen;
             for (char piece : pieces) {
                 int sq;
                 do sq = int(rng() % 64);
                 while (board[sq] != '1');
                 board[sq] = piece;
             }
-            std::string fen;
-            for (int r = 0; r < 8; ++r) fen += board.substr(8 * r, 8) + (r < 7 ? "/" : "");
-            fen += " w - - 0 1";
+            for (int r = 0; r < 8; ++r) fen += board.substr(8 * r, 8) + (r < 7 ? "/" : " w - - 0 1");
             Board b = boardOf(fen);
             int score;
             if (isSquareAttacked(b, b.kingSq[1], WHITE) || !probeEgtb(b, score) || score <= 1)
@@ -180,8 +148,8 @@ void searchesPlayTheTablesMoves(const std::string& tables) {
 TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsAndPassTheCheck) {
     TableDir dir;
     const std::string d = dir.path();
-    GenRun r = tbgen(d + " kqkr kbnk kbbk", 900);
-    ASSERT_EQ(r.status, 0) << r.err;
+    ChildResult r = tbgen(d + " kqkr kbnk kbbk", 900);
+    ASSERT_EQ(r.status, 0) << r.output;
     for (const char* line :
          {"/kqkr.nbw legal 1145588 win 1134276 draw 9133 loss 2179 max_win 35 max_loss 18\n",
           "/kqkr.nbb legal 1378636 win 395019 draw 80430 loss 903187 max_win 19 max_loss 35\n",
@@ -189,9 +157,9 @@ TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsAndPassTheCheck) {
           "/kbnk.nbb legal 1747284 win 0 draw 316361 loss 1430923 max_win 0 max_loss 33\n",
           "/kbbk.nbw legal 650792 win 320615 draw 330177 loss 0 max_win 19 max_loss 0\n",
           "/kbbk.nbb legal 873642 win 0 draw 513732 loss 359910 max_win 0 max_loss 19\n"})
-        EXPECT_NE(r.out.find(d + line), std::string::npos) << r.out;
-    GenRun v = tbgen("--verify " + d + " kqkr kbnk kbbk", 900);
-    EXPECT_EQ(v.status, 0) << v.out;
+        EXPECT_NE(r.output.find(d + line), std::string::npos) << r.output;
+    ChildResult v = tbgen("--verify " + d + " kqkr kbnk kbbk", 900);
+    EXPECT_EQ(v.status, 0) << v.output;
     searchesPlayTheTablesMoves(d);
 }
 

@@ -59,7 +59,7 @@ TEST(EmdFormat, WriterRoundTripsThroughTheReader) {
     RegistryScope scope;
     TableDir dir;
     Bytes periodic(30000), zeros(3 * EMD_BLOCK_SIZE, 0),
-        mixed = randomBytes(EMD_BLOCK_SIZE + 100, 7);
+        mixed = randomBytes(EMD_BLOCK_SIZE + 100, 7), noise = randomBytes(5 * EMD_BLOCK_SIZE, 1);
     for (std::size_t i = 0; i < periodic.size(); ++i)
         periodic[i] = static_cast<std::uint8_t>((i % 7) * 13 + (i / 5000));
     for (std::size_t i = 0; i < 4000; ++i) mixed[i] = static_cast<std::uint8_t>(i % 3);
@@ -71,23 +71,19 @@ TEST(EmdFormat, WriterRoundTripsThroughTheReader) {
     Bytes order = randomBytes(rising.size(), 11);
     for (std::size_t i = 0; i < rising.size(); ++i)
         std::swap(rising[i], rising[order[i] % (i + 1)]);
-    for (const Bytes& data : {randomBytes(5 * EMD_BLOCK_SIZE, 1), zeros, Bytes(20000, 0x5A),
-                              periodic, mixed, Bytes{42}, rising}) {
+    for (const Bytes& data :
+         {noise, zeros, Bytes(20000, 0x5A), periodic, mixed, Bytes{42}, rising}) {
         EXPECT_EQ(readBack(dir, compressTable(data.data(), data.size()), data.size()), data);
         EXPECT_EQ(tableRegistry[KQK].length[0], data.size());
     }
     // Compressible data shrinks; incompressible blocks are stored raw.
     EXPECT_LT(compressTable(zeros.data(), zeros.size()).size(), 2000u);
-    Bytes noise = randomBytes(4 * EMD_BLOCK_SIZE, 3),
-          stored = compressTable(noise.data(), noise.size());
+    const Bytes stored = compressTable(noise.data(), noise.size());
     EXPECT_EQ(stored.size(), emdInfoSize(stored) + noise.size());
     // 16-bit values: two bytes each, the high byte's sign kept.
-    Bytes wide(2 * 5000);
-    for (int i = 0; i < 5000; ++i) {
-        std::int16_t v = static_cast<std::int16_t>(i * 11 - 27000);
-        wide[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
-        wide[2 * i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
-    }
+    Bytes wide;
+    for (int i = 0; i < 5000; ++i)
+        for (int shift : {0, 8}) wide.push_back(std::uint8_t((i * 11 - 27000) >> shift));
     dir.write("krnknn.nbw.emd", compressTable(wide.data(), wide.size()));
     initEgtb(dir.path().c_str(), 1, true);
     EXPECT_EQ(tableRegistry[KRNKNN].length[0], 5000u);
@@ -119,28 +115,25 @@ TEST(EmdFormat, HandMadeCodesAndCopies) {
     cut.distances[0] = 1;
     cut.distances[1] = 2;
     SymbolWriter code(cut.lengths, EMD_SYMBOLS);
-    BitWriter first, second, early, zero, shortBits;
-    for (int s : {int('y'), int('x'), near.symbol, int('x'), far.symbol}) code.put(first, s);
-    first.put(far.extra, far.extraBits);
-    code.put(second, 'x');
-    code.put(second, far.symbol);
-    second.put(far.extra, far.extraBits);
-    cut.blocks = {first.bytes, second.bytes};
+    auto block = [&](std::initializer_list<int> symbols, bool extraBits = true) {
+        BitWriter w;
+        for (int s : symbols) {
+            code.put(w, s);
+            if (s == far.symbol && extraBits) w.put(far.extra, far.extraBits);
+        }
+        return w.bytes;
+    };
+    cut.blocks = {block({'y', 'x', near.symbol, 'x', far.symbol}), block({'x', far.symbol})};
     cut.lastSize = 100;
     Bytes expected = {'y', 'x', 'y', 'x', 'y', 'x'};
     expected.resize(EMD_BLOCK_SIZE + 100, 'x');
     EXPECT_EQ(readBack(dir, writeEmdFile(cut), EMD_BLOCK_SIZE + 100), expected);
     // A copy from before the output, a distance of 0, missing extra bits.
-    code.put(early, far.symbol);
-    early.put(far.extra, far.extraBits);
-    for (int s : {int('x'), near.symbol, far.symbol}) code.put(zero, s);
-    zero.put(far.extra, far.extraBits);
-    code.put(shortBits, 'x');
-    code.put(shortBits, far.symbol);
     cut.distances[1] = 0;
-    for (const Bytes& block : {early.bytes, zero.bytes, shortBits.bytes}) {
-        cut.blocks = {block};
-        cut.lastSize = 50;
+    cut.lastSize = 50;
+    for (const Bytes& bytes : {block({far.symbol}), block({'x', near.symbol, far.symbol}),
+                               block({'x', far.symbol}, false)}) {
+        cut.blocks = {bytes};
         dir.write("kqk.nbw.emd", writeEmdFile(cut));
         registerTables(dir.path().c_str());
         std::uint8_t out[EMD_DATA_AREA];
@@ -209,23 +202,11 @@ TEST(EgtbFuzz, DamagedHeadersAndBlocksGiveValuesOrNoInformation) {
     for (int i = 0; i < 100; ++i) {
         std::uint32_t size = 84 + rng() % 300;
         Bytes f = randomBytes(size + rng() % 20000, rng());
-        const std::uint8_t fixed[] = {0,
-                                      0,
-                                      std::uint8_t(size >> 8),
-                                      std::uint8_t(size),
-                                      f[68],
-                                      f[69],
-                                      std::uint8_t(rng() % 17),
-                                      EMD_DISTANCES,
-                                      0,
-                                      0,
-                                      0,
-                                      std::uint8_t(rng() % 30),
-                                      0x00,
-                                      0x40,
-                                      0x01,
-                                      0xF5};
-        std::copy(std::begin(fixed), std::end(fixed), f.begin() + 64);
+        // Sizes, block shift, distance count, reserved bytes and the magic.
+        f[64] = f[65] = f[72] = f[73] = f[74] = f[76] = 0;
+        f[66] = std::uint8_t(size >> 8), f[67] = std::uint8_t(size);
+        f[70] = std::uint8_t(rng() % 17), f[71] = EMD_DISTANCES, f[75] = std::uint8_t(rng() % 30);
+        f[77] = 0x40, f[78] = 0x01, f[79] = 0xF5;
         refreshEmdCrc(f);
         readAll(f);
     }

@@ -39,10 +39,14 @@ TEST(EgtbProbe, PiecesReachTheTableAndSideOfTheirColoursAndBytesTheirScores) {
     dir.write("krkr.nbw", Bytes{0, 3, static_cast<std::uint8_t>(-3)});
     dir.write("kppkp.nbw", {}, 84219361);
     dir.write("kppkp.nbb", {}, 89391280);
-    const std::tuple<int, int, const char*> classes[] = {
-        {0, 0, "-1"},          {1, 32641, "15748"},     {126, 32766, "15998"},
-        {127, VALUE_BROKEN, "none"}, {-1, -32641, "-15750"}, {-126, -32766, "-16000"},
-        {-127, -32640, "-15748"},    {-128, 32640, "15746"}};
+    const std::tuple<int, int, const char*> classes[] = {{0, 0, "-1"},
+                                                         {1, 32641, "15748"},
+                                                         {126, 32766, "15998"},
+                                                         {127, VALUE_BROKEN, "none"},
+                                                         {-1, -32641, "-15750"},
+                                                         {-126, -32766, "-16000"},
+                                                         {-127, -32640, "-15748"},
+                                                         {-128, 32640, "15746"}};
     Bytes kqk;
     for (const auto& c : classes) kqk.push_back(static_cast<std::uint8_t>(std::get<0>(c)));
     dir.write("kqk.nbw", kqk);

@@ -20,8 +20,8 @@ namespace {
 // Runs a shell command with a time limit (status -1: it ran out of time);
 // the generator's lines without the time each table took.
 ChildResult run(const std::string& command, int seconds) {
-    ChildResult r = runInChild(
-        [&] { execl("/bin/sh", "sh", "-c", command.c_str(), nullptr); }, seconds * 1000);
+    ChildResult r =
+        runInChild([&] { execl("/bin/sh", "sh", "-c", command.c_str(), nullptr); }, seconds * 1000);
     r.output = std::regex_replace(r.output, std::regex(" time_ms [0-9]+"), "");
     return r;
 }
@@ -122,7 +122,8 @@ void searchesPlayTheTablesMoves(const std::string& tables) {
                 while (board[sq] != '1');
                 board[sq] = piece;
             }
-            for (int r = 0; r < 8; ++r) fen += board.substr(8 * r, 8) + (r < 7 ? "/" : " w - - 0 1");
+            for (int r = 0; r < 8; ++r)
+                fen += board.substr(8 * r, 8) + (r < 7 ? "/" : " w - - 0 1");
             Board b = boardOf(fen);
             int score;
             if (isSquareAttacked(b, b.kingSq[1], WHITE) || !probeEgtb(b, score) || score <= 1)

@@ -125,8 +125,8 @@ TEST(EmdFormat, HandMadeCodesAndCopies) {
     };
     cut.blocks = {block({'y', 'x', near.symbol, 'x', far.symbol}), block({'x', far.symbol})};
     cut.lastSize = 100;
-    Bytes expected = {'y', 'x', 'y', 'x', 'y', 'x'};
-    expected.resize(EMD_BLOCK_SIZE + 100, 'x');
+    Bytes expected(EMD_BLOCK_SIZE + 100, 'x');
+    expected[0] = expected[2] = expected[4] = 'y';
     EXPECT_EQ(readBack(dir, writeEmdFile(cut), EMD_BLOCK_SIZE + 100), expected);
     // A copy from before the output, a distance of 0, missing extra bits.
     cut.distances[1] = 0;

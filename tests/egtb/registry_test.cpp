@@ -53,35 +53,28 @@ TEST(EgtbRegistry, DirectoriesAreSearchedInOrderAndTheFirstFileOfASideWins) {
     }
 }
 
-TEST(EgtbRegistry, FileFormsAreTriedInOrderAndOnlyRegularFilesCount) {
+// File forms in the order they are tried, regular files only; a symmetric
+// table registers only its White file; the piece count follows the highest
+// table found (ids 5/6, 35/36, 145/146).
+TEST(EgtbRegistry, FileFormsSymmetricTablesAndThePieceCount) {
     RegistryScope scope;
     TableDir dir;
     Bytes small(100, 3);
-    Bytes packed = compressTable(small.data(), small.size());
     const char* forms[] = {"krk.nbw", "krk.nbw.emd", "krk_nbw.emd", "krknbw.emd"};
     dir.write(forms[0], Bytes(200, 3));
-    for (int i = 1; i < 4; ++i) dir.write(forms[i], packed);
+    for (int i = 1; i < 4; ++i) dir.write(forms[i], compressTable(small.data(), small.size()));
     for (int i = 0; i < 4; ++i) {
         registerTables(dir.path().c_str());
         EXPECT_EQ(registered(KRK, 0), dir.file(forms[i]));
         EXPECT_EQ(tableRegistry[KRK].length[0], i == 0 ? 200u : 100u);
         unlink(dir.file(forms[i]).c_str());
     }
-    // A directory and a FIFO named like tables are missing files.
     ASSERT_EQ(mkdir(dir.file("kqk.nbw").c_str(), 0700), 0);
     ASSERT_EQ(mkfifo(dir.file("kqk.nbb").c_str(), 0600), 0);
-    EXPECT_EQ(registerTables(dir.path().c_str()), 0);
-    EXPECT_EQ(registered(KQK, 0) + registered(KQK, 1), "");
-}
-
-// A symmetric table registers only its White file; the piece count follows
-// the highest table found (ids 5/6, 35/36, 145/146).
-TEST(EgtbRegistry, SymmetricTablesAndThePieceCount) {
-    RegistryScope scope;
-    TableDir dir;
     dir.write("krkr.nbw", Bytes(64, 0));
     dir.write("krkr.nbb", Bytes(64, 0));
     EXPECT_EQ(registerTables(dir.path().c_str()), 4);
+    EXPECT_EQ(registered(KQK, 0) + registered(KQK, 1), "");
     EXPECT_EQ(registered(KRKR, 0) + "|" + registered(KRKR, 1), dir.file("krkr.nbw") + "|");
     int symmetric = 0, wide = 0;
     for (const TableDesc& t : tableRegistry) {
@@ -125,21 +118,20 @@ TEST(EgtbRegistry, BrokenFilesEndTheProcessWithTheirLine) {
     RegistryScope scope;
     Bytes data = randomBytes(2 * EMD_BLOCK_SIZE, 9);
     const Bytes good = compressTable(data.data(), data.size());
-    Bytes recrc = good;
+    Bytes recrc = good, badCrc = good;
     refreshEmdCrc(recrc);
-    const Bytes oneTooMany = randomBytes(26283, 3); // knk White to move has 26282
-    Bytes shortHeader(good.begin(), good.begin() + 60);
-    Bytes cutInfo(good.begin(), good.begin() + 100);
-    Bytes badCrc = good;
     badCrc[90] ^= 4;
-    EmdLayout small; // blocks of 4096
+    const Bytes oneTooMany = randomBytes(26283, 3); // knk White to move has 26282
+    EmdLayout small;                                // blocks of 4096
     small.blockShift = 12;
     small.blocks = {{1}};
     small.lastSize = 5;
     const std::vector<std::tuple<const char*, Bytes, const char*>> cases = {
         {"kpk.nbw", Bytes(81663, 0), "*** %s corrupted\n"},
-        {"krk_nbb.emd", shortHeader, "*** Unable to read %s - read error\n"},
-        {"krknbw.emd", cutInfo, "*** Unable to read %s - out of memory\n"},
+        {"krk_nbb.emd", Bytes(good.begin(), good.begin() + 60),
+         "*** Unable to read %s - read error\n"},
+        {"krknbw.emd", Bytes(good.begin(), good.begin() + 100),
+         "*** Unable to read %s - out of memory\n"},
         {"krk.nbw.emd", badCrc, "*** Unable to read %s - file broken\n"},
         {"kqk.nbb.emd", writeEmdFile(small), "*** %s: Unsupported block size 4096\n"},
         {"knk.nbw.emd", compressTable(oneTooMany.data(), oneTooMany.size()), "*** %s corrupted\n"},

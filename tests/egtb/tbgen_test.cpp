@@ -29,7 +29,7 @@ ChildResult tbgen(const std::string& args, int seconds = 60) {
     return run("exec " TARVOK_BINARY_DIR "/tarvok-tbgen " + args, seconds);
 }
 
-TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
+TEST(EgtbGenerator, WritesNeededTablesFirstChecksThemAndRejectsBadArguments) {
     TableDir dir;
     const std::string d = dir.path();
     ChildResult r = tbgen(d + " kpk 2>&1");
@@ -70,10 +70,7 @@ TEST(EgtbGenerator, WritesNeededTablesFirstAndTheyScoreMates) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.output.substr(bad.output.find("kqk checked")), "kqk checked 368452 faults 64\n")
         << bad.output;
-}
-
-// Each error is one line on standard error.
-TEST(EgtbGenerator, BadArgumentsGetOneLineAndAStatus) {
+    // Each error is one line on standard error.
     const std::string usage =
         "usage: tarvok-tbgen [-c] DIR NAME... | tarvok-tbgen --verify DIR NAME...\n";
     const std::tuple<const char*, int, std::string> rows[] = {
@@ -89,57 +86,12 @@ TEST(EgtbGenerator, BadArgumentsGetOneLineAndAStatus) {
     }
 }
 
-// With the tables in "pref:egtb-path=" the engine starts with "Egtbs
-// initializated(4)", and a depth-3 search in a won position plays a move
-// after which the loser is mated one move sooner.
-void searchesPlayTheTablesMoves(const std::string& tables) {
-    TableDir home;
-    std::ofstream(home.file("tarvok init.ini")) << "pref:egtb-path=" << tables << "\n";
-    auto dev = [&](const std::string& args) {
-        return run("cd '" + home.path() + "' && exec " TARVOK_BINARY_DIR "/tarvok-dev " + args, 20)
-            .output;
-    };
-    EXPECT_EQ(dev("probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'"),
-              "Egtbs initializated(4)\nEgtb cache size 64M\nprobe 15986\n");
-    RegistryScope scope;
-    initEgtb(tables.c_str(), 4, true);
-    std::mt19937 rng(7);
-    int played = 0;
-    for (std::string pieces : {"KkQ", "KkR", "KkBN", "KkQr"})
-        for (int found = 0; found < 25;) {
-            std::string board(64, '1'), fen;
-            for (char piece : pieces) {
-                int sq;
-                do sq = int(rng() % 64);
-                while (board[sq] != '1');
-                board[sq] = piece;
-            }
-            for (int r = 0; r < 8; ++r)
-                fen += board.substr(8 * r, 8) + (r < 7 ? "/" : " w - - 0 1");
-            Board b = boardOf(fen);
-            int score;
-            if (isSquareAttacked(b, b.kingSq[1], WHITE) || !probeEgtb(b, score) || score <= 1)
-                continue;
-            ++found;
-            std::string out = dev("search '" + fen + "' depth 3");
-            std::size_t at = out.find("bestmove ");
-            ASSERT_NE(at, std::string::npos) << fen << "\n" << out;
-            std::string move = out.substr(at + 9, out.find(' ', at + 9) - at - 9);
-            Move m = parseCoordinateMove(b, move.c_str());
-            ASSERT_NE(m, NO_MOVE) << fen << " " << move;
-            makeMove(b, m);
-            int reply = 0;
-            ASSERT_TRUE(std::popcount(b.occupied) == 2 || probeEgtb(b, reply)) << fen;
-            // A win in n scores 16000 - 2n; the loser is then mated in n - 1.
-            EXPECT_EQ(reply, -16000 + 2 * ((16000 - score) / 2 - 1)) << fen << " " << move;
-            ++played;
-        }
-    EXPECT_EQ(played, 100);
-}
-
-// The longest wins of the 4-piece tables CI builds.
-TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsAndPassTheCheck) {
-    TableDir dir;
+// The longest wins of the 4-piece tables CI builds. With them in
+// "pref:egtb-path=" the engine starts with "Egtbs initializated(4)", and a
+// depth-3 search in a won position plays a move after which the loser is
+// mated one move sooner.
+TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsPassTheCheckAndArePlayed) {
+    TableDir dir, home;
     const std::string d = dir.path();
     ChildResult r = tbgen(d + " kqkr kbnk kbbk", 900);
     ASSERT_EQ(r.status, 0) << r.output;
@@ -153,7 +105,42 @@ TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsAndPassTheCheck) {
         EXPECT_NE(r.output.find(d + line), std::string::npos) << r.output;
     ChildResult v = tbgen("--verify " + d + " kqkr kbnk kbbk", 900);
     EXPECT_EQ(v.status, 0) << v.output;
-    searchesPlayTheTablesMoves(d);
+
+    std::ofstream(home.file("tarvok init.ini")) << "pref:egtb-path=" << d << "\n";
+    auto dev = [&](const std::string& args) {
+        return run("cd '" + home.path() + "' && exec " TARVOK_BINARY_DIR "/tarvok-dev " + args, 20)
+            .output;
+    };
+    EXPECT_EQ(dev("probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'"),
+              "Egtbs initializated(4)\nEgtb cache size 64M\nprobe 15986\n");
+    RegistryScope scope;
+    initEgtb(d.c_str(), 4, true);
+    std::mt19937 rng(7);
+    int played = 0;
+    for (std::string pieces : {"KkQ", "KkR", "KkBN", "KkQr"})
+        for (int found = 0; found < 25;) {
+            std::string board(64, '1'), fen;
+            for (std::size_t k = 0; k < pieces.size();)
+                if (std::uint32_t sq = rng() % 64; board[sq] == '1') board[sq] = pieces[k++];
+            for (int r = 0; r < 8; ++r)
+                fen += board.substr(8 * r, 8) + (r < 7 ? "/" : " w - - 0 1");
+            Board b = boardOf(fen);
+            int score, reply = 0;
+            if (isSquareAttacked(b, b.kingSq[1], WHITE) || !probeEgtb(b, score) || score <= 1)
+                continue;
+            ++found;
+            const std::string out = dev("search '" + fen + "' depth 3");
+            std::smatch best;
+            ASSERT_TRUE(std::regex_search(out, best, std::regex("bestmove (\\S+)"))) << fen << out;
+            Move m = parseCoordinateMove(b, best[1].str().c_str());
+            ASSERT_NE(m, NO_MOVE) << fen << " " << best[1];
+            makeMove(b, m);
+            ASSERT_TRUE(std::popcount(b.occupied) == 2 || probeEgtb(b, reply)) << fen;
+            // A win in n scores 16000 - 2n; the loser is then mated in n - 1.
+            EXPECT_EQ(reply, -16000 + 2 * ((16000 - score) / 2 - 1)) << fen << " " << best[1];
+            ++played;
+        }
+    EXPECT_EQ(played, 100);
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// The block cache: random reads, hits and the least recently used victim, no
-// memory, files gone during play, short blocks, and four threads.
+// The block cache of table files.
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>

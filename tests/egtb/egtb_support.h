@@ -1,6 +1,4 @@
-// Helpers of the tablebase tests: a scratch directory of table files, a child
-// process whose standard output is captured, compressed headers, positions
-// probed, and a registry that is put back afterwards.
+// Helpers of the tablebase tests.
 #pragma once
 
 #include <csignal>

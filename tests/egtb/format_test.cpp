@@ -1,7 +1,5 @@
-// The compressed format: CRC, round trips through the writer and the reader,
-// 16-bit values, hand-made codes and copies, header errors in order, and
-// damaged files (truncated, flipped, random), which may read as no information
-// but never crash or read out of bounds (the sanitizer build checks that).
+// The compressed format. Damaged files may read as no information but never
+// crash or read out of bounds (the sanitizer build checks that).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>

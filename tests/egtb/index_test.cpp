@@ -1,6 +1,4 @@
-// Index functions: every table side's range, pinned indices of the layouts
-// (both sides, like pieces, en passant, the diagonal), symmetry images, and
-// input no legal position gives.
+// The index functions of the tables.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

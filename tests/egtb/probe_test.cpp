@@ -1,5 +1,4 @@
-// The probe: the table and side a position reaches, what the index function
-// is given, stored bytes to scores, fixed kppkp values, the search's switch.
+// The probe: from a position to a table side, an index and a score.
 #include <gtest/gtest.h>
 
 #include "egtb/cache.h"
@@ -30,7 +29,7 @@ std::string probeAt(const char* fen, std::uint32_t index) {
     return probe(fen);
 }
 
-TEST(EgtbProbe, PiecesReachTheTableAndSideOfTheirColoursAndBytesTheirScores) {
+TEST(EgtbProbe, PiecesReachTheirTableSideBytesTheirScoresAndTheSearchAsksWhenOn) {
     RegistryScope scope;
     for (int id : {KQK, KPPPK, KRKR, KPPKP, KNNKNN})
         tableRegistry[id].indexFn[0] = tableRegistry[id].indexFn[1] = recording;
@@ -90,14 +89,8 @@ TEST(EgtbProbe, PiecesReachTheTableAndSideOfTheirColoursAndBytesTheirScores) {
     initEgtb(dir.path().c_str(), 1, true);
     EXPECT_EQ(probeAt("4k3/8/8/8/8/8/8/NN1K1nn1 w - - 0 1", 0), "-1");
     EXPECT_EQ(probeAt("4k3/8/8/8/8/1PPPP3/8/4K3 w - - 0 1", 0), "none"); // four pawns
-}
-
-// With every position of kqk a draw, the search scores the queen ending as
-// one; with the tablebase switch off it never asks.
-TEST(EgtbProbe, TheSearchAsksOnlyWithTheSwitchOn) {
-    RegistryScope scope;
-    tableRegistry[KQK].indexFn[0] = tableRegistry[KQK].indexFn[1] = recording;
-    TableDir dir;
+    // With every position of kqk a draw, the search scores the queen ending
+    // as one; with the tablebase switch off it never asks.
     dir.write("kqk.nbw", Bytes(64, 0));
     dir.write("kqk.nbb", Bytes(64, 0));
     initEgtb(dir.path().c_str(), 1, true);
@@ -106,7 +99,7 @@ TEST(EgtbProbe, TheSearchAsksOnlyWithTheSwitchOn) {
     env.shared().postThinking = 0;
     env.setPosition("k7/8/8/8/8/8/3K4/1Q6 w - - 0 1");
     RootReport off, on;
-    calls = 0;
+    calls = 0, nextIndex = 0;
     env.shared().useEgtb = 0;
     env.search(1 << 30, &off);
     EXPECT_EQ(calls, 0);

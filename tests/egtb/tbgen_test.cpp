@@ -1,5 +1,4 @@
-// tarvok-tbgen end to end: the tables it writes, what it prints, its check
-// of written tables, its errors, and searches that play the tables' moves.
+// tarvok-tbgen end to end, and searches that play its tables' moves.
 #include <gtest/gtest.h>
 
 #include <bit>

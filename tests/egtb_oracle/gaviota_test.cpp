@@ -51,10 +51,9 @@ TEST(EgtbGaviota, EveryThreePiecePositionMatchesGaviota) {
         const std::string dir =
             testing::TempDir() + "tarvok-gtb" + flags + std::to_string(getpid());
         std::filesystem::create_directories(dir);
-        ASSERT_EQ(std::system(("timeout 60 " TARVOK_BINARY_DIR "/tarvok-tbgen " +
-                               std::string(flags) + " " + dir + " 3 > " + dir + "/log 2>&1")
-                                  .c_str()),
-                  0)
+        const std::string generate = "timeout 60 " TARVOK_BINARY_DIR "/tarvok-tbgen " +
+                                     std::string(flags) + " " + dir + " 3 > " + dir + "/log 2>&1";
+        ASSERT_EQ(std::system(generate.c_str()), 0)
             << "tarvok-tbgen " << flags << " failed or took over 60 s";
         initEgtb(dir.c_str(), 4, true);
         ASSERT_EQ(egtbMaxPieces, 3);

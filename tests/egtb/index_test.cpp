@@ -1,9 +1,6 @@
 // The index functions of the tables.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <random>
-
 #include "egtb/index.h"
 #include "egtb/tables.h"
 
@@ -76,35 +73,6 @@ TEST(EgtbIndex, RangesAndPinnedIndicesOfTheLayouts) {
     for (const Row& r : rows)
         EXPECT_EQ(tableIndex(r.id, r.side, r.first, r.second, r.ep, r.invert), r.index)
             << "row " << &r - rows;
-}
-
-// kpk with the files exchanged; kqk with the files exchanged, the board
-// turned, and the diagonal unless both kings stand on it (a position and its
-// reflection then keep two).
-TEST(EgtbIndex, SymmetryImagesShareAnIndex) {
-    initIndexFunctions();
-    std::mt19937 rng(12);
-    auto kpk = [](int side, int w, int p, int b) {
-        return tableIndex(KPK, side, setOf(w, {{P, p}}), setOf(b), NO_EP, 0);
-    };
-    auto kqk = [](int w, int q, int b) {
-        return tableIndex(KQK, 1, setOf(w, {{Q, q}}), setOf(b), NO_EP, 0);
-    };
-    auto t = [](int sq) { return 8 * (sq & 7) + (sq >> 3); };
-    for (int trial = 0; trial < 1500; ++trial) {
-        const int wk = int(rng() % 64), bk = int(rng() % 64), p = int(8 + rng() % 48);
-        if ((std::abs((wk & 7) - (bk & 7)) <= 1 && std::abs((wk >> 3) - (bk >> 3)) <= 1) ||
-            p == wk || p == bk)
-            continue;
-        for (int side = 0; side < 2; ++side)
-            EXPECT_EQ(kpk(side, wk, p, bk), kpk(side, wk ^ 7, p ^ 7, bk ^ 7));
-        const std::uint32_t base = kqk(wk, p, bk);
-        EXPECT_EQ(base, kqk(wk ^ 7, p ^ 7, bk ^ 7));
-        EXPECT_EQ(base, kqk(wk ^ 63, p ^ 63, bk ^ 63));
-        const int m = ((bk & 7) >= 4 ? 7 : 0) + ((bk >> 3) >= 4 ? 56 : 0);
-        auto onDiagonal = [m](int sq) { return ((sq ^ m) & 7) == ((sq ^ m) >> 3); };
-        EXPECT_TRUE((onDiagonal(bk) && onDiagonal(wk)) || base == kqk(t(wk), t(p), t(bk)));
-    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The block cache of table files.
+#include <atomic>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
@@ -13,9 +14,8 @@ namespace {
 
 constexpr int KBK = 3, KQK = 5, KRNKNN = 151;
 
-// Plain and compressed sides read at random, by one thread and by four
-// sharing three entries; a cache of two entries evicts the least recently
-// used block; then no cache, files gone during play and short blocks.
+// Plain and compressed sides read at random by one thread and by four sharing
+// three entries; then no cache, files gone during play and short blocks.
 TEST(EgtbCache, ReadsEqualTheFileTheLeastRecentlyUsedGoesAndShortBlocksAreNotStale) {
     RegistryScope scope;
     TableDir dir;
@@ -80,8 +80,7 @@ TEST(EgtbCache, ReadsEqualTheFileTheLeastRecentlyUsedGoesAndShortBlocksAreNotSta
     // full block must not serve its old bytes.
     tableRegistry[KRNKNN].knownLength[0] = 4000;
     Bytes wide(2 * 1500, 0);
-    wide[2 * 1499] = 0x34;
-    wide[2 * 1499 + 1] = 0xFE;
+    wide[2 * 1499] = 0x34, wide[2 * 1499 + 1] = 0xFE;
     dir.write("kbk.nbw", Bytes(EMD_BLOCK_SIZE, 9));
     dir.write("krnknn.nbw", wide);
     registerTables(dir.path().c_str());

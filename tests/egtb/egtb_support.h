@@ -16,7 +16,6 @@
 #include "egtb/egtb.h"
 #include "egtb/emd.h"
 #include "egtb/index.h"
-#include "egtb/tables.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -107,10 +106,9 @@ inline std::string probe(const std::string& fen) {
     return probeEgtb(boardOf(fen), score) ? std::to_string(score) : "none";
 }
 
-// Puts back the index functions and lengths at the end of the scope and
-// forgets every registration then; meanwhile only kpk, knk, kpkp, kqkq, kppkp
-// and kqqkqq check their files' lengths, so hand-made files of any size
-// register.
+// Puts back the index functions and lengths at the end of the scope (and
+// forgets every registration); meanwhile hand-made files of any size register,
+// but for kpk, knk, kpkp, kqkq, kppkp and kqqkqq.
 class RegistryScope {
   public:
     RegistryScope() {

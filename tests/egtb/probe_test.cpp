@@ -14,8 +14,7 @@ constexpr int KQK = 5, KRKR = 15, KPPKP = 36, KPPPK = 111, KNNKNN = 146;
 int calls = 0;
 std::uint32_t nextIndex = 0;
 std::string given;
-std::uint32_t recording(const PieceSet& first, const PieceSet& second, int ep, int invert) {
-    const PieceSet &f = first, &s = second;
+std::uint32_t recording(const PieceSet& f, const PieceSet& s, int ep, int invert) {
     char text[96];
     std::snprintf(text, sizeof text, "k%d p%d,%d,%d / k%d p%d,%d,%d ep%d inv%d", f.king,
                   f.squares[0][0], f.squares[0][1], f.squares[0][2], s.king, s.squares[0][0],
@@ -81,8 +80,7 @@ TEST(EgtbProbe, PiecesReachTheirTableSideBytesTheirScoresAndTheSearchAsksWhenOn)
     initEgtb(dir.path().c_str(), 1, true);
     EXPECT_EQ(probeAt("4k3/8/8/8/8/8/8/NN1K1nn1 w - - 0 1", 0), "-1");
     EXPECT_EQ(probeAt("4k3/8/8/8/8/1PPPP3/8/4K3 w - - 0 1", 0), "none"); // four pawns
-    // With every position of kqk a draw, the search scores the queen ending
-    // as one; with the tablebase switch off it never asks.
+    // kqk all draws: the search asks and scores a draw only with the switch on.
     dir.write("kqk.nbw", Bytes(64, 0));
     dir.write("kqk.nbb", Bytes(64, 0));
     initEgtb(dir.path().c_str(), 1, true);

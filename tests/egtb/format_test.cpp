@@ -144,8 +144,8 @@ TEST(EmdFormat, HeaderErrorsAndDamagedFiles) {
     EXPECT_EQ(changed([](Bytes& f) { f.resize(79); }), EMD_SHORT_HEADER);
     EXPECT_EQ(changed([](Bytes& f) { f[0] ^= 1; }, true), EMD_OK); // the banner is not compared
     EXPECT_EQ(changed([](Bytes& f) { f[67] = 83, f[66] = 0; }), EMD_BAD_SIZES);
-    EXPECT_EQ(changed([](Bytes& f) { f[70] = 17; }), EMD_BAD_SIZES);
-    EXPECT_EQ(changed([](Bytes& f) { f[71] = 23; }), EMD_BAD_DISTANCE_COUNT);
+    EXPECT_EQ(changed([](Bytes& f) { f[70] = 17, f[71] = 23; }), EMD_BAD_SIZES);
+    EXPECT_EQ(changed([](Bytes& f) { f[71] = 23, f[79] ^= 1; }), EMD_BAD_DISTANCE_COUNT);
     EXPECT_EQ(changed([](Bytes& f) { f[79] ^= 1; }), EMD_BAD_MAGIC);
     EXPECT_EQ(changed([&](Bytes& f) { f.resize(s - 1); }), EMD_INFO_UNREADABLE);
     EXPECT_EQ(changed([&](Bytes& f) { f[s - 5] ^= 0x40; }), EMD_BAD_CRC);

@@ -72,6 +72,10 @@ TEST(EgtbRegistry, FileFormsSymmetricTablesAndThePieceCount) {
     EXPECT_EQ(registerTables(dir.path().c_str()), 4);
     EXPECT_EQ(registered(KQK, 0) + registered(KQK, 1), "");
     EXPECT_EQ(registered(KRKR, 0) + "|" + registered(KRKR, 1), dir.file("krkr.nbw") + "|");
+    int flags = 0; // 9 symmetric tables and 4 of 16-bit values
+    for (const TableDesc& t : tableRegistry)
+        flags += (t.flags & TABLE_SYMMETRIC) * 10 + t.flags / 2;
+    EXPECT_EQ(flags, 94);
     const std::tuple<const char*, std::uint64_t, int> cases[] = {
         {"kqk.nbw", 1, 3},          {"kpkp.nbw", 3863492, 4}, {"kqqk.nbb", 1, 4},
         {"kppkp.nbw", 84219361, 5}, {"kqqqk.nbw", 1, 5},      {"knnknn.nbw", 1, 6}};

@@ -1,5 +1,5 @@
-// The block cache: random reads, hits and the least recently used victim,
-// no memory, files gone during play, short blocks, and four threads.
+// The block cache of table files.
+#include <atomic>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
@@ -14,25 +14,23 @@ namespace {
 
 constexpr int KBK = 3, KQK = 5, KRNKNN = 151;
 
-// Table bytes 1..100: every value a win, b + 32640.
-Bytes winBytes(std::size_t size, std::uint32_t seed) {
-    Bytes b = randomBytes(size, seed);
-    for (auto& x : b) x = static_cast<std::uint8_t>(1 + x % 100);
-    return b;
-}
-
-// Plain and compressed sides read at random, by one thread and by four
-// sharing three entries; then a cache of two entries evicts the least
-// recently used block.
-TEST(EgtbCache, RandomReadsEqualTheFileAndTheLeastRecentlyUsedGoes) {
+// Plain and compressed sides read at random by one thread and by four sharing
+// three entries; then no cache, files gone during play and short blocks.
+TEST(EgtbCache, ReadsEqualTheFileTheLeastRecentlyUsedGoesAndShortBlocksAreNotStale) {
     RegistryScope scope;
     TableDir dir;
+    auto winBytes = [](std::size_t size, std::uint32_t seed) { // every value a win
+        Bytes b = randomBytes(size, seed);
+        for (auto& x : b) x = static_cast<std::uint8_t>(1 + x % 100);
+        return b;
+    };
     const Bytes plain = winBytes(200 * EMD_BLOCK_SIZE, 21);
     const Bytes packed = winBytes(60 * EMD_BLOCK_SIZE + 77, 22);
     dir.write("kqk.nbw", plain);
     dir.write("kqk.nbb.emd", compressTable(packed.data(), packed.size()));
     initEgtb(dir.path().c_str(), 1, true);
     EXPECT_EQ(cacheEntryCount(), 126);
+    static std::uint8_t memory[3 * CACHE_ENTRY_BYTES + 100];
     std::atomic<int> wrong{0};
     auto reads = [&](std::uint32_t seed, int n) {
         std::mt19937 rng(seed);
@@ -46,7 +44,6 @@ TEST(EgtbCache, RandomReadsEqualTheFileAndTheLeastRecentlyUsedGoes) {
     CacheStats s = cacheStats();
     EXPECT_EQ(s.hits + s.misses, 40000u);
     EXPECT_GT(s.hits, 5000u);
-    static std::uint8_t memory[3 * CACHE_ENTRY_BYTES + 100];
     ASSERT_EQ(setCacheMemory(memory, sizeof memory), 1);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) threads.emplace_back(reads, 100 + t, 600);
@@ -59,13 +56,7 @@ TEST(EgtbCache, RandomReadsEqualTheFileAndTheLeastRecentlyUsedGoes) {
         EXPECT_EQ(probeValue(KQK, 0, block * EMD_BLOCK_SIZE + 11),
                   plain[block * EMD_BLOCK_SIZE + 11] + VALUE_WIN_BASE);
     EXPECT_EQ(cacheStats().hits * 10 + cacheStats().misses, 24u);
-}
-
-TEST(EgtbCache, NoCacheMeansNoInformationAndShortBlocksAreNotStale) {
-    RegistryScope scope;
-    TableDir dir;
     dir.write("kqk.nbw", Bytes(100, 1));
-    static std::uint8_t memory[CACHE_ENTRY_BYTES];
     initEgtb(dir.path().c_str(), 0, true);
     EXPECT_EQ(cacheEntryCount(), 0);
     EXPECT_EQ(probeValue(KQK, 0, 5), VALUE_BROKEN);
@@ -89,8 +80,7 @@ TEST(EgtbCache, NoCacheMeansNoInformationAndShortBlocksAreNotStale) {
     // full block must not serve its old bytes.
     tableRegistry[KRNKNN].knownLength[0] = 4000;
     Bytes wide(2 * 1500, 0);
-    wide[2 * 1499] = 0x34;
-    wide[2 * 1499 + 1] = 0xFE;
+    wide[2 * 1499] = 0x34, wide[2 * 1499 + 1] = 0xFE;
     dir.write("kbk.nbw", Bytes(EMD_BLOCK_SIZE, 9));
     dir.write("krnknn.nbw", wide);
     registerTables(dir.path().c_str());

@@ -1,76 +1,138 @@
-// Helpers of the tablebase tests: a scratch directory with table files,
-// children whose standard output is captured, index functions that record
-// what the probe handed them, and a registry that is put back afterwards.
+// Helpers of the tablebase tests.
 #pragma once
 
-#include <cstdint>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
-#include "egtb/tables.h"
+#include "board/tables.h"
+#include "egtb/egtb.h"
+#include "egtb/emd.h"
+#include "egtb/index.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 class TableDir {
   public:
-    TableDir();
-    ~TableDir();
+    TableDir() : path_(mkdtemp(std::string("/tmp/tarvok-egtb-XXXXXX").data())) {}
+    ~TableDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
     TableDir(const TableDir&) = delete;
-    TableDir& operator=(const TableDir&) = delete;
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-    // Writes the bytes under name (sub-directories are created).
-    void write(const std::string& name, const Bytes& bytes) const;
-    // Makes a sparse file of the given size.
-    void sparse(const std::string& name, std::uint64_t size) const;
+    // Writes bytes under name (sub-directories are created), made sparse up
+    // to size when that is longer.
+    void write(const std::string& name, const Bytes& bytes, std::uint64_t size = 0) const {
+        std::filesystem::path p = file(name);
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        if (size > bytes.size()) std::filesystem::resize_file(p, size);
+    }
 
   private:
     std::string path_;
 };
 
-// Runs body in a forked child with standard output captured; the child's
-// exit status (-1 if it did not end within the time-out) and its output.
+// Runs body in a forked child with standard output captured: its exit status
+// (-1 when it did not end within the time-out) and its output.
 struct ChildResult {
     int status;
     std::string output;
 };
-template <class Body> ChildResult runInChild(Body body, int timeoutMs = 5000);
-ChildResult runChildFunction(void (*body)(void*), void* arg, int timeoutMs);
-template <class Body> ChildResult runInChild(Body body, int timeoutMs) {
-    return runChildFunction([](void* b) { (*static_cast<Body*>(b))(); }, &body, timeoutMs);
+inline ChildResult runInChild(const std::function<void()>& body, int timeoutMs = 5000) {
+    char name[] = "/tmp/tarvok-egtb-child-XXXXXX";
+    int out = mkstemp(name);
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out, 1);
+        body();
+        std::fflush(nullptr);
+        _exit(0);
+    }
+    ChildResult result{-1, ""};
+    int status = 0;
+    for (int waited = 0; waited <= timeoutMs && result.status < 0; waited += 10) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        else
+            usleep(10000);
+    }
+    if (result.status < 0) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+    std::ifstream in(name);
+    result.output.assign(std::istreambuf_iterator<char>(in), {});
+    if (result.status < 0) result.output += "\n(child did not end in time)";
+    close(out);
+    unlink(name);
+    return result;
 }
 
-// Deterministic bytes.
-Bytes randomBytes(std::size_t size, std::uint32_t seed);
+inline Bytes randomBytes(std::size_t size, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes b(size);
+    for (auto& x : b) x = static_cast<std::uint8_t>(rng());
+    return b;
+}
 
 // A compressed file's header size (big-endian at byte 64), and its CRC (the
 // header's last four bytes) made to fit the header again.
-std::uint32_t emdInfoSize(const Bytes& file);
-void refreshEmdCrc(Bytes& file);
+inline std::uint32_t emdInfoSize(const Bytes& f) {
+    return std::uint32_t{f[64]} << 24 | f[65] << 16 | f[66] << 8 | f[67];
+}
+inline void refreshEmdCrc(Bytes& f) {
+    const std::uint32_t s = emdInfoSize(f), crc = emdCrc(f.data(), s - 4);
+    for (int i = 0; i < 4; ++i) f[s - 4 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+}
 
-// What the last recording index function was given.
-struct IndexCall {
-    int calls = 0;
-    PieceSet first{}, second{};
-    int ep = 0, invert = 0;
-};
-extern IndexCall lastIndexCall;
-extern std::uint32_t nextIndex; // what the recording functions return
-std::uint32_t recordingIndex(const PieceSet& first, const PieceSet& second, int ep, int invert);
+inline Board boardOf(const std::string& fen) {
+    Board b;
+    initBoardTables(nullptr, b);
+    setFromFen(b, fen.c_str());
+    return b;
+}
+// The prober's score of the position, or "none".
+inline std::string probe(const std::string& fen) {
+    int score = 0;
+    return probeEgtb(boardOf(fen), score) ? std::to_string(score) : "none";
+}
 
-// Installs the recording index function on tables, forgets every registration
-// and puts back the index functions and lengths at the end of the scope;
-// meanwhile only kpk, knk, kpkp, kqkq, kppkp and kqqkqq check their files'
-// lengths.
+// Puts back the index functions and lengths at the end of the scope (and
+// forgets every registration); meanwhile hand-made files of any size register,
+// but for kpk, knk, kpkp, kqkq, kppkp and kqqkqq.
 class RegistryScope {
   public:
-    explicit RegistryScope(std::vector<int> tables = {});
-    ~RegistryScope();
+    RegistryScope() {
+        initIndexFunctions();
+        for (int id = 0; id < TABLE_COUNT; ++id) {
+            TableDesc& t = tableRegistry[id];
+            std::memcpy(known_[id], t.knownLength, sizeof known_[id]);
+            std::memcpy(fns_[id], t.indexFn, sizeof fns_[id]);
+            bool checked = false;
+            for (const char* c : {"kpk", "knk", "kpkp", "kqkq", "kppkp", "kqqkqq"})
+                checked = checked || std::strcmp(t.name, c) == 0;
+            if (!checked) t.knownLength[0] = t.knownLength[1] = 0;
+        }
+    }
+    ~RegistryScope() {
+        for (int id = 0; id < TABLE_COUNT; ++id) {
+            std::memcpy(tableRegistry[id].knownLength, known_[id], sizeof known_[id]);
+            std::memcpy(tableRegistry[id].indexFn, fns_[id], sizeof fns_[id]);
+        }
+        initEgtb("/nonexistent-tarvok-dir", 0, true);
+    }
     RegistryScope(const RegistryScope&) = delete;
-    RegistryScope& operator=(const RegistryScope&) = delete;
 
   private:
-    std::vector<int> tables_;
     std::uint32_t known_[TABLE_COUNT][2];
     IndexFn fns_[TABLE_COUNT][2];
 };

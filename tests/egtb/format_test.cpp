@@ -1,9 +1,5 @@
-// The compressed format: CRC, round trips through the writer and the
-// reader, 16-bit values, hand-made codes and copies, header errors in order,
-// and damaged files (truncated, flipped, random), which may read as no
-// information but never crash or read out of bounds (the sanitizer build
-// checks that).
-#include <fcntl.h>
+// The compressed format. Damaged files may read as no information but never
+// crash or read out of bounds (the sanitizer build checks that).
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/mman.h>
@@ -45,21 +41,18 @@ Bytes readBack(const TableDir& dir, const Bytes& file, std::size_t size) {
     registerTables(dir.path().c_str());
     Bytes out;
     std::uint8_t block[EMD_DATA_AREA];
-    for (std::uint32_t k = 0; out.size() < size; ++k) {
-        int n = readBlockDirect(KQK, 0, k, block);
-        if (n <= 0) break;
+    for (int k = 0, n; out.size() < size && (n = readBlockDirect(KQK, 0, k, block)) > 0; ++k)
         out.insert(out.end(), block, block + n);
-    }
     return out;
 }
 
-TEST(EmdFormat, WriterRoundTripsThroughTheReader) {
+TEST(EmdFormat, WrittenAndHandMadeFilesReadBack) {
     const char* text = "123456789"; // the reflected CRC from zero without inversion
     EXPECT_EQ(emdCrc(reinterpret_cast<const std::uint8_t*>(text), 9), 0x2DFD2D88u);
     RegistryScope scope;
     TableDir dir;
     Bytes periodic(30000), zeros(3 * EMD_BLOCK_SIZE, 0),
-        mixed = randomBytes(EMD_BLOCK_SIZE + 100, 7);
+        mixed = randomBytes(EMD_BLOCK_SIZE + 100, 7), noise = randomBytes(5 * EMD_BLOCK_SIZE, 1);
     for (std::size_t i = 0; i < periodic.size(); ++i)
         periodic[i] = static_cast<std::uint8_t>((i % 7) * 13 + (i / 5000));
     for (std::size_t i = 0; i < 4000; ++i) mixed[i] = static_cast<std::uint8_t>(i % 3);
@@ -71,36 +64,27 @@ TEST(EmdFormat, WriterRoundTripsThroughTheReader) {
     Bytes order = randomBytes(rising.size(), 11);
     for (std::size_t i = 0; i < rising.size(); ++i)
         std::swap(rising[i], rising[order[i] % (i + 1)]);
-    for (const Bytes& data : {randomBytes(5 * EMD_BLOCK_SIZE, 1), zeros, Bytes(20000, 0x5A),
-                              periodic, mixed, Bytes{42}, rising}) {
+    for (const Bytes& data :
+         {noise, zeros, Bytes(20000, 0x5A), periodic, mixed, Bytes{42}, rising}) {
         EXPECT_EQ(readBack(dir, compressTable(data.data(), data.size()), data.size()), data);
         EXPECT_EQ(tableRegistry[KQK].length[0], data.size());
     }
     // Compressible data shrinks; incompressible blocks are stored raw.
     EXPECT_LT(compressTable(zeros.data(), zeros.size()).size(), 2000u);
-    Bytes noise = randomBytes(4 * EMD_BLOCK_SIZE, 3),
-          stored = compressTable(noise.data(), noise.size());
+    const Bytes stored = compressTable(noise.data(), noise.size());
     EXPECT_EQ(stored.size(), emdInfoSize(stored) + noise.size());
     // 16-bit values: two bytes each, the high byte's sign kept.
-    Bytes wide(2 * 5000);
-    for (int i = 0; i < 5000; ++i) {
-        std::int16_t v = static_cast<std::int16_t>(i * 11 - 27000);
-        wide[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
-        wide[2 * i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
-    }
+    Bytes wide;
+    for (int i = 0; i < 5000; ++i)
+        for (int shift : {0, 8}) wide.push_back(std::uint8_t((i * 11 - 27000) >> shift));
     dir.write("krnknn.nbw.emd", compressTable(wide.data(), wide.size()));
     initEgtb(dir.path().c_str(), 1, true);
     EXPECT_EQ(tableRegistry[KRNKNN].length[0], 5000u);
     for (int i : {0, 1215, 1216, 4095, 4096, 4999})
         EXPECT_EQ(probeValue(KRNKNN, 0, i), i * 11 - 27000);
     EXPECT_EQ(probeValue(KRNKNN, 0, 5000), VALUE_BROKEN);
-}
-
-// A code of no symbols and of one (no bits read), copies cut at a block's
-// end, and copies or bits that cannot be.
-TEST(EmdFormat, HandMadeCodesAndCopies) {
-    RegistryScope scope;
-    TableDir dir;
+    // Hand-made: a code of no symbols and of one (no bits read), copies cut
+    // at a block's end, and copies or bits that cannot be.
     EmdLayout none;
     none.blocks = {{0xFF}, {0xFF}};
     none.lastSize = 10;
@@ -119,38 +103,34 @@ TEST(EmdFormat, HandMadeCodesAndCopies) {
     cut.distances[0] = 1;
     cut.distances[1] = 2;
     SymbolWriter code(cut.lengths, EMD_SYMBOLS);
-    BitWriter first, second, early, zero, shortBits;
-    for (int s : {int('y'), int('x'), near.symbol, int('x'), far.symbol}) code.put(first, s);
-    first.put(far.extra, far.extraBits);
-    code.put(second, 'x');
-    code.put(second, far.symbol);
-    second.put(far.extra, far.extraBits);
-    cut.blocks = {first.bytes, second.bytes};
+    auto block = [&](std::initializer_list<int> symbols, bool extraBits = true) {
+        BitWriter w;
+        for (int s : symbols) {
+            code.put(w, s);
+            if (s == far.symbol && extraBits) w.put(far.extra, far.extraBits);
+        }
+        return w.bytes;
+    };
+    cut.blocks = {block({'y', 'x', near.symbol, 'x', far.symbol}), block({'x', far.symbol})};
     cut.lastSize = 100;
-    Bytes expected = {'y', 'x', 'y', 'x', 'y', 'x'};
-    expected.resize(EMD_BLOCK_SIZE + 100, 'x');
+    Bytes expected(EMD_BLOCK_SIZE + 100, 'x');
+    expected[0] = expected[2] = expected[4] = 'y';
     EXPECT_EQ(readBack(dir, writeEmdFile(cut), EMD_BLOCK_SIZE + 100), expected);
     // A copy from before the output, a distance of 0, missing extra bits.
-    code.put(early, far.symbol);
-    early.put(far.extra, far.extraBits);
-    for (int s : {int('x'), near.symbol, far.symbol}) code.put(zero, s);
-    zero.put(far.extra, far.extraBits);
-    code.put(shortBits, 'x');
-    code.put(shortBits, far.symbol);
     cut.distances[1] = 0;
-    for (const Bytes& block : {early.bytes, zero.bytes, shortBits.bytes}) {
-        cut.blocks = {block};
-        cut.lastSize = 50;
-        dir.write("kqk.nbw.emd", writeEmdFile(cut));
-        registerTables(dir.path().c_str());
-        std::uint8_t out[EMD_DATA_AREA];
-        EXPECT_EQ(readBlockDirect(KQK, 0, 0, out), -1);
+    cut.lastSize = 50;
+    for (const Bytes& bytes : {block({far.symbol}), block({'x', near.symbol, far.symbol}),
+                               block({'x', far.symbol}, false)}) {
+        cut.blocks = {bytes};
+        EXPECT_EQ(readBack(dir, writeEmdFile(cut), 50), Bytes{});
     }
 }
 
-TEST(EmdFormat, HeaderErrorsInTheOrderTheyAreTested) {
-    Bytes data = randomBytes(3 * EMD_BLOCK_SIZE, 5);
-    for (std::size_t i = 0; i < data.size(); i += 3) data[i] = 0;
+// Header errors in the order they are tested.
+TEST(EmdFormat, HeaderErrorsAndDamagedFiles) {
+    Bytes data = randomBytes(3 * EMD_BLOCK_SIZE + 500, 41);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        if (i % 5 != 0) data[i] = static_cast<std::uint8_t>(data[i] % 4);
     const Bytes good = compressTable(data.data(), data.size());
     const std::uint32_t s = emdInfoSize(good);
     EXPECT_EQ(readCompressedHeader(-1, nullptr), EMD_NO_DESCRIPTOR_PLACE);
@@ -164,8 +144,8 @@ TEST(EmdFormat, HeaderErrorsInTheOrderTheyAreTested) {
     EXPECT_EQ(changed([](Bytes& f) { f.resize(79); }), EMD_SHORT_HEADER);
     EXPECT_EQ(changed([](Bytes& f) { f[0] ^= 1; }, true), EMD_OK); // the banner is not compared
     EXPECT_EQ(changed([](Bytes& f) { f[67] = 83, f[66] = 0; }), EMD_BAD_SIZES);
-    EXPECT_EQ(changed([](Bytes& f) { f[70] = 17; }), EMD_BAD_SIZES);
-    EXPECT_EQ(changed([](Bytes& f) { f[71] = 23; }), EMD_BAD_DISTANCE_COUNT);
+    EXPECT_EQ(changed([](Bytes& f) { f[70] = 17, f[71] = 23; }), EMD_BAD_SIZES);
+    EXPECT_EQ(changed([](Bytes& f) { f[71] = 23, f[79] ^= 1; }), EMD_BAD_DISTANCE_COUNT);
     EXPECT_EQ(changed([](Bytes& f) { f[79] ^= 1; }), EMD_BAD_MAGIC);
     EXPECT_EQ(changed([&](Bytes& f) { f.resize(s - 1); }), EMD_INFO_UNREADABLE);
     EXPECT_EQ(changed([&](Bytes& f) { f[s - 5] ^= 0x40; }), EMD_BAD_CRC);
@@ -179,21 +159,11 @@ TEST(EmdFormat, HeaderErrorsInTheOrderTheyAreTested) {
     bare[emdInfoSize(bare) - 5] = 0;
     refreshEmdCrc(bare);
     EXPECT_EQ(readAll(bare), EMD_BAD_LENGTHS);
-    EmdLayout crowded = none, gap = none, lone = none;
-    crowded.lengths[1] = crowded.lengths[2] = crowded.lengths[3] = 1;
-    gap.lengths[1] = 1;
-    gap.lengths[2] = 2;
-    lone.lengths[9] = 2;
-    for (const EmdLayout& l : {crowded, gap, lone})
-        EXPECT_EQ(readAll(writeEmdFile(l)), EMD_BAD_MAIN_CODE);
-}
-
-TEST(EgtbFuzz, DamagedHeadersAndBlocksGiveValuesOrNoInformation) {
-    Bytes data = randomBytes(3 * EMD_BLOCK_SIZE + 500, 41);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        if (i % 5 != 0) data[i] = static_cast<std::uint8_t>(data[i] % 4);
-    const Bytes good = compressTable(data.data(), data.size());
-    const std::uint32_t s = emdInfoSize(good);
+    for (std::string lengths : {"111", "12", "000000002"}) {
+        EmdLayout l = none;
+        for (std::size_t i = 0; i < lengths.size(); ++i) l.lengths[i + 1] = lengths[i] - '0';
+        EXPECT_EQ(readAll(writeEmdFile(l)), EMD_BAD_MAIN_CODE) << lengths;
+    }
     // Only the whole header reads; the CRC finds every flipped bit.
     int accepted = 0;
     for (std::uint32_t cut = 0; cut <= s; ++cut)
@@ -209,23 +179,11 @@ TEST(EgtbFuzz, DamagedHeadersAndBlocksGiveValuesOrNoInformation) {
     for (int i = 0; i < 100; ++i) {
         std::uint32_t size = 84 + rng() % 300;
         Bytes f = randomBytes(size + rng() % 20000, rng());
-        const std::uint8_t fixed[] = {0,
-                                      0,
-                                      std::uint8_t(size >> 8),
-                                      std::uint8_t(size),
-                                      f[68],
-                                      f[69],
-                                      std::uint8_t(rng() % 17),
-                                      EMD_DISTANCES,
-                                      0,
-                                      0,
-                                      0,
-                                      std::uint8_t(rng() % 30),
-                                      0x00,
-                                      0x40,
-                                      0x01,
-                                      0xF5};
-        std::copy(std::begin(fixed), std::end(fixed), f.begin() + 64);
+        // Sizes, block shift, distance count, reserved bytes and the magic.
+        f[64] = f[65] = f[72] = f[73] = f[74] = f[76] = 0;
+        f[66] = std::uint8_t(size >> 8), f[67] = std::uint8_t(size);
+        f[70] = std::uint8_t(rng() % 17), f[71] = EMD_DISTANCES, f[75] = std::uint8_t(rng() % 30);
+        f[77] = 0x40, f[78] = 0x01, f[79] = 0xF5;
         refreshEmdCrc(f);
         readAll(f);
     }

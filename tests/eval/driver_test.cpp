@@ -7,8 +7,6 @@
 
 namespace {
 
-using namespace evaltest;
-
 // Bits 16-63 of the key and the 16-bit score in the key's slot; a store
 // replaces the slot's entry, and nothing is stored or found while detached.
 TEST(EvalHash, StoresKeyAndSixteenBitScoreInTheKeysSlot) {

@@ -9,7 +9,6 @@
 // first (kingPawnWing).
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -18,8 +17,6 @@
 #include "eval_support.h"
 
 namespace {
-
-using namespace evaltest;
 
 // Ranks turned over, colours swapped, side, rights and en passant flipped.
 std::string mirrorFen(const std::string& fen) {
@@ -67,12 +64,7 @@ std::vector<std::string> positions() {
         "", "K7/8/8/8/8/8/8/8 b - - 0 1", "kkkkkkkk/KKKKKKKK/8/8/8/8/8/8 w - -",
         "QQQQQQQQ/QQQQQQQQ/8/8/8/8/k7/K7 w",
         "qqqqqqqq/qqqqqqqq/nnnnnnnn/8/8/K7/PPPPPPPP/RRRRRRRk b KQkq a3 999 1"};
-    for (const char* file : {"perftsuite.epd"}) {
-        std::ifstream in(std::string(TARVOK_DATA_DIR) + "/" + file);
-        for (std::string line, f[4]; std::getline(in, line);)
-            if (std::istringstream(line) >> f[0] >> f[1] >> f[2] >> f[3])
-                fens.push_back(f[0] + " " + f[1] + " " + f[2] + " " + f[3] + " 0 1");
-    }
+    for (const PerftEntry& e : perftSuite()) fens.push_back(e.fen);
     std::vector<std::string> starts(fens.begin() + 5, fens.begin() + 65);
     starts.push_back(START_FEN);
     for (const auto& more :

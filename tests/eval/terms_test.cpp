@@ -11,8 +11,6 @@
 
 namespace {
 
-using namespace evaltest;
-
 struct Row {
     const char* fen;
     int withDefaults;

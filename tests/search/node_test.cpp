@@ -2,15 +2,10 @@
 // below, the null move, the extensions, the table's bounds, sentinels and
 // time-outs. Quiescence, draws and futility margins are pinned by the
 // search signature.
-#include <vector>
-
-#include "board/attacks.h"
 #include "search_fixture.h"
 
 namespace {
 
-const char* const MIDDLEGAME =
-    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
 constexpr int INF = SCORE_MATE;
 
 using NodeTest = SearchTest;

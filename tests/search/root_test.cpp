@@ -1,47 +1,45 @@
 // The root driver: the cases without a search, the printed lines as whole
 // text, the clock and the switches, and the root move re-ordering.
 #include <sstream>
-#include <vector>
 
 #include "eval/trace.h"
 #include "search_fixture.h"
 
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
-
-const char* const MIDDLEGAME =
-    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
-
 class RootTest : public SearchTest {
   protected:
     // A search of a fresh root to depth with the clock standing still (every
     // time field 0), its move, and what it printed.
-    std::string printedSearch(int depth, RootReport* report = nullptr) {
+    std::string printedSearch(int depth) {
         DrivenClock clock;
         env.clearTables();
         shared().postThinking = 1;
-        CaptureStdout();
-        found = text(searchToDepth(depth, report));
-        return GetCapturedStdout();
+        return stdoutOf([&] { found = searchToDepth(depth); });
+    }
+    // What searchRoot printed, its clock started the given milliseconds before
+    // (spent when the limit is 0), with the task switch as given.
+    std::string printedRoot(int limit, int elapsed, int task = TASK_THINK,
+                            RootReport* report = nullptr) {
+        shared().allSearchprocesEnabled = task;
+        shared().timer1.setLimit(limit);
+        shared().timer1.start();
+        DrivenClock::advance(elapsed);
+        Board root = board();
+        return stdoutOf([&] { searchRoot(ctx(), root, report); });
     }
     std::string found;
 };
 
 TEST_F(RootTest, RootsWithoutASearchPrintNothing) {
-    setPosition("k7/8/1K6/8/8/8/8/1R6 b - - 0 1"); // Kb8 is the only move
-    const Move only = move("a8b8");
     const std::pair<const char*, Move> cases[] = {
         {"k7/1Q6/1K6/8/8/8/8/8 b - - 0 1", NO_MOVES_MATED},
         {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", NO_MOVES_STALEMATE},
         {"8/8/8/8/8/1q6/8/K6k w - - 0 1", NO_MOVES_STALEMATE},
-        {"k7/8/1K6/8/8/8/8/1R6 b - - 0 1", only},
-    };
+        {"k7/8/1K6/8/8/8/8/1R6 b - - 0 1", makeMoveCode(A8, B8)}}; // the only move
     for (const auto& [fen, expected] : cases) {
         setPosition(fen);
-        EXPECT_EQ(printedSearch(6), "") << fen;
-        EXPECT_EQ(found, text(expected)) << fen;
+        EXPECT_EQ(printedSearch(6) + found, moveText(expected)) << fen;
         EXPECT_EQ(totalNodes(), 0) << fen;
     }
 }
@@ -111,28 +109,19 @@ TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtO
     shared().maxDepth = DEFAULT_MAX_DEPTH;
     shared().postThinking = 1;
     ctx().printInvertedScore = 1; // White's view: the same when White is to move
-    for (auto [limit, task, depth, printed] :
-         {std::tuple{0, TASK_THINK, 1,
-                     " 1  -229  0  5 f3e5 \n 1  -118  0  11 a2a3 \n 1  -117  0  15 b2b3 \n"
-                     " 1  14  0  19 d2d3 \n 1  27  0  30 f3g5 \n"
-                     " depth=2 only first move examined\npShared->allSearchprocesEnabled=1\n"
-                     "pShared->timer1.timeIsUp()=1\n Nodes=49\n"
-                     " average speed= 49.kNPS  total time elapsed= 1\n foundmove=f3g5\n\n"},
-          {1 << 30, TASK_STOP, 0,
-           " depth=1 only first move examined\npShared->allSearchprocesEnabled=0\n"
-           "pShared->timer1.timeIsUp()=0\n Nodes=5\n"
-           " average speed= 5.kNPS  total time elapsed= 1\n foundmove=f3e5\n\n"}}) {
-        shared().allSearchprocesEnabled = task;
-        shared().timer1.setLimit(limit);
-        shared().timer1.start();
-        DrivenClock::advance(1);
-        Board root = board();
-        RootReport report;
-        CaptureStdout();
-        searchRoot(ctx(), root, &report);
-        EXPECT_EQ(GetCapturedStdout(), printed);
-        EXPECT_EQ(report.depth, depth);
-    }
+    RootReport report;
+    EXPECT_EQ(printedRoot(0, 1, TASK_THINK, &report),
+              " 1  -229  0  5 f3e5 \n 1  -118  0  11 a2a3 \n 1  -117  0  15 b2b3 \n"
+              " 1  14  0  19 d2d3 \n 1  27  0  30 f3g5 \n"
+              " depth=2 only first move examined\npShared->allSearchprocesEnabled=1\n"
+              "pShared->timer1.timeIsUp()=1\n Nodes=49\n"
+              " average speed= 49.kNPS  total time elapsed= 1\n foundmove=f3g5\n\n");
+    EXPECT_EQ(report.depth, 1);
+    EXPECT_EQ(printedRoot(1 << 30, 1, TASK_STOP, &report),
+              " depth=1 only first move examined\npShared->allSearchprocesEnabled=0\n"
+              "pShared->timer1.timeIsUp()=0\n Nodes=5\n"
+              " average speed= 5.kNPS  total time elapsed= 1\n foundmove=f3e5\n\n");
+    EXPECT_EQ(report.depth, 0);
 }
 
 TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
@@ -144,26 +133,28 @@ TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
     for (const auto& [limit, move, depth] : rows) {
         env.clearTables();
         RootReport report;
-        EXPECT_EQ(text(env.search(limit, &report)), move) << limit;
+        EXPECT_EQ(moveText(env.search(limit, &report)), move) << limit;
         EXPECT_EQ(report.depth, depth) << limit;
     }
 }
 
-// Each switch is read: a search without it takes another path.
-TEST_F(RootTest, EachSwitchOff) {
-    setPosition("r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - - 7 13");
-    const std::tuple<std::int32_t SharedState::*, const char*, long long> rows[] = {
-        {&SharedState::useNullMove, "c1d2", 38227},
-        {&SharedState::useLateMoveReduction, "c1d2", 44567},
-        {&SharedState::useFutility, "c1d2", 21970},
-        {&SharedState::useExtensions, "c1d2", 13894},
-        {&SharedState::useEgtb, "c1d2", 17009}, // the same as with every switch on
+// Qd1+ Kxd1 Bg4+ mates; at depth 4 only the check extension sees it. Each
+// switch is read: a search without it takes another path.
+TEST_F(RootTest, ACheckingLineIsFollowedToTheMateAndEachSwitchOff) {
+    setPosition("1k1r4/pp1b1R2/3q2pp/4p3/2B5/4Q3/PPP2B2/2K5 b - - 0 1");
+    const std::tuple<std::int32_t SharedState::*, const char*, int, long long> rows[] = {
+        {&SharedState::useEgtb, "d6d1", SCORE_MATE, 2899}, // the same as with every switch on
+        {&SharedState::useNullMove, "d6d1", SCORE_MATE, 4261},
+        {&SharedState::useLateMoveReduction, "d6d1", SCORE_MATE, 5298},
+        {&SharedState::useFutility, "d6d1", SCORE_MATE, 3961},
+        {&SharedState::useExtensions, "b7b6", -283, 2745},
     };
-    for (const auto& [sw, move, nodes] : rows) {
+    for (const auto& [sw, move, score, nodes] : rows) {
         shared().*sw = 0;
         env.clearTables();
-        EXPECT_EQ(text(searchToDepth(5)), move);
-        EXPECT_EQ(totalNodes(), nodes);
+        RootReport report;
+        EXPECT_EQ(searchToDepth(4, &report), move);
+        EXPECT_EQ(std::pair(report.score, totalNodes()), std::pair(score, nodes));
         shared().*sw = 1;
     }
 }
@@ -175,7 +166,7 @@ TEST_F(RootTest, ASearchStartsWithoutTheHistoryAndKillersOfTheLastOne) {
         ctx().tt.clear();
         lastPositional = 0;
         setPosition(fen);
-        const std::string m = text(searchToDepth(6));
+        const std::string m = searchToDepth(6);
         return std::make_pair(m, totalNodes());
     };
     auto first = run(MIDDLEGAME);
@@ -183,33 +174,14 @@ TEST_F(RootTest, ASearchStartsWithoutTheHistoryAndKillersOfTheLastOne) {
     EXPECT_EQ(run(MIDDLEGAME), first);
 }
 
-TEST_F(RootTest, ACheckingLineIsFollowedToTheMate) {
-    // Qd1+ Kxd1 Bg4+ mates; at depth 4 only the check extension sees it.
-    setPosition("1k1r4/pp1b1R2/3q2pp/4p3/2B5/4Q3/PPP2B2/2K5 b - - 0 1");
-    RootReport report;
-    EXPECT_EQ(text(searchToDepth(4, &report)), "d6d1");
-    EXPECT_EQ(report.score, SCORE_MATE);
-    EXPECT_EQ(totalNodes(), 2899);
-    shared().useExtensions = 0;
-    env.clearTables();
-    EXPECT_EQ(text(searchToDepth(4, &report)), "b7b6");
-    EXPECT_EQ(report.score, -283);
-}
-
 TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {
     DrivenClock clock;
     setPosition(MIDDLEGAME);
+    shared().maxDepth = 2;
     auto currentMoveLines = [&](int protocol, int elapsedBefore, int post = 1) {
         shared().protocol = protocol;
         shared().postThinking = post;
-        shared().maxDepth = 2;
-        shared().timer1.setLimit(1 << 30);
-        shared().timer1.start();
-        DrivenClock::advance(elapsedBefore);
-        Board root = board();
-        CaptureStdout();
-        searchRoot(ctx(), root);
-        const std::string out = GetCapturedStdout();
+        const std::string out = printedRoot(1 << 30, elapsedBefore);
         int n = 0; // the lines numbered 1, 2, 3, ... in order
         for (auto at = out.find("info currmovenumber 1 currmove "); at != std::string::npos; ++n)
             at = out.find("info currmovenumber " + std::to_string(n + 2) + " currmove ", at);

@@ -1,9 +1,6 @@
 // The stopwatch and the chess clock, on a clock the tests drive by hand.
-#include <gtest/gtest.h>
-
 #include <climits>
 
-#include "search/timecontrol.h"
 #include "search_fixture.h"
 
 namespace {
@@ -13,9 +10,7 @@ constexpr auto advance = DrivenClock::advance;
 TEST(Stopwatch, UpOnlyAfterItsLimitAcrossTheWrapAndNeverStartedAtZero) {
     DrivenClock clock;
     Stopwatch sw{};
-    testing::internal::CaptureStdout();
-    sw.printElapsed();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdoutOf([&] { sw.printElapsed(); }),
               "\n\nStopwatch: It appears that the stopwatch was never started!\n");
     for (std::int32_t start : {100000, INT_MAX - 10}) {
         DrivenClock::now = start;
@@ -23,9 +18,7 @@ TEST(Stopwatch, UpOnlyAfterItsLimitAcrossTheWrapAndNeverStartedAtZero) {
         sw.start();
         advance(250);
         EXPECT_EQ(sw.elapsed(), 250) << start;
-        testing::internal::CaptureStdout();
-        sw.printElapsed();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Stopwatch: 250 ms\n");
+        EXPECT_EQ(stdoutOf([&] { sw.printElapsed(); }), "Stopwatch: 250 ms\n");
         EXPECT_FALSE(sw.timeIsUp()) << start;
         advance(1);
         EXPECT_TRUE(sw.timeIsUp()) << start;
@@ -77,11 +70,10 @@ TEST(GameClock, BudgetOfEachLevel) {
         clock.setLevel(b.moves, b.time, b.inc);
         clock.setLevel(b.moves2, b.time2, b.inc2);
         if (b.remaining >= 0) clock.setRemaining(0, b.remaining);
-        const int row = static_cast<int>(&b - BUDGETS) + 1;
-        EXPECT_EQ(clock.timeForNextMove(0), b.budget) << "row " << row;
-        if (b.remaining < 0) {
-            EXPECT_EQ(clock.timeForNextMove(1), b.budget) << "row " << row;
-        }
+        // Without a remaining time set, both sides get the level's budget.
+        EXPECT_EQ((std::pair{clock.timeForNextMove(0), clock.timeForNextMove(b.remaining < 0)}),
+                  std::pair(b.budget, b.budget))
+            << "row " << &b - BUDGETS + 1;
     }
 }
 

@@ -1,8 +1,5 @@
 // The evaluation driver around the terms: the evaluation hash, the lazy
-// cut-off, the fifty-move damping, and the tuner's list of weights.
-#include <cstring>
-
-#include "eval/evalhash.h"
+// cut-off and the fifty-move damping.
 #include "eval_support.h"
 
 namespace {
@@ -28,20 +25,6 @@ TEST(EvalHash, StoresKeyAndSixteenBitScoreInTheKeysSlot) {
     hash.detach();
     EXPECT_EQ(hash.probe(other), TT_NO_CUTOFF);
 }
-
-class WithHash : public EvalTest {
-  protected:
-    void SetUp() override {
-        EvalTest::SetUp();
-        hash.attach(entries, 1021);
-        initEvaluation(&hash);
-    }
-    bool untouched() const {
-        return std::all_of(entries, entries + 1021, [](U64 e) { return e == 0; });
-    }
-    U64 entries[1021] = {};
-    EvalHash hash;
-};
 
 // A hit answers without evaluating (the estimates stay) and is damped like
 // a computed score, from the side to move's view.
@@ -93,22 +76,6 @@ TEST_F(WithHash, LazyCutOffNeedsBothEstimatesAndLeavesTheHashAlone) {
         EXPECT_FALSE(untouched()) << positional << " " << last << " " << alpha;
         hash.clear();
     }
-}
-
-TEST(TunedParameters, DefaultsInTheTunersOrder) {
-    std::string tuned;
-    for (const eval::TunedParameter& p : eval::tunedParameters)
-        tuned += std::to_string(*p.value) + " ";
-    EXPECT_EQ(tuned,
-              "0 -2 -12 -44 40 71 2 -3 -2 -27 -8 -1 -17 6 6 6 56 -8 -56 -11 16 5 6 23 4 24 17 "
-              "12 8 -4 9 8 40 21 -7 -13 -23 5 3 9 11 9 28 -5 15 -4 48 -6 14 9 11 8 -29 2 1 "
-              "3 6 9 8 3 7 10 7 2 0 7 1 4 3 1 3 1 1 1 0 22 9 1 1 0 ");
-    eval::weights.kingDangerTable[0] = 77;
-    eval::weights.queenTropism[0] = 5;
-    *eval::tunedParameters[2].value = -100;
-    eval::resetEvaluationParameters();
-    const eval::EvalWeights defaults;
-    EXPECT_EQ(std::memcmp(&eval::weights, &defaults, sizeof defaults), 0);
 }
 
 } // namespace

@@ -3,7 +3,10 @@
 // with no evaluation hash around every test.
 #pragma once
 
+#include <algorithm>
+
 #include "../board/board_fixture.h"
+#include "eval/evalhash.h"
 #include "eval/evaluate.h"
 #include "eval/params.h"
 #include "eval/trace.h"
@@ -44,4 +47,19 @@ class EvalTest : public ::testing::Test {
         eval::resetEvaluationParameters();
         initEvaluation(nullptr);
     }
+};
+
+// The same with an evaluation hash of 1021 entries attached.
+class WithHash : public EvalTest {
+  protected:
+    void SetUp() override {
+        EvalTest::SetUp();
+        hash.attach(entries, 1021);
+        initEvaluation(&hash);
+    }
+    bool untouched() const {
+        return std::all_of(entries, entries + 1021, [](U64 e) { return e == 0; });
+    }
+    U64 entries[1021] = {};
+    EvalHash hash;
 };

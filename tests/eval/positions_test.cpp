@@ -13,7 +13,6 @@
 #include <sstream>
 
 #include "board/bitboard.h"
-#include "eval/evalhash.h"
 #include "eval_support.h"
 
 namespace {
@@ -75,13 +74,9 @@ std::vector<std::string> positions() {
     return fens;
 }
 
-TEST_F(EvalTest, PositionsInBoundsStoredAndMirrorSymmetric) {
+TEST_F(WithHash, PositionsInBoundsStoredAndMirrorSymmetric) {
     EXPECT_EQ(mirrorFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w Kq e3 5 9"),
               "r3k2r/pppbbppp/2n2q1P/1P2p3/3pn3/BN2PNP1/P1PPQPB1/R3K2R b Qk e6 5 9");
-    static U64 entries[4099];
-    EvalHash hash;
-    hash.attach(entries, 4099);
-    initEvaluation(&hash);
     const std::vector<std::string> fens = positions();
     std::mt19937 rng(5);
     int neutralised = 0, mirrored = 0;

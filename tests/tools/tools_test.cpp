@@ -37,19 +37,19 @@ int count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// The front end switches the task off at the given reading of the clock.
-SharedState* stopTarget = nullptr;
-int readings = 0, stopAt = 0;
-std::int32_t stoppingClock() {
-    if (++readings == stopAt)
-        sharedStore(stopTarget->allSearchprocesEnabled, std::int32_t{TASK_STOP});
-    return 5000;
-}
+// The front end switches the task off at the given reading of the clock,
+// which otherwise stands still.
 void stopAfter(int clockReadings, SharedState& shared) {
-    stopTarget = &shared;
+    static SharedState* target;
+    static int readings, stopAt;
+    target = &shared;
     readings = 0;
     stopAt = clockReadings;
-    setTimeSource(stoppingClock);
+    setTimeSource([] {
+        if (++readings == stopAt)
+            sharedStore(target->allSearchprocesEnabled, std::int32_t{TASK_STOP});
+        return std::int32_t{5000};
+    });
 }
 
 class Tools : public ::testing::Test {
@@ -105,11 +105,9 @@ TEST_F(Tools, EpdSuitesOfAHundredPositions) {
     // Positions from 900 on count in suite 0 only.
     write(EPD_SUITE_FILE, repeat(ONE_MOVE, 905));
     EXPECT_EQ(epd(1000), repeat("EQUAL\n", 905) + " percentageCorrect=100.000000\n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE),
-              "percentageCorrect=100.000000, SUIT_0=905/905\nSUIT_1=100/100\n"
-              "SUIT_2=100/100\nSUIT_3=100/100\nSUIT_4=100/100\n"
-              "SUIT_5=100/100\nSUIT_6=100/100\nSUIT_7=100/100\n"
-              "SUIT_8=100/100\nSUIT_9=100/100\n");
+    std::string suites = "percentageCorrect=100.000000, SUIT_0=905/905\n";
+    for (int i = 1; i <= 9; ++i) suites += "SUIT_" + std::to_string(i) + "=100/100\n";
+    EXPECT_EQ(read(TOOL_SETTINGS_FILE), suites);
     EXPECT_EQ(read(EPD_INCORRECT_FILE), "");
 }
 

@@ -57,13 +57,14 @@ class SearchTest : public ::testing::Test {
     }
     // A node search of a copy of the current position, the root ply set as
     // the driver sets it, the counters cleared (and the tables when fresh).
-    int node(int depth, int alpha, int beta, bool fresh = false, int block = 0) {
+    int node(int depth, int alpha, int beta, bool fresh = false, int block = 0,
+             int limit = 1 << 30) {
         if (fresh) env.clearTables();
         Board b = board();
         b.rootPly = b.gamePly;
         ctx().nodes = 0;
         ctx().quiescenceNodes = 0;
-        shared().timer1.setLimit(1 << 30);
+        shared().timer1.setLimit(limit);
         shared().timer1.start();
         return searchNode(ctx(), NO_MOVE, b, depth, alpha, beta, block);
     }

@@ -71,9 +71,12 @@ class Tools : public ::testing::Test {
     static void write(const std::string& name, const std::string& text) {
         std::ofstream(name, std::ios::binary) << text;
     }
-    static std::string read(const std::string& name) {
+    // The file's text; it is removed, so that the next run writes it afresh.
+    static std::string take(const std::string& name) {
         std::ifstream in(name, std::ios::binary);
-        return std::string{std::istreambuf_iterator<char>(in), {}};
+        std::string text{std::istreambuf_iterator<char>(in), {}};
+        std::filesystem::remove(name);
+        return text;
     }
     // What f printed; the tool must leave the settings as it found them.
     template <class F> std::string printed(F f) {
@@ -107,8 +110,8 @@ TEST_F(Tools, EpdSuitesOfAHundredPositions) {
     EXPECT_EQ(epd(1000), repeat("EQUAL\n", 905) + " percentageCorrect=100.000000\n");
     std::string suites = "percentageCorrect=100.000000, SUIT_0=905/905\n";
     for (int i = 1; i <= 9; ++i) suites += "SUIT_" + std::to_string(i) + "=100/100\n";
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), suites);
-    EXPECT_EQ(read(EPD_INCORRECT_FILE), "");
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE), suites);
+    EXPECT_EQ(take(EPD_INCORRECT_FILE), "");
 }
 
 TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
@@ -117,8 +120,7 @@ TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
     EXPECT_FALSE(std::filesystem::exists(EPD_INCORRECT_FILE));
     write(EPD_SUITE_FILE, "");
     EXPECT_EQ(epd(1000), " percentageCorrect=-1.000000\n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=-1.000000, ");
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=-1.000000, ");
 
     // Misses, appended unchanged: a refused FEN, no "bm", a SAN naming no
     // legal move, a wrong "bm". Skipped: a blank line. Found: mates, any of
@@ -139,17 +141,15 @@ TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
                           "ERROR: epd no bestmove found!\nERROR: epd no bestmove found!\n"
                           "DIFFERENT: g3h4 g3g6\n" +
                               repeat("EQUAL\n", 6) + " percentageCorrect=60.000000\n");
-    EXPECT_EQ(read(EPD_INCORRECT_FILE), misses);
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=60.000000, SUIT_0=6/10\nSUIT_1=6/10\n");
+    EXPECT_EQ(take(EPD_INCORRECT_FILE), misses);
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=60.000000, SUIT_0=6/10\nSUIT_1=6/10\n");
 
     // A stop during the second search writes the summary of what was done
     // before it; an output that cannot be written stops the run.
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
     write(EPD_SUITE_FILE, repeat(std::string(FENS[0]) + " bm Qg6;\n", 3));
     stopAfter(6000, env.shared());
     EXPECT_EQ(epd(20000), "EQUAL\n percentageCorrect=100.000000\n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
     std::filesystem::create_directory(TOOL_SETTINGS_FILE);
     EXPECT_EQ(epd(1000), "Cannot write !output_settings.txt\n");
 }
@@ -157,10 +157,10 @@ TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
 TEST_F(Tools, TunerStepsTargetsAndTheError) {
     EXPECT_EQ(std::vector({tuningStep(0), tuningStep(24), tuningStep(100), tuningStep(-60)}),
               std::vector({1, 1, 4, 2}));
-    std::vector<int> targets;
-    for (const char* line : {"+2000", "-2000", "+35.9", "-35.9", "-99999999999"})
-        targets.push_back(scoreLineTarget(line));
-    EXPECT_EQ(targets, std::vector({1600, -1600, 35, -35, -1600}));
+    EXPECT_EQ(
+        std::vector({scoreLineTarget("+2000"), scoreLineTarget("-2000"), scoreLineTarget("+35.9"),
+                     scoreLineTarget("-35.9"), scoreLineTarget("-99999999999")}),
+        std::vector({1600, -1600, 35, -35, -1600}));
 
     EXPECT_EQ(printed([&] { tuneParameters(tool, 1); }), "No !finalResults.txt file found.\n");
     write(SCORE_FILE, "+10\n8/8/8/8/8/8/8/8 w - -\n+20\n");
@@ -176,8 +176,7 @@ TEST_F(Tools, TunerStepsTargetsAndTheError) {
                           "8/8/8/8/8/8/8/8 w - -\n+100\n7k/R7/8/p7/8/8/8/K5R1 b - -\n+100\n" +
                           "4k3/8/8/8/8/8/8/QQQ1K3 w - -\n+1600\n"); // 3002 counts as 1600
     Measurement m = measureError(tool, 1);
-    EXPECT_EQ(m.status, MeasureStatus::Done);
-    EXPECT_EQ(m.count, 3);
+    EXPECT_TRUE(m.status == MeasureStatus::Done && m.count == 3) << m.count;
     EXPECT_DOUBLE_EQ(m.error, std::sqrt(4785.0)); // depth 1: (119 * 119 + 14 * 14 + 0) / 3
 }
 
@@ -195,7 +194,7 @@ TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
                            count(out, "; highScore=")}),
               (std::vector{2133, 168, 1539, 1707, 1608}));
     // Two passes of rounds, each numbered from 1; the weights stay as tuned.
-    const std::string rounds = read(TOOL_SETTINGS_FILE);
+    const std::string rounds = take(TOOL_SETTINGS_FILE);
     EXPECT_EQ(std::pair(count(rounds, "\n"), count(rounds, "\nRound1: ")), std::pair(53, 2));
     EXPECT_EQ(rounds.substr(0, rounds.find("params= ")), "Round 0: startScore=159.837417, ");
     EXPECT_NE(rounds.find("\n\n\n=== PLY:1 ===\nbaseScore=159.837417\nRound1: startScore=143.794993"
@@ -205,11 +204,10 @@ TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
     EXPECT_EQ(rounds.substr(rounds.rfind("\nRound")),
               "\nRound19: startScore=2.236068, " + params() + "\n");
 
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
     write(SCORE_FILE, std::string(FENS[1]) + "\n+10\n-20\n");
     EXPECT_EQ(printed([&] { scanDepths(tool, 2); }),
               "=== PLY:1 ===\nconc=34.438351 time=0 \n=== PLY:2 ===\nconc=34.438351 time=0 \n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE),
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE),
               "\n\nPLY:1 MARGIN=175 0 34.438351 \nPLY:2 MARGIN=175 0 34.438351 \n");
 }
 
@@ -221,7 +219,7 @@ TEST_F(Tools, ATunerStopPutsTheTrialValueBack) {
     EXPECT_EQ(out.substr(out.rfind("\nparam=")),
               "\nparam=44; paramValue=13; baseScore=30.479501\n");
     EXPECT_EQ(*eval::tunedParameters[44].value, 13);
-    const std::string all = read(TOOL_SETTINGS_FILE);
+    const std::string all = take(TOOL_SETTINGS_FILE);
     EXPECT_EQ(all.substr(all.rfind("\nStopped: ") + 1),
               "Stopped: startScore=30.479501, " + params() + "\n");
 }

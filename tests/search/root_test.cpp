@@ -53,7 +53,6 @@ struct Printed {
     const char* text;
 };
 const char* const ENDGAME = "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1";
-const char* const OPENING = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3";
 const Printed PRINTED[] = {
     // Black's static evaluation is 77. Iteration 1: the first root move,
     // b3a3, falls more than 100 below it, so it is searched again with the
@@ -64,26 +63,20 @@ const Printed PRINTED[] = {
      " 1  82  0  36 b3b7 \n 2  80  0  67 b3b7 h2h4 \n 3  95  0  264 b3b7 d2g2 b7e7 \n"
      " 4  88  0  410 b3b7 d2g2 b7e7 g2g8 \n 4  100  0  956 c4c3 d2d3 c3b2 d3d6 f6e7 \n"
      " Nodes=1003\n foundmove=c4c3\n\n"},
-    {ENDGAME, "", PROTOCOL_UCI, 0, 2,
-     "info depth 1 score cp -281 time 0 nodes 4 nps 0 pv b3a3 \n"
-     "info depth 1 score cp 78 time 0 nodes 8 nps 0 pv h7h6 \n"
-     "info depth 1 score cp 80 time 0 nodes 26 nps 0 pv c4c3 \n"
-     "info depth 1 score cp 81 time 0 nodes 34 nps 0 pv b3b8 \n"
-     "info depth 1 score cp 82 time 0 nodes 36 nps 0 pv b3b7 \n"
-     "info depth 2 score cp 80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n Nodes=110\n"
+    // The same in UCI, with White's view of the score (Black is to move).
+    {ENDGAME, "", PROTOCOL_UCI, 1, 2,
+     "info depth 1 score cp 281 time 0 nodes 4 nps 0 pv b3a3 \n"
+     "info depth 1 score cp -78 time 0 nodes 8 nps 0 pv h7h6 \n"
+     "info depth 1 score cp -80 time 0 nodes 26 nps 0 pv c4c3 \n"
+     "info depth 1 score cp -81 time 0 nodes 34 nps 0 pv b3b8 \n"
+     "info depth 1 score cp -82 time 0 nodes 36 nps 0 pv b3b7 \n"
+     "info depth 2 score cp -80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n Nodes=110\n"
      " foundmove=b3b7\n\n"},
     // The root itself repeats an earlier position: the lines still show the
     // root move (an empty line would be a malformed "pv" to a UCI GUI).
     {"4k3/r7/q7/8/8/8/8/6NK w - - 0 1", "g1f3 e8d8 f3g1 d8e8", PROTOCOL_XBOARD, 0, 3,
      " 1  -1296  0  1 g1f3 \n 2  -50  0  7 g1f3 \n 3  -50  0  16 g1f3 \n Nodes=24\n"
      " foundmove=g1f3\n\n"},
-    // White's view of the score when Black is to move.
-    {OPENING, "", PROTOCOL_XBOARD, 0, 1,
-     " 1  -188  0  4 f6e4 \n 1  49  0  6 a7a6 \n 1  51  0  8 b7b6 \n 1  64  0  10 d7d6 \n"
-     " 1  71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
-    {OPENING, "", PROTOCOL_XBOARD, 1, 1,
-     " 1  188  0  4 f6e4 \n 1  -49  0  6 a7a6 \n 1  -51  0  8 b7b6 \n 1  -64  0  10 d7d6 \n"
-     " 1  -71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
     // A mate by the first move ends the search at once.
     {"k7/2P5/1K6/8/8/8/8/8 w - - 0 1", "", PROTOCOL_XBOARD, 0, 10,
      " 1  1012  0  2 c7c8Q \n winning move, break!\n Nodes=12\n foundmove=c7c8Q\n\n"},

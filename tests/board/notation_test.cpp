@@ -74,9 +74,6 @@ TEST(Notation, FormsOfTheMoveText) {
     EXPECT_EQ(
         texts,
         "e2e4e2e4 a8h1a8h1 h1a8h1a8 NULLMOVENULLMOVE e7e8Ne7e8ne7e8Be7e8be7e8Re7e8re7e8Qe7e8q");
-    const Move list[] = {makeMoveCode(11, 27), makeMoveCode(51, E8, QUEEN), 0};
-    EXPECT_EQ(stdoutOf([&] { printMoveList(list), printMove(list[1]), printMoveList(list + 2); }),
-              "e2e4 e7e8Q \ne7e8Q\n");
 }
 
 // Every legal move of the perft suite reads back from its own text (either

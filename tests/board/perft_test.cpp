@@ -89,15 +89,4 @@ TEST(Generators, NeverWritePastTheList) {
     EXPECT_TRUE(n[2] < MOVELIST_CAPACITY && n[4] < MOVELIST_CAPACITY);
 }
 
-// A captured king (only a broken search could play it) is reported and played on.
-TEST(MakeMove, KingCaptureIsReported) {
-    Board b = boardFrom("4k3/4Q3/8/8/8/8/8/4K3 w - - 0 1"),
-          black = boardFrom("4k3/8/8/8/8/8/4q3/4K3 b");
-    const std::string out = stdoutOf([&] { makeMove(b, makeMoveCode(51, 59)); }) + "|" +
-                            stdoutOf([&] { makeMove(black, makeMoveCode(11, 3)); });
-    EXPECT_EQ(out.substr(0, 36) + out.substr(out.find('|'), 32),
-              "\n king has been captured! Move=e7e8\n|\n king has been captured!\ne2e1\n");
-    EXPECT_EQ(b.pieceBB[KING][1] + b.pieceCount[1][QUEEN] + black.pieceBB[KING][0], 1u);
-}
-
 } // namespace

@@ -104,16 +104,6 @@ class Tools : public ::testing::Test {
         std::filesystem::temp_directory_path() / ("tarvok-tools-" + std::to_string(getpid()));
 };
 
-TEST_F(Tools, EpdSuitesOfAHundredPositions) {
-    // Positions from 900 on count in suite 0 only.
-    write(EPD_SUITE_FILE, repeat(ONE_MOVE, 905));
-    EXPECT_EQ(epd(1000), repeat("EQUAL\n", 905) + " percentageCorrect=100.000000\n");
-    std::string suites = "percentageCorrect=100.000000, SUIT_0=905/905\n";
-    for (int i = 1; i <= 9; ++i) suites += "SUIT_" + std::to_string(i) + "=100/100\n";
-    EXPECT_EQ(take(TOOL_SETTINGS_FILE), suites);
-    EXPECT_EQ(take(EPD_INCORRECT_FILE), "");
-}
-
 TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
     EXPECT_EQ(epd(1000), "ERROR: No epd-file found!\n");
     EXPECT_FALSE(std::filesystem::exists(TOOL_SETTINGS_FILE));
@@ -189,10 +179,6 @@ TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
               "param=0; paramValue=-1; lowScore= 159.837417\n"
               "param=0; paramValue=1; highScore=159.837417\n"
               "remaining value=0\n");
-    EXPECT_EQ((std::vector{count(out, "; SKIP; baseScore="), count(out, "\nnew paramValue="),
-                           count(out, "\nremaining value="), count(out, "; lowScore= "),
-                           count(out, "; highScore=")}),
-              (std::vector{2133, 168, 1539, 1707, 1608}));
     // Two passes of rounds, each numbered from 1; the weights stay as tuned.
     const std::string rounds = take(TOOL_SETTINGS_FILE);
     EXPECT_EQ(std::pair(count(rounds, "\n"), count(rounds, "\nRound1: ")), std::pair(53, 2));

@@ -26,8 +26,9 @@ TEST(EvalHash, StoresKeyAndSixteenBitScoreInTheKeysSlot) {
     EXPECT_EQ(hash.probe(other), TT_NO_CUTOFF);
 }
 
-// A hit answers without evaluating (the estimates stay) and is damped like
-// a computed score, from the side to move's view.
+// A hit answers without evaluating (the estimates stay) and is damped from
+// the 51st quiet ply to zero at the 100th, from the side to move's view. A
+// computed score is damped the same way: the position loop compares the two.
 TEST_F(WithHash, HitsAreDampedAndLeaveTheEstimates) {
     Board w = boardFrom("4k3/8/8/8/8/8/4P3/4K3 w - - 60 70");
     Board bl = boardFrom("4k3/8/8/8/8/8/4P3/4K3 b - - 60 70");
@@ -43,17 +44,6 @@ TEST_F(WithHash, HitsAreDampedAndLeaveTheEstimates) {
     }
     EXPECT_EQ(got, "80/-80 -80/80 98/-98 100/-100 0/0 ");
     EXPECT_EQ(w.positional + lastPositional, 2 * 1234);
-}
-
-// The computed score, damped from the 51st quiet ply to zero at the 100th.
-TEST_F(EvalTest, FiftyMoveDampingOfTheComputedScore) {
-    std::string got;
-    for (const char* clock : {" 0 9", " 50 9", " 51 9", " 60 9", " 99 9", " 100 9", " 400 9"})
-        for (const char* side : {" w - -", " b - -"})
-            got += std::to_string(freshEval(
-                       boardFrom("4k3/ppp5/8/8/3P4/8/5PPP/R3K3" + std::string(side) + clock))) +
-                   " ";
-    EXPECT_EQ(got, "598 -598 598 -598 586 -586 478 -478 11 -11 0 0 0 0 ");
 }
 
 TEST_F(WithHash, LazyCutOffNeedsBothEstimatesAndLeavesTheHashAlone) {

@@ -4,6 +4,7 @@
 // they write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -24,18 +25,6 @@ const char* const FENS[] = {
     "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - -",
     "r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - -",
 };
-
-std::string repeat(const std::string& line, int n) {
-    std::string s;
-    while (n-- > 0) s += line;
-    return s;
-}
-
-int count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
 
 // The front end switches the task off at the given reading of the clock,
 // which otherwise stands still.
@@ -127,16 +116,18 @@ TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
               "5k2/6pp/p1qN4/1p1p4/3P4/2PKP2Q/PP3r2/3R4 b - - bm Qc4+;\n" + FENS[0] +
               " bm Qh4 Qg6; am Qh3;\n" + "1k3r1r/b7/8/8/8/8/3P4/4n1K1 w - - bm d4;\n" +
               one.substr(0, one.size() - 1) + std::string(1100 - one.size(), ' ') + one);
-    EXPECT_EQ(epd(20000), "Error (illegal position): 8/8/8/8/8/8/8/8 w - -\n"
-                          "ERROR: epd no bestmove found!\nERROR: epd no bestmove found!\n"
-                          "DIFFERENT: g3h4 g3g6\n" +
-                              repeat("EQUAL\n", 6) + " percentageCorrect=60.000000\n");
+    EXPECT_EQ(epd(20000),
+              "Error (illegal position): 8/8/8/8/8/8/8/8 w - -\n"
+              "ERROR: epd no bestmove found!\nERROR: epd no bestmove found!\n"
+              "DIFFERENT: g3h4 g3g6\n"
+              "EQUAL\nEQUAL\nEQUAL\nEQUAL\nEQUAL\nEQUAL\n percentageCorrect=60.000000\n");
     EXPECT_EQ(take(EPD_INCORRECT_FILE), misses);
     EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=60.000000, SUIT_0=6/10\nSUIT_1=6/10\n");
 
     // A stop during the second search writes the summary of what was done
     // before it; an output that cannot be written stops the run.
-    write(EPD_SUITE_FILE, repeat(std::string(FENS[0]) + " bm Qg6;\n", 3));
+    const std::string found = std::string(FENS[0]) + " bm Qg6;\n";
+    write(EPD_SUITE_FILE, found + found + found);
     stopAfter(6000, env.shared());
     EXPECT_EQ(epd(20000), "EQUAL\n percentageCorrect=100.000000\n");
     EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
@@ -181,7 +172,7 @@ TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
               "remaining value=0\n");
     // Two passes of rounds, each numbered from 1; the weights stay as tuned.
     const std::string rounds = take(TOOL_SETTINGS_FILE);
-    EXPECT_EQ(std::pair(count(rounds, "\n"), count(rounds, "\nRound1: ")), std::pair(53, 2));
+    EXPECT_EQ(std::count(rounds.begin(), rounds.end(), '\n'), 53);
     EXPECT_EQ(rounds.substr(0, rounds.find("params= ")), "Round 0: startScore=159.837417, ");
     EXPECT_NE(rounds.find("\n\n\n=== PLY:1 ===\nbaseScore=159.837417\nRound1: startScore=143.794993"
                           ", "),

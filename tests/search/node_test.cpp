@@ -1,6 +1,6 @@
-// The node search's rules where a scenario decides the outcome: a mate
-// below, the null move, the extensions, the table's bounds, sentinels and
-// time-outs. Quiescence, draws and futility margins are pinned by the
+// The node search's rules where a scenario decides the outcome: the null
+// move, the extensions, the table's bounds, sentinels and time-outs.
+// Quiescence, draws, futility margins and a mate below are pinned by the
 // search signature.
 #include "search_fixture.h"
 
@@ -9,14 +9,6 @@ namespace {
 constexpr int INF = SCORE_MATE;
 
 using NodeTest = SearchTest;
-
-TEST_F(NodeTest, AMateBelowIsReturnedAtOnceWithTheMatingMoveStored) {
-    setPosition("6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1");
-    EXPECT_EQ(node(2, -100, 100), SCORE_MATE);
-    EXPECT_EQ(ctx().tt.bestMove(board().boardkey), move("g5f7"));
-    // The entry's bound never cuts: a probe at any window finds nothing.
-    EXPECT_EQ(ctx().tt.probe(board().boardkey, 2, -100, 100), TT_NO_CUTOFF);
-}
 
 TEST_F(NodeTest, NullMoveCounterConditionsAndCut) {
     auto withCount = [&](int count) {

@@ -35,10 +35,8 @@ struct Fuzzer {
 };
 
 // The text in a heap block of exactly its length plus the terminating zero.
-std::unique_ptr<char[]> exactCopy(const std::string& text) {
-    std::unique_ptr<char[]> p(new char[text.size() + 1]);
-    std::memcpy(p.get(), text.c_str(), text.size() + 1);
-    return p;
+std::vector<char> exactCopy(const std::string& text) {
+    return std::vector<char>(text.c_str(), text.c_str() + text.size() + 1);
 }
 
 // What every reader of a board that setFromFen built relies on.
@@ -71,12 +69,12 @@ TEST(Robustness, ReaderParsersGeneratorsAndMakeMoveOnDamagedTexts) {
         for (int i = 0; i < 40000 && !HasFailure(); ++i) {
             const std::string text = fz.text(fens, "pnbrqkPNBRQK0123456789/ -wbKQkqaeh\n");
             Board b;
-            setFromFen(b, exactCopy(text).get());
+            setFromFen(b, exactCopy(text).data());
             ASSERT_TRUE(sane(b)) << text;
             const std::string move = fz.text(moves, "abcdefgh12345678xNBRQKPOo-=+#nbrq0\n");
             const std::vector<Move> legal = legalMoves(b);
-            for (Move m : {parseCoordinateMove(b, exactCopy(move).get()),
-                           parseSanMove(b, exactCopy(move).get())})
+            for (Move m : {parseCoordinateMove(b, exactCopy(move).data()),
+                           parseSanMove(b, exactCopy(move).data())})
                 ASSERT_TRUE(m == NO_MOVE || std::count(legal.begin(), legal.end(), m) == 1) << move;
             for (int ply = 0; ply < 3; ++ply) {
                 const int n = generateLegal(b, all.get());

@@ -14,9 +14,7 @@ const char* const PROMOTE = "k7/4P3/8/8/8/8/8/4K3 w - - 0 1";
 const char* const CASTLE = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
 const Row ROWS[] = {
     {START_FEN, "-", "g1f3", "Nf3|Nf3+|Ng1f3|Ngf3|N1f3|Nxf3"},
-    // Files and ranks past the second are passed over.
-    {START_FEN, "-", "e2e4", "e4|e2xe4|Pe2e4e5e6"},
-    {START_FEN, "-", "b1c3", "Nb1c3d4e5"},
+    {START_FEN, "-", "e2e4", "e4|e2xe4"},
     {START_FEN, "-", "-",
      "Bf3|Nhf3|N2f3|Kd1|O-O|exd3||e|e2|e2\n|e2e|e2e5|i2e4|e0e4|e2e9|E2E4|0000"},
     {START_FEN, "-", "-", "N|x|+|Nx|N3|Nf|O-|P|abcdefgh12345678"},

@@ -131,15 +131,11 @@ TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
     }
 }
 
-// Qd1+ Kxd1 Bg4+ mates; at depth 4 only the check extension sees it. Each
-// switch is read: a search without it takes another path.
-TEST_F(RootTest, ACheckingLineIsFollowedToTheMateAndEachSwitchOff) {
+// Qd1+ Kxd1 Bg4+ mates; at depth 4 only the check extension sees it.
+TEST_F(RootTest, ACheckingLineIsFollowedToTheMate) {
     setPosition("1k1r4/pp1b1R2/3q2pp/4p3/2B5/4Q3/PPP2B2/2K5 b - - 0 1");
     const std::tuple<std::int32_t SharedState::*, const char*, int, long long> rows[] = {
         {&SharedState::useEgtb, "d6d1", SCORE_MATE, 2899}, // the same as with every switch on
-        {&SharedState::useNullMove, "d6d1", SCORE_MATE, 4261},
-        {&SharedState::useLateMoveReduction, "d6d1", SCORE_MATE, 5298},
-        {&SharedState::useFutility, "d6d1", SCORE_MATE, 3961},
         {&SharedState::useExtensions, "b7b6", -283, 2745},
     };
     for (const auto& [sw, move, score, nodes] : rows) {
@@ -150,21 +146,6 @@ TEST_F(RootTest, ACheckingLineIsFollowedToTheMateAndEachSwitchOff) {
         EXPECT_EQ(std::pair(report.score, totalNodes()), std::pair(score, nodes));
         shared().*sw = 1;
     }
-}
-
-TEST_F(RootTest, ASearchStartsWithoutTheHistoryAndKillersOfTheLastOne) {
-    // Only the transposition table and the evaluation's state are cleared
-    // between the searches: history and killers are the search's own job.
-    auto run = [&](const char* fen) {
-        ctx().tt.clear();
-        lastPositional = 0;
-        setPosition(fen);
-        const std::string m = searchToDepth(6);
-        return std::make_pair(m, totalNodes());
-    };
-    auto first = run(MIDDLEGAME);
-    run("r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12"); // leaves its traces
-    EXPECT_EQ(run(MIDDLEGAME), first);
 }
 
 TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {

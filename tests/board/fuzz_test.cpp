@@ -47,20 +47,15 @@ bool sane(const Board& b) {
            b.halfmoveClock >= 0 && b.gamePly >= 0 && fenOf(b).size() < FEN_BUFFER_SIZE;
 }
 
-std::vector<std::string> seeds() {
-    std::vector<std::string> out = {
-        "QQQQQQQQ/QQQQQQQK/8/3K4/3k4/8/qqqqqqqk/qqqqqqqq w KQkq - 0 1",
-        "PPPPPPPP/KKKKKKKK/8/8/8/8/kkkkkkkk/pppppppp w KQkqKQkq e3 2147483647 99999999999",
-        "9/0/99999999/1/2/3 w", "4k3/8/8/3pP3/8/8/8/4K3 w - d", ""};
-    for (const PerftEntry& e : perftSuite()) out.push_back(e.fen);
-    return out;
-}
-
 // Whatever a move parser returns is one of the board's legal moves.
 TEST(Robustness, ReaderParsersGeneratorsAndMakeMoveOnDamagedTexts) {
     Fuzzer fz{std::mt19937(7)};
-    const std::vector<std::string> fens = seeds(),
-                                   moves = {"e2e4", "e7e8q", "Nf3",   "Ng1f3", "exd5",
+    std::vector<std::string> fens = {
+        "QQQQQQQQ/QQQQQQQK/8/3K4/3k4/8/qqqqqqqk/qqqqqqqq w KQkq - 0 1",
+        "PPPPPPPP/KKKKKKKK/8/8/8/8/kkkkkkkk/pppppppp w KQkqKQkq e3 2147483647 99999999999",
+        "9/0/99999999/1/2/3 w", "4k3/8/8/3pP3/8/8/8/4K3 w - d", ""};
+    for (const PerftEntry& e : perftSuite()) fens.push_back(e.fen);
+    const std::vector<std::string> moves = {"e2e4", "e7e8q", "Nf3",   "Ng1f3", "exd5",
                                             "Nbd7", "O-O",   "o-o-o", "e8=Q",  "bxa1R"};
     std::unique_ptr<MoveList> list(new MoveList);
     std::unique_ptr<Move[]> all(new Move[MOVELIST_CAPACITY]);

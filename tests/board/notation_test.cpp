@@ -41,8 +41,7 @@ const Row ROWS[] = {
     {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "-", "e7e5", "e5"},
     {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "-", "b8c6", "Nc6"}};
 
-// The parsed move's text, after checking that it is one of the legal moves
-// (flags included).
+// The parsed move's text, once it is found among the legal moves (flags too).
 std::string parsed(const Board& b, Move m) {
     if (m == NO_MOVE) return "-";
     const std::vector<Move> legal = legalMoves(b);

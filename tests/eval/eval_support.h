@@ -1,6 +1,5 @@
-// Shared set-up for the evaluation tests (boards come from the board tests'
-// helpers): evaluations from a fresh state, random games, and default weights
-// with no evaluation hash around every test.
+// Evaluations from a fresh state, random games, and default weights with no
+// evaluation hash around every test (boards come from the board helpers).
 #pragma once
 
 #include <algorithm>

@@ -1,7 +1,6 @@
 // The node search's rules where a scenario decides the outcome: the null
-// move, the extensions, the table's bounds, sentinels and time-outs.
-// Quiescence, draws, futility margins and a mate below are pinned by the
-// search signature.
+// move, the extensions, the table's bounds, sentinels and time-outs (the
+// signature pins quiescence, draws, futility margins and a mate below).
 #include "search_fixture.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The root driver: the cases without a search, the printed lines as whole
-// text, the clock and the switches, and the root move re-ordering.
+// text, the clock, the check extension and the root move re-ordering.
 #include <sstream>
 
 #include "eval/trace.h"

@@ -38,7 +38,6 @@ class SearchTest : public ::testing::Test {
     SearchContext& ctx() { return env.context(); }
     Board& board() { return env.board(); }
     void setPosition(const char* fen) { env.setPosition(fen); }
-    // The legal move of the current position named by text (e.g. "e7e8Q").
     Move move(const char* text) {
         Move m = parseCoordinateMove(board(), text);
         EXPECT_NE(m, NO_MOVE) << text;

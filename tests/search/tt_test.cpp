@@ -1,6 +1,5 @@
-// The transposition table: what a probe answers after a sequence of stores.
-// The table has 1000 entries, so keys 1000 apart share a slot and keys 1024
-// apart do not.
+// The transposition table: what a probe answers after a sequence of stores, in
+// a table of 1000 entries (keys 1000 apart share a slot, keys 1024 apart not).
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -16,10 +16,8 @@
 #include "board/tables.h"
 
 inline Board boardFrom(const std::string& fen) {
-    static Board start;
-    static const bool built = (initBoardTables(nullptr, start), true);
-    (void)built;
-    Board b;
+    static Board b;
+    [[maybe_unused]] static const bool built = (initBoardTables(nullptr, b), true);
     setFromFen(b, fen.c_str());
     return b;
 }
@@ -62,9 +60,7 @@ inline const std::vector<PerftEntry>& perftSuite() {
 
 // Runs f with standard output captured and returns what it printed.
 template <class F> std::string stdoutOf(F&& f) {
-    std::fflush(stdout);
     testing::internal::CaptureStdout();
     f();
-    std::fflush(stdout);
     return testing::internal::GetCapturedStdout();
 }

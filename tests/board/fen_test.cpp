@@ -1,6 +1,11 @@
-// Reading and writing FEN: what the lenient reader makes of good and bad text,
-// and the keys every process must agree on.
+// Reading the board's texts: what the lenient FEN reader makes of good and bad
+// text, and the material values read from the settings file at start-up.
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "board/repetition.h"
+#include "board/settings_file.h"
 #include "board_fixture.h"
 
 namespace {
@@ -10,8 +15,6 @@ const char* const ROWS[][2] = {
     {START_FEN, "="},
     {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "="},
     {"r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 12 37", "="},
-    {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";",
-     "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1"},
     {"4k3/8/8/8/8/8/8/4K3 b - - 0 0", "4k3/8/8/8/8/8/8/4K3 b - - 0 1"},
     // En passant only where a double step left it: wrong rank, no pawn that
     // could have stepped, its start square taken, no square at all.
@@ -42,25 +45,41 @@ TEST(Fen, ReadAndWrittenBack) {
     const Board b = boardFrom(START_FEN);
     EXPECT_EQ(b.wMat + b.bMat * 10000 + b.totalMat * 100000000LL, 780039003900LL);
     EXPECT_EQ(repetitionRing.keys[0], b.boardkey);
+    // Forcing the side to move changes the key as reading the other side does
+    // (the random games check every key against one computed from scratch).
+    Board black = boardFrom(START_FEN);
+    setSideToMove(black, WHITE);
+    EXPECT_EQ(black.boardkey, b.boardkey);
+    setSideToMove(black, BLACK);
+    const Board read = boardFrom("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1");
+    EXPECT_EQ(std::pair(black.toMove, black.boardkey), std::pair(read.toMove, read.boardkey));
 }
 
-// The keys are the generator's draws in a fixed order: a process that drew
-// them in another order would not share the transposition table.
-TEST(Fen, KeysOfSidesRightsAndEnPassant) {
-    const std::pair<const char*, U64> keys[] = {
-        {START_FEN, 5698432241424640184u},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1", 3989658137945194650u},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w Kq - 0 1", 7370472357750883717u},
-        {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 17477041593315295679u},
-        {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", 295498547949241949u},
+TEST(MaterialSettings, ReadFromTheSettingsFileWithEcho) {
+    char dir[] = "/tmp/tarvok-settings-XXXXXX";
+    std::string old(4096, '\0');
+    ASSERT_TRUE(mkdtemp(dir) && getcwd(old.data(), old.size()) && chdir(dir) == 0);
+    auto readSettings = [](const char* text) {
+        FILE* f = std::fopen(SETTINGS_FILE_NAME, "w");
+        std::fputs(text, f);
+        std::fclose(f);
+        Board b;
+        const std::string echo = stdoutOf([&] { initBoardTables(nullptr, b); });
+        return echo + std::to_string(b.wMat);
     };
-    for (const auto& [fen, key] : keys) EXPECT_EQ(boardFrom(fen).boardkey, key) << fen;
-    Board b = boardFrom(START_FEN), same = b;
-    setSideToMove(same, WHITE);
-    EXPECT_EQ(same.boardkey, b.boardkey);
-    setSideToMove(same, BLACK);
-    EXPECT_EQ(same.toMove, BLACK);
-    EXPECT_EQ(same.boardkey, keys[1].second);
+    EXPECT_EQ(
+        readSettings("pref:VALROOK=480\npref:printToScreen=1\npref:VALPAWN=120\n"
+                     "pref:VALKNIGHT=310.7\ncomment line\npref:VALQUEEN=   950   (centipawns)\n"),
+        "Read settings:\n   VALPAWN:  120\n   VALKNIGHT:310\n   VALQUEEN: 950\n4090");
+    EXPECT_EQ(initialMaterial, 2 * 950 + 4 * 480 + 4 * 300 + 4 * 310 + 16 * 120);
+    readSettings("pref:VALPAWN=0\n"); // would divide by zero in the capture scores
+    EXPECT_GE(pieceValue[PAWN], 1);
+    std::remove(SETTINGS_FILE_NAME);
+    ASSERT_EQ(chdir(old.c_str()), 0);
+    rmdir(dir);
+    material = MaterialValues{};
+    rebuildValueTables();
+    EXPECT_EQ(initialMaterial, 7800);
 }
 
 } // namespace

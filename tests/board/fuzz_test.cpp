@@ -35,10 +35,8 @@ struct Fuzzer {
 };
 
 // The text in a heap block of exactly its length plus the terminating zero.
-std::unique_ptr<char[]> exactCopy(const std::string& text) {
-    std::unique_ptr<char[]> p(new char[text.size() + 1]);
-    std::memcpy(p.get(), text.c_str(), text.size() + 1);
-    return p;
+std::vector<char> exactCopy(const std::string& text) {
+    return std::vector<char>(text.c_str(), text.c_str() + text.size() + 1);
 }
 
 // What every reader of a board that setFromFen built relies on.
@@ -49,20 +47,15 @@ bool sane(const Board& b) {
            b.halfmoveClock >= 0 && b.gamePly >= 0 && fenOf(b).size() < FEN_BUFFER_SIZE;
 }
 
-std::vector<std::string> seeds() {
-    std::vector<std::string> out = {
-        "QQQQQQQQ/QQQQQQQK/8/3K4/3k4/8/qqqqqqqk/qqqqqqqq w KQkq - 0 1",
-        "PPPPPPPP/KKKKKKKK/8/8/8/8/kkkkkkkk/pppppppp w KQkqKQkq e3 2147483647 99999999999",
-        "9/0/99999999/1/2/3 w", "4k3/8/8/3pP3/8/8/8/4K3 w - d", ""};
-    for (const PerftEntry& e : perftSuite()) out.push_back(e.fen);
-    return out;
-}
-
 // Whatever a move parser returns is one of the board's legal moves.
 TEST(Robustness, ReaderParsersGeneratorsAndMakeMoveOnDamagedTexts) {
     Fuzzer fz{std::mt19937(7)};
-    const std::vector<std::string> fens = seeds(),
-                                   moves = {"e2e4", "e7e8q", "Nf3",   "Ng1f3", "exd5",
+    std::vector<std::string> fens = {
+        "QQQQQQQQ/QQQQQQQK/8/3K4/3k4/8/qqqqqqqk/qqqqqqqq w KQkq - 0 1",
+        "PPPPPPPP/KKKKKKKK/8/8/8/8/kkkkkkkk/pppppppp w KQkqKQkq e3 2147483647 99999999999",
+        "9/0/99999999/1/2/3 w", "4k3/8/8/3pP3/8/8/8/4K3 w - d", ""};
+    for (const PerftEntry& e : perftSuite()) fens.push_back(e.fen);
+    const std::vector<std::string> moves = {"e2e4", "e7e8q", "Nf3",   "Ng1f3", "exd5",
                                             "Nbd7", "O-O",   "o-o-o", "e8=Q",  "bxa1R"};
     std::unique_ptr<MoveList> list(new MoveList);
     std::unique_ptr<Move[]> all(new Move[MOVELIST_CAPACITY]);
@@ -71,12 +64,12 @@ TEST(Robustness, ReaderParsersGeneratorsAndMakeMoveOnDamagedTexts) {
         for (int i = 0; i < 40000 && !HasFailure(); ++i) {
             const std::string text = fz.text(fens, "pnbrqkPNBRQK0123456789/ -wbKQkqaeh\n");
             Board b;
-            setFromFen(b, exactCopy(text).get());
+            setFromFen(b, exactCopy(text).data());
             ASSERT_TRUE(sane(b)) << text;
             const std::string move = fz.text(moves, "abcdefgh12345678xNBRQKPOo-=+#nbrq0\n");
             const std::vector<Move> legal = legalMoves(b);
-            for (Move m : {parseCoordinateMove(b, exactCopy(move).get()),
-                           parseSanMove(b, exactCopy(move).get())})
+            for (Move m : {parseCoordinateMove(b, exactCopy(move).data()),
+                           parseSanMove(b, exactCopy(move).data())})
                 ASSERT_TRUE(m == NO_MOVE || std::count(legal.begin(), legal.end(), m) == 1) << move;
             for (int ply = 0; ply < 3; ++ply) {
                 const int n = generateLegal(b, all.get());

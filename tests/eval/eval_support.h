@@ -1,31 +1,14 @@
-// Shared set-up for the evaluation tests: tables built once, positions from
-// FEN, evaluations from a fresh state, random games, and default weights with
-// no evaluation hash around every test.
+// Evaluations from a fresh state, random games, and default weights with no
+// evaluation hash around every test (boards come from the board helpers).
 #pragma once
 
-#include <gtest/gtest.h>
+#include <algorithm>
 
-#include <string>
-#include <vector>
-
-#include "board/makemove.h"
-#include "board/movegen.h"
-#include "board/tables.h"
+#include "../board/board_fixture.h"
+#include "eval/evalhash.h"
 #include "eval/evaluate.h"
 #include "eval/params.h"
 #include "eval/trace.h"
-
-namespace evaltest {
-
-inline Board boardFrom(const std::string& fen) {
-    static OrderingTables ordering;
-    static Board start;
-    static const bool built = (initBoardTables(&ordering, start), true);
-    (void)built;
-    Board board;
-    setFromFen(board, fen.c_str());
-    return board;
-}
 
 // evaluate() over the full window with no estimate carried over; the traced
 // evaluation (the developer tools' breakdown) must give the same.
@@ -50,9 +33,7 @@ inline std::vector<std::string> randomPlay(const std::vector<std::string>& start
         for (int ply = 0, n; ply < plies && (n = generateLegal(board, moves)) > 0; ++ply) {
             x = x * 1103515245u + 12345u;
             makeMove(board, moves[(x >> 8) % n]);
-            char buf[FEN_BUFFER_SIZE];
-            writeFen(board, buf);
-            out.emplace_back(buf);
+            out.push_back(fenOf(board));
         }
     }
     return out;
@@ -67,4 +48,17 @@ class EvalTest : public ::testing::Test {
     }
 };
 
-} // namespace evaltest
+// The same with an evaluation hash of 1021 entries attached.
+class WithHash : public EvalTest {
+  protected:
+    void SetUp() override {
+        EvalTest::SetUp();
+        hash.attach(entries, 1021);
+        initEvaluation(&hash);
+    }
+    bool untouched() const {
+        return std::all_of(entries, entries + 1021, [](U64 e) { return e == 0; });
+    }
+    U64 entries[1021] = {};
+    EvalHash hash;
+};

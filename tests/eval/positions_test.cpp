@@ -1,25 +1,19 @@
-// evaluate() over the test suites, random games, random placements (kings
-// missing or doubled, pawns anywhere) and odd boards: in bounds, the board
-// untouched but for its positional estimate, the computed score stored, and
-// the same score as the colour-flipped mirror from the side to move's view.
-// Two asymmetries are on purpose, and the weight behind each is set to zero
-// where it applies: white's king danger takes the dangerShiftBishop shift once
-// black lacks queen and rook, black's only if white also lacks bishops; with
-// both kings on the wing holding all the pawns, white's king is looked at
-// first (kingPawnWing).
+// evaluate() over the perft suite, random games, random placements and odd
+// boards: in bounds, the board untouched but for its positional estimate, the
+// score stored, and the same score for the colour-flipped mirror. Two
+// asymmetries are on purpose and their weights are zeroed where they apply:
+// white's king danger takes the dangerShiftBishop shift once black lacks queen
+// and rook, black's only if white also lacks bishops; with both kings on the
+// wing holding all the pawns, white's king is looked at first (kingPawnWing).
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <sstream>
 
 #include "board/bitboard.h"
-#include "eval/evalhash.h"
 #include "eval_support.h"
 
 namespace {
-
-using namespace evaltest;
 
 // Ranks turned over, colours swapped, side, rights and en passant flipped.
 std::string mirrorFen(const std::string& fen) {
@@ -62,35 +56,23 @@ std::string randomFen(std::mt19937& rng) {
            eps[rng() % 4] + " " + std::to_string(rng() % 130) + " 1";
 }
 
-std::vector<std::string> positions() {
+TEST_F(WithHash, PositionsInBoundsStoredAndMirrorSymmetric) {
+    EXPECT_EQ(mirrorFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w Kq e3 5 9"),
+              "r3k2r/pppbbppp/2n2q1P/1P2p3/3pn3/BN2PNP1/P1PPQPB1/R3K2R b Qk e6 5 9");
+    // Odd boards, the perft suite, random games from its first 60 positions
+    // and the start position, and random placements.
     std::vector<std::string> fens = {
         "", "K7/8/8/8/8/8/8/8 b - - 0 1", "kkkkkkkk/KKKKKKKK/8/8/8/8/8/8 w - -",
         "QQQQQQQQ/QQQQQQQQ/8/8/8/8/k7/K7 w",
         "qqqqqqqq/qqqqqqqq/nnnnnnnn/8/8/K7/PPPPPPPP/RRRRRRRk b KQkq a3 999 1"};
-    for (const char* file : {"perftsuite.epd"}) {
-        std::ifstream in(std::string(TARVOK_DATA_DIR) + "/" + file);
-        for (std::string line, f[4]; std::getline(in, line);)
-            if (std::istringstream(line) >> f[0] >> f[1] >> f[2] >> f[3])
-                fens.push_back(f[0] + " " + f[1] + " " + f[2] + " " + f[3] + " 0 1");
-    }
+    for (const PerftEntry& e : perftSuite()) fens.push_back(e.fen);
     std::vector<std::string> starts(fens.begin() + 5, fens.begin() + 65);
     starts.push_back(START_FEN);
     for (const auto& more :
          {randomPlay(starts, 12, 7), randomPlay(std::vector<std::string>(10, START_FEN), 200, 11)})
         fens.insert(fens.end(), more.begin(), more.end());
-    std::mt19937 rng(2024);
-    for (int i = 0; i < 3000; ++i) fens.push_back(randomFen(rng));
-    return fens;
-}
-
-TEST_F(EvalTest, PositionsInBoundsStoredAndMirrorSymmetric) {
-    EXPECT_EQ(mirrorFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w Kq e3 5 9"),
-              "r3k2r/pppbbppp/2n2q1P/1P2p3/3pn3/BN2PNP1/P1PPQPB1/R3K2R b Qk e6 5 9");
-    static U64 entries[4099];
-    EvalHash hash;
-    hash.attach(entries, 4099);
-    initEvaluation(&hash);
-    const std::vector<std::string> fens = positions();
+    std::mt19937 placements(2024);
+    for (int i = 0; i < 3000; ++i) fens.push_back(randomFen(placements));
     std::mt19937 rng(5);
     int neutralised = 0, mirrored = 0;
     for (const std::string& fen : fens) {

@@ -1,17 +1,11 @@
-// Every evaluation term on hand-built positions that make it fire: pawn
-// structure and passers, outposts, open files, bishop pairs, mobility, king
-// shelter, danger and tropism, and the phase limits between them. Each row
-// pins the whole evaluation with the default weights and again with every
-// tuned weight set to a distinct value, so a term whose default is zero, or
-// two weights swapped, still moves a row. The rows were chosen from a larger
-// table: each sampled fault of the terms' code (a flipped comparison, a
-// constant off by one, a sign) that the larger table caught is caught here
-// too, most of them by four rows or more.
+// Every evaluation term on hand-built positions that make it fire. Each row
+// pins the whole evaluation with the default weights and with every tuned
+// weight distinct, so a zero default or two weights swapped still move a row.
+// The rows were kept from a larger table for the sampled faults of the terms'
+// code (a flipped comparison, a constant off by one, a sign) they catch.
 #include "eval_support.h"
 
 namespace {
-
-using namespace evaltest;
 
 struct Row {
     const char* fen;

@@ -1,29 +1,15 @@
-// The node search's rules where a scenario decides the outcome: a mate
-// below, the null move, the extensions, the table's bounds, sentinels and
-// time-outs. Quiescence, draws and futility margins are pinned by the
-// search signature.
-#include <vector>
-
-#include "board/attacks.h"
+// The node search's rules where a scenario decides the outcome: the null
+// move, the extensions, the table's bounds, sentinels and time-outs (the
+// signature pins quiescence, draws, futility margins and a mate below).
 #include "search_fixture.h"
 
 namespace {
 
-const char* const MIDDLEGAME =
-    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
 constexpr int INF = SCORE_MATE;
 
 using NodeTest = SearchTest;
 
-TEST_F(NodeTest, AMateBelowIsReturnedAtOnceWithTheMatingMoveStored) {
-    setPosition("6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1");
-    EXPECT_EQ(node(2, -100, 100), SCORE_MATE);
-    EXPECT_EQ(ctx().tt.bestMove(board().boardkey), move("g5f7"));
-    // The entry's bound never cuts: a probe at any window finds nothing.
-    EXPECT_EQ(ctx().tt.probe(board().boardkey, 2, -100, 100), TT_NO_CUTOFF);
-}
-
-TEST_F(NodeTest, NullMoveCounterAndConditions) {
+TEST_F(NodeTest, NullMoveCounterConditionsAndCut) {
     auto withCount = [&](int count) {
         board().nullMoveCount = static_cast<std::uint8_t>(count);
         node(5, -INF, INF, true);
@@ -41,35 +27,28 @@ TEST_F(NodeTest, NullMoveCounterAndConditions) {
         EXPECT_EQ(withCount(0), withCount(2)) << fen;
     }
     EXPECT_EQ(withCount(0), 22895);
-}
-
-TEST_F(NodeTest, ANullMoveFailingHighCutsTheNodeWithOneReducedSearch) {
-    // White is a queen and a knight up: passing still holds beta.
+    // A queen and a knight up, passing still holds beta: the node and its
+    // null child at 5 - 1 - 3 are all, where a search without it takes 41.
     setPosition("4k3/pppppppp/8/8/8/8/PPPPPPPP/3QK1N1 w - - 0 1");
-    EXPECT_EQ(node(5, -100, 100, true), 100);
-    EXPECT_EQ(nodeCount(), 2); // the node and its null child at 5 - 1 - 3
-    shared().useNullMove = 0;
-    EXPECT_EQ(node(5, -100, 100, true), 100);
-    EXPECT_EQ(nodeCount(), 41);
+    for (auto [on, nodes] : {std::pair{1, 2LL}, {0, 41LL}}) {
+        shared().useNullMove = on;
+        EXPECT_EQ((std::pair{node(5, -100, 100, true), nodeCount()}), std::pair(100, nodes));
+    }
 }
 
 TEST_F(NodeTest, ChecksAndRecapturesAreSearchedOnePlyDeeper) {
     // At depth 1 every child is a quiescence search, except a child reached
     // by a check or by a recapture, which gets a full-width node of its own.
     // Only Ra8 gives check; after exd5 only the recapture cxd5 (not gxh4).
-    const char* const check = "4k3/8/8/8/8/8/8/R3K3 w - - 0 1";
-    const char* const recapture = "4k3/8/2p5/3p2p1/4P2P/8/8/4K3 w - - 0 1";
     for (int on : {1, 0}) {
         shared().useExtensions = on;
-        setPosition(check);
+        setPosition("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
         node(1, -INF, INF, true);
-        EXPECT_EQ(ctx().nodes, 1 + on);
-        EXPECT_EQ(nodeCount(), 1 + on + 17);
-        setPosition(recapture);
+        EXPECT_EQ(std::pair(ctx().nodes, nodeCount()), std::pair(1 + on, 1 + on + 17LL));
+        setPosition("4k3/8/2p5/3p2p1/4P2P/8/8/4K3 w - - 0 1");
         play("e4d5");
         node(1, -INF, INF, true);
-        EXPECT_EQ(ctx().nodes, 1 + on);
-        EXPECT_EQ(nodeCount(), on ? 2 + 30 : 1 + 25);
+        EXPECT_EQ(std::pair(ctx().nodes, nodeCount()), std::pair(1 + on, on ? 32LL : 26LL));
     }
 }
 
@@ -80,10 +59,8 @@ TEST_F(NodeTest, TheTableKeepsEachResultWithItsBound) {
     // Inside the window: an exact score, returned by later probes whatever
     // their window, so the same search again is one node.
     const int v = node(4, -INF, INF, true);
-    EXPECT_EQ(v, 6);
-    EXPECT_EQ(nodeCount(), 4353);
-    EXPECT_EQ(node(4, -INF, INF), v);
-    EXPECT_EQ(ctx().nodes, 1);
+    EXPECT_EQ(std::pair(v, nodeCount()), std::pair(6, 4353LL));
+    EXPECT_EQ((std::pair{node(4, -INF, INF), ctx().nodes}), std::pair(v, 1));
     EXPECT_EQ(tt.probe(key, 4, v + 1, v + 2), v);
     EXPECT_EQ(tt.probe(key, 5, -INF, INF), TT_NO_CUTOFF);
     // Failing low: an upper bound at alpha, no move.
@@ -103,25 +80,17 @@ TEST_F(NodeTest, TheTableKeepsEachResultWithItsBound) {
 TEST_F(NodeTest, SwitchedOffStoppedOrTimedOutNodesReturnTheirSentinels) {
     setPosition(MIDDLEGAME);
     shared().allSearchprocesEnabled = 0;
-    EXPECT_EQ(node(4, -100, 100), SCORE_TIMEOUT);
-    EXPECT_EQ(ctx().nodes, 0);
+    EXPECT_EQ((std::pair{node(4, -100, 100), ctx().nodes}), std::pair(int(SCORE_TIMEOUT), 0));
     shared().allSearchprocesEnabled = TASK_THINK;
     shared().splitBlocks[5].stopFlag = 1;
     EXPECT_EQ(node(3, -100, 100, false, 5), SCORE_SPLIT_ABORT);
     EXPECT_NE(node(3, -100, 100, false, 0), SCORE_SPLIT_ABORT);
     shared().splitBlocks[5].stopFlag = 0;
-
     // A time-out anywhere in the tree reaches the top unchanged.
     DrivenClock clock;
     DrivenClock::ticking = true; // every full-width node moves the clock on by 1 ms
-    for (int limit : {1, 7, 60, 333, 2000}) {
-        env.clearTables();
-        Board b = board();
-        b.rootPly = b.gamePly;
-        shared().timer1.setLimit(limit);
-        shared().timer1.start();
-        EXPECT_EQ(searchNode(ctx(), NO_MOVE, b, 7, -INF, INF, 0), SCORE_TIMEOUT) << limit;
-    }
+    for (int limit : {1, 7, 60, 333, 2000})
+        EXPECT_EQ(node(7, -INF, INF, true, 0, limit), SCORE_TIMEOUT) << limit;
 }
 
 } // namespace

@@ -1,47 +1,45 @@
 // The root driver: the cases without a search, the printed lines as whole
-// text, the clock and the switches, and the root move re-ordering.
+// text, the clock, the check extension and the root move re-ordering.
 #include <sstream>
-#include <vector>
 
 #include "eval/trace.h"
 #include "search_fixture.h"
 
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
-
-const char* const MIDDLEGAME =
-    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
-
 class RootTest : public SearchTest {
   protected:
     // A search of a fresh root to depth with the clock standing still (every
     // time field 0), its move, and what it printed.
-    std::string printedSearch(int depth, RootReport* report = nullptr) {
+    std::string printedSearch(int depth) {
         DrivenClock clock;
         env.clearTables();
         shared().postThinking = 1;
-        CaptureStdout();
-        found = text(searchToDepth(depth, report));
-        return GetCapturedStdout();
+        return stdoutOf([&] { found = searchToDepth(depth); });
+    }
+    // What searchRoot printed, its clock started the given milliseconds before
+    // (spent when the limit is 0), with the task switch as given.
+    std::string printedRoot(int limit, int elapsed, int task = TASK_THINK,
+                            RootReport* report = nullptr) {
+        shared().allSearchprocesEnabled = task;
+        shared().timer1.setLimit(limit);
+        shared().timer1.start();
+        DrivenClock::advance(elapsed);
+        Board root = board();
+        return stdoutOf([&] { searchRoot(ctx(), root, report); });
     }
     std::string found;
 };
 
 TEST_F(RootTest, RootsWithoutASearchPrintNothing) {
-    setPosition("k7/8/1K6/8/8/8/8/1R6 b - - 0 1"); // Kb8 is the only move
-    const Move only = move("a8b8");
     const std::pair<const char*, Move> cases[] = {
         {"k7/1Q6/1K6/8/8/8/8/8 b - - 0 1", NO_MOVES_MATED},
         {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", NO_MOVES_STALEMATE},
         {"8/8/8/8/8/1q6/8/K6k w - - 0 1", NO_MOVES_STALEMATE},
-        {"k7/8/1K6/8/8/8/8/1R6 b - - 0 1", only},
-    };
+        {"k7/8/1K6/8/8/8/8/1R6 b - - 0 1", makeMoveCode(A8, B8)}}; // the only move
     for (const auto& [fen, expected] : cases) {
         setPosition(fen);
-        EXPECT_EQ(printedSearch(6), "") << fen;
-        EXPECT_EQ(found, text(expected)) << fen;
+        EXPECT_EQ(printedSearch(6) + found, moveText(expected)) << fen;
         EXPECT_EQ(totalNodes(), 0) << fen;
     }
 }
@@ -55,7 +53,6 @@ struct Printed {
     const char* text;
 };
 const char* const ENDGAME = "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1";
-const char* const OPENING = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5Q2/PPPP1PPP/RNB1K1NR b KQkq - 3 3";
 const Printed PRINTED[] = {
     // Black's static evaluation is 77. Iteration 1: the first root move,
     // b3a3, falls more than 100 below it, so it is searched again with the
@@ -66,26 +63,20 @@ const Printed PRINTED[] = {
      " 1  82  0  36 b3b7 \n 2  80  0  67 b3b7 h2h4 \n 3  95  0  264 b3b7 d2g2 b7e7 \n"
      " 4  88  0  410 b3b7 d2g2 b7e7 g2g8 \n 4  100  0  956 c4c3 d2d3 c3b2 d3d6 f6e7 \n"
      " Nodes=1003\n foundmove=c4c3\n\n"},
-    {ENDGAME, "", PROTOCOL_UCI, 0, 2,
-     "info depth 1 score cp -281 time 0 nodes 4 nps 0 pv b3a3 \n"
-     "info depth 1 score cp 78 time 0 nodes 8 nps 0 pv h7h6 \n"
-     "info depth 1 score cp 80 time 0 nodes 26 nps 0 pv c4c3 \n"
-     "info depth 1 score cp 81 time 0 nodes 34 nps 0 pv b3b8 \n"
-     "info depth 1 score cp 82 time 0 nodes 36 nps 0 pv b3b7 \n"
-     "info depth 2 score cp 80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n Nodes=110\n"
+    // The same in UCI, with White's view of the score (Black is to move).
+    {ENDGAME, "", PROTOCOL_UCI, 1, 2,
+     "info depth 1 score cp 281 time 0 nodes 4 nps 0 pv b3a3 \n"
+     "info depth 1 score cp -78 time 0 nodes 8 nps 0 pv h7h6 \n"
+     "info depth 1 score cp -80 time 0 nodes 26 nps 0 pv c4c3 \n"
+     "info depth 1 score cp -81 time 0 nodes 34 nps 0 pv b3b8 \n"
+     "info depth 1 score cp -82 time 0 nodes 36 nps 0 pv b3b7 \n"
+     "info depth 2 score cp -80 time 0 nodes 67 nps 0 pv b3b7 h2h4 \n Nodes=110\n"
      " foundmove=b3b7\n\n"},
     // The root itself repeats an earlier position: the lines still show the
     // root move (an empty line would be a malformed "pv" to a UCI GUI).
     {"4k3/r7/q7/8/8/8/8/6NK w - - 0 1", "g1f3 e8d8 f3g1 d8e8", PROTOCOL_XBOARD, 0, 3,
      " 1  -1296  0  1 g1f3 \n 2  -50  0  7 g1f3 \n 3  -50  0  16 g1f3 \n Nodes=24\n"
      " foundmove=g1f3\n\n"},
-    // White's view of the score when Black is to move.
-    {OPENING, "", PROTOCOL_XBOARD, 0, 1,
-     " 1  -188  0  4 f6e4 \n 1  49  0  6 a7a6 \n 1  51  0  8 b7b6 \n 1  64  0  10 d7d6 \n"
-     " 1  71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
-    {OPENING, "", PROTOCOL_XBOARD, 1, 1,
-     " 1  188  0  4 f6e4 \n 1  -49  0  6 a7a6 \n 1  -51  0  8 b7b6 \n 1  -64  0  10 d7d6 \n"
-     " 1  -71  0  35 f8c5 \n Nodes=37\n foundmove=f8c5\n\n"},
     // A mate by the first move ends the search at once.
     {"k7/2P5/1K6/8/8/8/8/8 w - - 0 1", "", PROTOCOL_XBOARD, 0, 10,
      " 1  1012  0  2 c7c8Q \n winning move, break!\n Nodes=12\n foundmove=c7c8Q\n\n"},
@@ -111,28 +102,19 @@ TEST_F(RootTest, ASpentClockCompletesTheFirstIterationASwitchedOffSearchStopsAtO
     shared().maxDepth = DEFAULT_MAX_DEPTH;
     shared().postThinking = 1;
     ctx().printInvertedScore = 1; // White's view: the same when White is to move
-    for (auto [limit, task, depth, printed] :
-         {std::tuple{0, TASK_THINK, 1,
-                     " 1  -229  0  5 f3e5 \n 1  -118  0  11 a2a3 \n 1  -117  0  15 b2b3 \n"
-                     " 1  14  0  19 d2d3 \n 1  27  0  30 f3g5 \n"
-                     " depth=2 only first move examined\npShared->allSearchprocesEnabled=1\n"
-                     "pShared->timer1.timeIsUp()=1\n Nodes=49\n"
-                     " average speed= 49.kNPS  total time elapsed= 1\n foundmove=f3g5\n\n"},
-          {1 << 30, TASK_STOP, 0,
-           " depth=1 only first move examined\npShared->allSearchprocesEnabled=0\n"
-           "pShared->timer1.timeIsUp()=0\n Nodes=5\n"
-           " average speed= 5.kNPS  total time elapsed= 1\n foundmove=f3e5\n\n"}}) {
-        shared().allSearchprocesEnabled = task;
-        shared().timer1.setLimit(limit);
-        shared().timer1.start();
-        DrivenClock::advance(1);
-        Board root = board();
-        RootReport report;
-        CaptureStdout();
-        searchRoot(ctx(), root, &report);
-        EXPECT_EQ(GetCapturedStdout(), printed);
-        EXPECT_EQ(report.depth, depth);
-    }
+    RootReport report;
+    EXPECT_EQ(printedRoot(0, 1, TASK_THINK, &report),
+              " 1  -229  0  5 f3e5 \n 1  -118  0  11 a2a3 \n 1  -117  0  15 b2b3 \n"
+              " 1  14  0  19 d2d3 \n 1  27  0  30 f3g5 \n"
+              " depth=2 only first move examined\npShared->allSearchprocesEnabled=1\n"
+              "pShared->timer1.timeIsUp()=1\n Nodes=49\n"
+              " average speed= 49.kNPS  total time elapsed= 1\n foundmove=f3g5\n\n");
+    EXPECT_EQ(report.depth, 1);
+    EXPECT_EQ(printedRoot(1 << 30, 1, TASK_STOP, &report),
+              " depth=1 only first move examined\npShared->allSearchprocesEnabled=0\n"
+              "pShared->timer1.timeIsUp()=0\n Nodes=5\n"
+              " average speed= 5.kNPS  total time elapsed= 1\n foundmove=f3e5\n\n");
+    EXPECT_EQ(report.depth, 0);
 }
 
 TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
@@ -144,72 +126,36 @@ TEST_F(RootTest, AClockRunningOutMidIterationKeepsTheBestMoveSoFar) {
     for (const auto& [limit, move, depth] : rows) {
         env.clearTables();
         RootReport report;
-        EXPECT_EQ(text(env.search(limit, &report)), move) << limit;
+        EXPECT_EQ(moveText(env.search(limit, &report)), move) << limit;
         EXPECT_EQ(report.depth, depth) << limit;
     }
 }
 
-// Each switch is read: a search without it takes another path.
-TEST_F(RootTest, EachSwitchOff) {
-    setPosition("r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - - 7 13");
-    const std::tuple<std::int32_t SharedState::*, const char*, long long> rows[] = {
-        {&SharedState::useNullMove, "c1d2", 38227},
-        {&SharedState::useLateMoveReduction, "c1d2", 44567},
-        {&SharedState::useFutility, "c1d2", 21970},
-        {&SharedState::useExtensions, "c1d2", 13894},
-        {&SharedState::useEgtb, "c1d2", 17009}, // the same as with every switch on
+// Qd1+ Kxd1 Bg4+ mates; at depth 4 only the check extension sees it.
+TEST_F(RootTest, ACheckingLineIsFollowedToTheMate) {
+    setPosition("1k1r4/pp1b1R2/3q2pp/4p3/2B5/4Q3/PPP2B2/2K5 b - - 0 1");
+    const std::tuple<std::int32_t SharedState::*, const char*, int, long long> rows[] = {
+        {&SharedState::useEgtb, "d6d1", SCORE_MATE, 2899}, // the same as with every switch on
+        {&SharedState::useExtensions, "b7b6", -283, 2745},
     };
-    for (const auto& [sw, move, nodes] : rows) {
+    for (const auto& [sw, move, score, nodes] : rows) {
         shared().*sw = 0;
         env.clearTables();
-        EXPECT_EQ(text(searchToDepth(5)), move);
-        EXPECT_EQ(totalNodes(), nodes);
+        RootReport report;
+        EXPECT_EQ(searchToDepth(4, &report), move);
+        EXPECT_EQ(std::pair(report.score, totalNodes()), std::pair(score, nodes));
         shared().*sw = 1;
     }
-}
-
-TEST_F(RootTest, ASearchStartsWithoutTheHistoryAndKillersOfTheLastOne) {
-    // Only the transposition table and the evaluation's state are cleared
-    // between the searches: history and killers are the search's own job.
-    auto run = [&](const char* fen) {
-        ctx().tt.clear();
-        lastPositional = 0;
-        setPosition(fen);
-        const std::string m = text(searchToDepth(6));
-        return std::make_pair(m, totalNodes());
-    };
-    auto first = run(MIDDLEGAME);
-    run("r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12"); // leaves its traces
-    EXPECT_EQ(run(MIDDLEGAME), first);
-}
-
-TEST_F(RootTest, ACheckingLineIsFollowedToTheMate) {
-    // Qd1+ Kxd1 Bg4+ mates; at depth 4 only the check extension sees it.
-    setPosition("1k1r4/pp1b1R2/3q2pp/4p3/2B5/4Q3/PPP2B2/2K5 b - - 0 1");
-    RootReport report;
-    EXPECT_EQ(text(searchToDepth(4, &report)), "d6d1");
-    EXPECT_EQ(report.score, SCORE_MATE);
-    EXPECT_EQ(totalNodes(), 2899);
-    shared().useExtensions = 0;
-    env.clearTables();
-    EXPECT_EQ(text(searchToDepth(4, &report)), "b7b6");
-    EXPECT_EQ(report.score, -283);
 }
 
 TEST_F(RootTest, CurrentMoveLinesOnlyInUciAfterTheFirstSecond) {
     DrivenClock clock;
     setPosition(MIDDLEGAME);
+    shared().maxDepth = 2;
     auto currentMoveLines = [&](int protocol, int elapsedBefore, int post = 1) {
         shared().protocol = protocol;
         shared().postThinking = post;
-        shared().maxDepth = 2;
-        shared().timer1.setLimit(1 << 30);
-        shared().timer1.start();
-        DrivenClock::advance(elapsedBefore);
-        Board root = board();
-        CaptureStdout();
-        searchRoot(ctx(), root);
-        const std::string out = GetCapturedStdout();
+        const std::string out = printedRoot(1 << 30, elapsedBefore);
         int n = 0; // the lines numbered 1, 2, 3, ... in order
         for (auto at = out.find("info currmovenumber 1 currmove "); at != std::string::npos; ++n)
             at = out.find("info currmovenumber " + std::to_string(n + 2) + " currmove ", at);

@@ -2,20 +2,17 @@
 // tables, moves by coordinate text, node counts and a clock driven by hand.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "board/movegen.h"
-#include "board/notation.h"
+#include "../board/board_fixture.h"
 #include "search/node.h"
 #include "search/standalone.h"
 #include "search/timecontrol.h"
 
+inline const char* const MIDDLEGAME =
+    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
+
 // A clock the test moves by hand (wrapping like the millisecond clock);
-// after tick() each reading moves it on by one millisecond.
-class DrivenClock {
-  public:
+// while ticking, each reading moves it on by one millisecond.
+struct DrivenClock {
     DrivenClock() {
         setTimeSource([] { return ticking ? advance(1) : now; });
     }
@@ -41,21 +38,16 @@ class SearchTest : public ::testing::Test {
     SearchContext& ctx() { return env.context(); }
     Board& board() { return env.board(); }
     void setPosition(const char* fen) { env.setPosition(fen); }
-    // The legal move of the current position named by text (e.g. "e7e8Q").
     Move move(const char* text) {
         Move m = parseCoordinateMove(board(), text);
         EXPECT_NE(m, NO_MOVE) << text;
         return m;
     }
     void play(const char* text) { env.play(move(text)); }
-    static std::string text(Move m) {
-        char buf[16];
-        return formatMove(m, buf);
-    }
-    // A search of the current position to a fixed depth, no time limit.
-    Move searchToDepth(int depth, RootReport* report = nullptr) {
+    // The move of a search of the current position to a fixed depth, no time limit.
+    std::string searchToDepth(int depth, RootReport* report = nullptr) {
         shared().maxDepth = depth;
-        return env.search(1 << 30, report);
+        return moveText(env.search(1 << 30, report));
     }
     // Nodes of the last search: full-width plus quiescence.
     long long totalNodes() {
@@ -64,13 +56,14 @@ class SearchTest : public ::testing::Test {
     }
     // A node search of a copy of the current position, the root ply set as
     // the driver sets it, the counters cleared (and the tables when fresh).
-    int node(int depth, int alpha, int beta, bool fresh = false, int block = 0) {
+    int node(int depth, int alpha, int beta, bool fresh = false, int block = 0,
+             int limit = 1 << 30) {
         if (fresh) env.clearTables();
         Board b = board();
         b.rootPly = b.gamePly;
         ctx().nodes = 0;
         ctx().quiescenceNodes = 0;
-        shared().timer1.setLimit(1 << 30);
+        shared().timer1.setLimit(limit);
         shared().timer1.start();
         return searchNode(ctx(), NO_MOVE, b, depth, alpha, beta, block);
     }

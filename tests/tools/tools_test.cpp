@@ -1,9 +1,9 @@
 // The developer tools, run in this test process on a private search with a
 // clock that stands still, in a scratch working directory: the EPD runner's
-// verdicts and counts, the tuner's error, run and depth scan, and the files
-// they write.
+// verdicts and counts, the tuner's error and run, and the files they write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -25,31 +25,19 @@ const char* const FENS[] = {
     "r2qr1k1/p1pbbppp/2p5/3n4/Q3N3/3B4/PPP2PPP/R1B1R1K1 w - -",
 };
 
-std::string repeat(const std::string& line, int n) {
-    std::string s;
-    while (n-- > 0) s += line;
-    return s;
-}
-
-int count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
-// The front end switches the task off at the given reading of the clock.
-SharedState* stopTarget = nullptr;
-int readings = 0, stopAt = 0;
-std::int32_t stoppingClock() {
-    if (++readings == stopAt)
-        sharedStore(stopTarget->allSearchprocesEnabled, std::int32_t{TASK_STOP});
-    return 5000;
-}
+// The front end switches the task off at the given reading of the clock,
+// which otherwise stands still.
 void stopAfter(int clockReadings, SharedState& shared) {
-    stopTarget = &shared;
+    static SharedState* target;
+    static int readings, stopAt;
+    target = &shared;
     readings = 0;
     stopAt = clockReadings;
-    setTimeSource(stoppingClock);
+    setTimeSource([] {
+        if (++readings == stopAt)
+            sharedStore(target->allSearchprocesEnabled, std::int32_t{TASK_STOP});
+        return std::int32_t{5000};
+    });
 }
 
 class Tools : public ::testing::Test {
@@ -71,9 +59,12 @@ class Tools : public ::testing::Test {
     static void write(const std::string& name, const std::string& text) {
         std::ofstream(name, std::ios::binary) << text;
     }
-    static std::string read(const std::string& name) {
+    // The file's text; it is removed, so that the next run writes it afresh.
+    static std::string take(const std::string& name) {
         std::ifstream in(name, std::ios::binary);
-        return std::string{std::istreambuf_iterator<char>(in), {}};
+        std::string text{std::istreambuf_iterator<char>(in), {}};
+        std::filesystem::remove(name);
+        return text;
     }
     // What f printed; the tool must leave the settings as it found them.
     template <class F> std::string printed(F f) {
@@ -101,26 +92,13 @@ class Tools : public ::testing::Test {
         std::filesystem::temp_directory_path() / ("tarvok-tools-" + std::to_string(getpid()));
 };
 
-TEST_F(Tools, EpdSuitesOfAHundredPositions) {
-    // Positions from 900 on count in suite 0 only.
-    write(EPD_SUITE_FILE, repeat(ONE_MOVE, 905));
-    EXPECT_EQ(epd(1000), repeat("EQUAL\n", 905) + " percentageCorrect=100.000000\n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE),
-              "percentageCorrect=100.000000, SUIT_0=905/905\nSUIT_1=100/100\n"
-              "SUIT_2=100/100\nSUIT_3=100/100\nSUIT_4=100/100\n"
-              "SUIT_5=100/100\nSUIT_6=100/100\nSUIT_7=100/100\n"
-              "SUIT_8=100/100\nSUIT_9=100/100\n");
-    EXPECT_EQ(read(EPD_INCORRECT_FILE), "");
-}
-
 TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
     EXPECT_EQ(epd(1000), "ERROR: No epd-file found!\n");
     EXPECT_FALSE(std::filesystem::exists(TOOL_SETTINGS_FILE));
     EXPECT_FALSE(std::filesystem::exists(EPD_INCORRECT_FILE));
     write(EPD_SUITE_FILE, "");
     EXPECT_EQ(epd(1000), " percentageCorrect=-1.000000\n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=-1.000000, ");
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=-1.000000, ");
 
     // Misses, appended unchanged: a refused FEN, no "bm", a SAN naming no
     // legal move, a wrong "bm". Skipped: a blank line. Found: mates, any of
@@ -137,32 +115,30 @@ TEST_F(Tools, EpdVerdictsMissesAndBadInput) {
               "5k2/6pp/p1qN4/1p1p4/3P4/2PKP2Q/PP3r2/3R4 b - - bm Qc4+;\n" + FENS[0] +
               " bm Qh4 Qg6; am Qh3;\n" + "1k3r1r/b7/8/8/8/8/3P4/4n1K1 w - - bm d4;\n" +
               one.substr(0, one.size() - 1) + std::string(1100 - one.size(), ' ') + one);
-    EXPECT_EQ(epd(20000), "Error (illegal position): 8/8/8/8/8/8/8/8 w - -\n"
-                          "ERROR: epd no bestmove found!\nERROR: epd no bestmove found!\n"
-                          "DIFFERENT: g3h4 g3g6\n" +
-                              repeat("EQUAL\n", 6) + " percentageCorrect=60.000000\n");
-    EXPECT_EQ(read(EPD_INCORRECT_FILE), misses);
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=60.000000, SUIT_0=6/10\nSUIT_1=6/10\n");
+    EXPECT_EQ(epd(20000),
+              "Error (illegal position): 8/8/8/8/8/8/8/8 w - -\n"
+              "ERROR: epd no bestmove found!\nERROR: epd no bestmove found!\n"
+              "DIFFERENT: g3h4 g3g6\n"
+              "EQUAL\nEQUAL\nEQUAL\nEQUAL\nEQUAL\nEQUAL\n percentageCorrect=60.000000\n");
+    EXPECT_EQ(take(EPD_INCORRECT_FILE), misses);
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=60.000000, SUIT_0=6/10\nSUIT_1=6/10\n");
 
     // A stop during the second search writes the summary of what was done
     // before it; an output that cannot be written stops the run.
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
-    write(EPD_SUITE_FILE, repeat(std::string(FENS[0]) + " bm Qg6;\n", 3));
+    const std::string found = std::string(FENS[0]) + " bm Qg6;\n";
+    write(EPD_SUITE_FILE, found + found + found);
     stopAfter(6000, env.shared());
     EXPECT_EQ(epd(20000), "EQUAL\n percentageCorrect=100.000000\n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE), "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(take(TOOL_SETTINGS_FILE), "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
     std::filesystem::create_directory(TOOL_SETTINGS_FILE);
     EXPECT_EQ(epd(1000), "Cannot write !output_settings.txt\n");
 }
 
-TEST_F(Tools, TunerStepsTargetsAndTheError) {
-    EXPECT_EQ(std::vector({tuningStep(0), tuningStep(24), tuningStep(100), tuningStep(-60)}),
-              std::vector({1, 1, 4, 2}));
-    std::vector<int> targets;
-    for (const char* line : {"+2000", "-2000", "+35.9", "-35.9", "-99999999999"})
-        targets.push_back(scoreLineTarget(line));
-    EXPECT_EQ(targets, std::vector({1600, -1600, 35, -35, -1600}));
+TEST_F(Tools, TunerTargetsAndTheError) {
+    EXPECT_EQ(
+        std::vector({scoreLineTarget("+2000"), scoreLineTarget("-2000"), scoreLineTarget("+35.9"),
+                     scoreLineTarget("-35.9"), scoreLineTarget("-99999999999")}),
+        std::vector({1600, -1600, 35, -35, -1600}));
 
     EXPECT_EQ(printed([&] { tuneParameters(tool, 1); }), "No !finalResults.txt file found.\n");
     write(SCORE_FILE, "+10\n8/8/8/8/8/8/8/8 w - -\n+20\n");
@@ -178,12 +154,11 @@ TEST_F(Tools, TunerStepsTargetsAndTheError) {
                           "8/8/8/8/8/8/8/8 w - -\n+100\n7k/R7/8/p7/8/8/8/K5R1 b - -\n+100\n" +
                           "4k3/8/8/8/8/8/8/QQQ1K3 w - -\n+1600\n"); // 3002 counts as 1600
     Measurement m = measureError(tool, 1);
-    EXPECT_EQ(m.status, MeasureStatus::Done);
-    EXPECT_EQ(m.count, 3);
+    EXPECT_TRUE(m.status == MeasureStatus::Done && m.count == 3) << m.count;
     EXPECT_DOUBLE_EQ(m.error, std::sqrt(4785.0)); // depth 1: (119 * 119 + 14 * 14 + 0) / 3
 }
 
-TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
+TEST_F(Tools, TunerDepthOneRun) {
     write(SCORE_FILE,
           std::string(FENS[0]) + "\n+150\n" + FENS[1] + "\n-40\n" + FENS[2] + "\n+90\n");
     const std::string out = printed([&] { tuneParameters(tool, 1); });
@@ -192,27 +167,12 @@ TEST_F(Tools, TunerDepthOneRunAndDepthScan) {
               "param=0; paramValue=-1; lowScore= 159.837417\n"
               "param=0; paramValue=1; highScore=159.837417\n"
               "remaining value=0\n");
-    EXPECT_EQ((std::vector{count(out, "; SKIP; baseScore="), count(out, "\nnew paramValue="),
-                           count(out, "\nremaining value="), count(out, "; lowScore= "),
-                           count(out, "; highScore=")}),
-              (std::vector{2133, 168, 1539, 1707, 1608}));
-    // Two passes of rounds, each numbered from 1; the weights stay as tuned.
-    const std::string rounds = read(TOOL_SETTINGS_FILE);
-    EXPECT_EQ(std::pair(count(rounds, "\n"), count(rounds, "\nRound1: ")), std::pair(53, 2));
+    // Two passes of rounds; the weights stay as tuned.
+    const std::string rounds = take(TOOL_SETTINGS_FILE);
+    EXPECT_EQ(std::count(rounds.begin(), rounds.end(), '\n'), 53);
     EXPECT_EQ(rounds.substr(0, rounds.find("params= ")), "Round 0: startScore=159.837417, ");
-    EXPECT_NE(rounds.find("\n\n\n=== PLY:1 ===\nbaseScore=159.837417\nRound1: startScore=143.794993"
-                          ", "),
-              std::string::npos);
-    EXPECT_NE(rounds.find("\nRound29: startScore=14.832397, "), std::string::npos);
     EXPECT_EQ(rounds.substr(rounds.rfind("\nRound")),
               "\nRound19: startScore=2.236068, " + params() + "\n");
-
-    std::filesystem::remove(TOOL_SETTINGS_FILE);
-    write(SCORE_FILE, std::string(FENS[1]) + "\n+10\n-20\n");
-    EXPECT_EQ(printed([&] { scanDepths(tool, 2); }),
-              "=== PLY:1 ===\nconc=34.438351 time=0 \n=== PLY:2 ===\nconc=34.438351 time=0 \n");
-    EXPECT_EQ(read(TOOL_SETTINGS_FILE),
-              "\n\nPLY:1 MARGIN=175 0 34.438351 \nPLY:2 MARGIN=175 0 34.438351 \n");
 }
 
 TEST_F(Tools, ATunerStopPutsTheTrialValueBack) {
@@ -223,7 +183,7 @@ TEST_F(Tools, ATunerStopPutsTheTrialValueBack) {
     EXPECT_EQ(out.substr(out.rfind("\nparam=")),
               "\nparam=44; paramValue=13; baseScore=30.479501\n");
     EXPECT_EQ(*eval::tunedParameters[44].value, 13);
-    const std::string all = read(TOOL_SETTINGS_FILE);
+    const std::string all = take(TOOL_SETTINGS_FILE);
     EXPECT_EQ(all.substr(all.rfind("\nStopped: ") + 1),
               "Stopped: startScore=30.479501, " + params() + "\n");
 }

@@ -3,7 +3,6 @@
 // meet them, and tarvok-dev's tablebase probe.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <thread>
 
 #include "engine_driver.h"
@@ -86,20 +85,15 @@ TEST(DevCommands, MoveNowLeavesTheSuiteAloneAndQuitEndsTheTuner) {
     EXPECT_NE(file.find("\nStopped: startScore="), std::string::npos) << file;
 }
 
+// Ka1 Qb1 against Ka8: mate in 7.
 TEST(DevCommands, ProbeRegistersTablesFromTheSettingsFile) {
     ScratchDir dir;
     dir.write("tarvok init.ini", "pref:NalimovCache=1\npref:egtb-path=.\n");
-    const std::string command = "cd '" + dir.path() +
-                                "' && timeout 20 " TARVOK_BINARY_DIR
-                                "/tarvok-tbgen . kqk > /dev/null && timeout 10 " TARVOK_BINARY_DIR
-                                "/tarvok-dev probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'";
-    FILE* out = popen(command.c_str(), "r");
-    ASSERT_NE(out, nullptr);
-    std::string text;
-    for (char buf[256]; std::fgets(buf, sizeof buf, out);) text += buf;
-    EXPECT_EQ(pclose(out), 0);
-    // Ka1 Qb1 against Ka8: mate in 7.
-    EXPECT_EQ(text, "Egtbs initializated(3)\nEgtb cache size 1M\nprobe 15986\n");
+    EXPECT_EQ(runShell(dir.path(),
+                       TARVOK_BINARY_DIR "/tarvok-tbgen . kqk >/dev/null && " TARVOK_BINARY_DIR
+                                         "/tarvok-dev probe 'k7/8/8/8/8/8/8/KQ6 w - - 0 1'"),
+              std::make_pair(
+                  0, std::string("Egtbs initializated(3)\nEgtb cache size 1M\nprobe 15986\n")));
 }
 
 } // namespace

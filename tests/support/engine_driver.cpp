@@ -1,10 +1,10 @@
 #include "engine_driver.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -34,20 +34,43 @@ std::string fileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Polls pred until it holds or timeout passes; whether it held.
-bool waitUntil(const std::function<bool()>& pred, Duration timeout) {
-    for (auto deadline = Clock::now() + timeout; !pred(); std::this_thread::sleep_for(20ms))
-        if (remainingMs(deadline) == 0) return false;
-    return true;
-}
-
 std::string linesText(const Lines& lines, std::size_t from = 0) {
     std::string text;
     for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
     return text.empty() ? " (none)" : text;
 }
 
+// Running processes whose working directory is dir (as the engine's search processes').
+std::vector<pid_t> processesIn(const std::string& dir) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    const auto want = std::filesystem::canonical(dir, ec);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename();
+        const pid_t pid = static_cast<pid_t>(std::atoi(name.c_str()));
+        // A zombie has given up its resources; it only waits for its parent.
+        if (pid > 0 && std::filesystem::read_symlink(entry.path() / "cwd", ec) == want &&
+            statFields(pid)[0] != "Z")
+            found.push_back(pid);
+    }
+    return found;
+}
+
 } // namespace
+
+bool waitUntil(const std::function<bool()>& pred, Duration timeout) {
+    for (auto deadline = Clock::now() + timeout; !pred(); std::this_thread::sleep_for(20ms))
+        if (remainingMs(deadline) == 0) return false;
+    return true;
+}
+
+std::vector<std::string> statFields(pid_t pid) {
+    const std::string line = fileText("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream rest(line.substr(std::min(line.size(), line.rfind(')') + 2)));
+    std::vector<std::string> fields;
+    for (std::string w; rest >> w;) fields.push_back(w);
+    return fields.size() > 12 ? fields : std::vector<std::string>(13, "0");
+}
 
 ScratchDir::ScratchDir() {
     char tmpl[] = "/tmp/tarvok-engine-XXXXXX";
@@ -161,7 +184,7 @@ EngineProcess::waitFor(const std::function<bool(const std::string&)>& pred, Dura
 
 std::optional<std::string> EngineProcess::waitForPrefix(const std::string& prefix,
                                                         Duration timeout) {
-    return waitFor([&](const std::string& l) { return l.rfind(prefix, 0) == 0; }, timeout);
+    return waitFor([&](auto& l) { return l.starts_with(prefix); }, timeout);
 }
 
 std::optional<std::string>
@@ -181,7 +204,7 @@ bool EngineProcess::expectLine(const std::string& text, Duration timeout) {
 
 std::optional<std::string> EngineProcess::expectPrefix(const std::string& prefix,
                                                        Duration timeout) {
-    return expect([&](auto& l) { return l.rfind(prefix, 0) == 0; }, "starting \"" + prefix + "\"",
+    return expect([&](auto& l) { return l.starts_with(prefix); }, "starting \"" + prefix + "\"",
                   timeout);
 }
 
@@ -216,6 +239,20 @@ std::optional<int> EngineProcess::waitExit(Duration timeout) {
 
 void EngineProcess::killFrontEnd() {
     if (pid_ > 0) kill(pid_, SIGKILL);
+}
+
+std::pair<int, std::string> runShell(const std::string& dir, const std::string& command,
+                                     const std::string& input, Duration timeout) {
+    EngineProcess p(dir, {"-c", command}, 0, "/bin/sh");
+    if (!input.empty()) p.send(input);
+    p.closeInput();
+    const auto deadline = Clock::now() + timeout;
+    while (p.readLine(Duration(remainingMs(deadline)))) {
+    }
+    const int status = p.waitExit(Duration(remainingMs(deadline)) + 100ms).value_or(-1);
+    std::string out;
+    for (const std::string& l : p.transcript()) out += l + "\n";
+    return {status, out};
 }
 
 Engine::Engine(const Files& files, long fileSizeLimit) {
@@ -265,27 +302,6 @@ void Engine::quit() {
     expectNothingLeft(dir.path(), p->pid());
 }
 
-std::vector<pid_t> processesIn(const std::string& dir) {
-    std::vector<pid_t> found;
-    std::error_code ec;
-    std::string want = std::filesystem::canonical(dir, ec).string();
-    DIR* d = opendir("/proc");
-    while (dirent* e = d ? readdir(d) : nullptr) {
-        char* end = nullptr;
-        long pid = std::strtol(e->d_name, &end, 10);
-        const std::string base = std::string("/proc/") + e->d_name;
-        if (*end != 0 || pid <= 0 || std::filesystem::read_symlink(base + "/cwd", ec) != want)
-            continue;
-        // A zombie has given up its resources; it only waits for its parent.
-        const std::string line = fileText(base + "/stat");
-        const std::size_t close = line.rfind(')');
-        if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z')
-            found.push_back(static_cast<pid_t>(pid));
-    }
-    if (d) closedir(d);
-    return found;
-}
-
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout) {
     const std::string wanted = std::to_string(number) + '\0'; // its one argument
     for (auto deadline = Clock::now() + timeout;; std::this_thread::sleep_for(1ms)) {
@@ -303,14 +319,12 @@ Lines sharedObjectsOf(pid_t frontEnd) {
     // front end's process id and start time.
     Lines found;
     const std::string prefix = "tarvok." + std::to_string(frontEnd);
-    DIR* d = opendir("/dev/shm");
-    while (dirent* e = d ? readdir(d) : nullptr) {
-        std::string name = e->d_name;
-        if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() &&
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
+        if (std::string name = entry.path().filename();
+            name.starts_with(prefix) && name.size() > prefix.size() &&
             !std::isdigit(static_cast<unsigned char>(name[prefix.size()])))
             found.push_back(name);
-    }
-    if (d) closedir(d);
     return found;
 }
 
@@ -328,7 +342,7 @@ void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout)
 Lines withPrefix(const Lines& lines, const std::string& prefix) {
     Lines found;
     for (const std::string& l : lines)
-        if (l.rfind(prefix, 0) == 0) found.push_back(l);
+        if (l.starts_with(prefix)) found.push_back(l);
     return found;
 }
 
@@ -337,7 +351,7 @@ Lines withoutTimes(const Lines& lines) {
         xboard("^( *\\d+  -?\\d+  )\\d+  ");
     Lines out;
     for (const std::string& l : lines)
-        if (l.rfind(" average speed=", 0) != 0)
+        if (!l.starts_with(" average speed="))
             out.push_back(std::regex_replace(std::regex_replace(l, uci, "$1_"), xboard, "$1_  "));
     return out;
 }

@@ -34,8 +34,7 @@ class ScratchDir {
     std::string path_;
 };
 
-// Path of the engine binary of this build.
-std::string engineBinary();
+std::string engineBinary(); // build/tarvok
 
 class EngineProcess {
   public:
@@ -51,7 +50,7 @@ class EngineProcess {
     void closeInput();
     // The next output line (kept in transcript()); nullopt on time-out or end of output.
     std::optional<std::string> readLine(Duration timeout = 5000ms);
-    // Reads lines until one satisfies pred; nullopt on time-out.
+    // Reads lines until one satisfies pred (or starts with prefix); nullopt on time-out.
     std::optional<std::string> waitFor(const std::function<bool(const std::string&)>& pred,
                                        Duration timeout = 5000ms);
     std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms);
@@ -77,6 +76,11 @@ class EngineProcess {
     std::size_t taken_ = 0;
 };
 
+// Runs `sh -c command` in dir with input (if any) as one line of standard
+// input: the exit status (-1 if it did not end within timeout) and the output.
+std::pair<int, std::string> runShell(const std::string& dir, const std::string& command,
+                                     const std::string& input = "", Duration timeout = 20s);
+
 // The engine in a scratch directory of its own whose files (the settings
 // file "tarvok init.ini", books, tables) are written before it starts.
 class Engine {
@@ -84,7 +88,6 @@ class Engine {
     explicit Engine(const Files& files = {}, long fileSizeLimit = 0);
     explicit Engine(const std::string& settings); // the text of "tarvok init.ini"
     EngineProcess* operator->() { return p.get(); }
-    EngineProcess& operator*() { return *p; }
     void send(const Lines& commands); // one line each
 
     // The protocol chosen and its handshake answered; returns its lines.
@@ -105,8 +108,11 @@ class Engine {
     int pings_ = 0;
 };
 
-// Running processes whose working directory is dir (as the engine's search processes').
-std::vector<pid_t> processesIn(const std::string& dir);
+// Polls pred until it holds or timeout passes; whether it held.
+bool waitUntil(const std::function<bool()>& pred, Duration timeout);
+// Fields of /proc/<pid>/stat after the command name: [0] the scheduler state
+// ('R' runnable, 'S' asleep, 'Z' zombie), [11] and [12] user and system ticks.
+std::vector<std::string> statFields(pid_t pid);
 // The search process `number` of the engine in dir, polled for up to timeout; -1 if none.
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout = 5000ms);
 // Names in /dev/shm that belong to the engine instance of the given front end.
@@ -116,7 +122,6 @@ void expectProcessesIn(const std::string& dir, std::size_t count);
 // Fails the test if processes run in dir after timeout or frontEnd's objects are left.
 void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout = 10000ms);
 
-// The lines that start with prefix.
 Lines withPrefix(const Lines& lines, const std::string& prefix);
 // Output with what the clock decides blanked: the times and speeds of thinking lines
 // (both protocols) and benchmarks; the report's speed line dropped.

@@ -30,7 +30,7 @@ class BookEngine : public Engine {
     }
     // The move the engine answers the command with (either protocol).
     std::string answer(const std::string& command, const char* prefix = "bestmove ") {
-        std::string line = until(command, prefix).back();
+        std::string line = until({command}, prefix).back();
         line = line.substr(std::min(line.size(), std::string(prefix).size()));
         return line.substr(0, line.find(' '));
     }
@@ -48,8 +48,7 @@ TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAndAnalysisSearches) {
     // Out of the book, and in analysis, a search answers.
     e.send({"force", "sd 3", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});
     EXPECT_EQ(e.answer("go", "move "), "e2e4");
-    e.send({"force", "new", "post"});
-    e.until("analyze", " 1  ");
+    e.until({"force", "new", "post", "analyze"}, " 1  ");
     e->send("exit");
     EXPECT_EQ(withPrefix(e.sync(), "move "), Lines{});
     EXPECT_EQ(e.probes(), 3u); // the set-up position was looked up, the analysis not
@@ -103,13 +102,13 @@ TEST(BookPlay, AnIllegalStoredMoveSearches) {
 TEST(BookPlay, TheShippedBookAnswersFromAFreshDirectory) {
     Engine e;
     e.uci();
-    e->send("position startpos");
-    Lines lines = e.until("go movetime 2000", "bestmove ", 1000ms);
+    Lines lines = e.until({"position startpos", "go movetime 2000"}, "bestmove ", 1000ms);
     EXPECT_EQ(lines,
               (Lines{"start thinkAndMakeBestMove", "info string probe TarvokBook: bookTarvok.ctg",
                      "===========time next move: 1850 ms===========", "bestmove e2e4"}));
-    e->send("position startpos moves e2e4");
-    EXPECT_EQ(e.until("go movetime 2000", "bestmove ", 1000ms).back(), "bestmove e7e5");
+    EXPECT_EQ(
+        e.until({"position startpos moves e2e4", "go movetime 2000"}, "bestmove ", 1000ms).back(),
+        "bestmove e7e5");
     e.quit();
 }
 

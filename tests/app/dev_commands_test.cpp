@@ -16,16 +16,15 @@ using namespace testing_engine;
 TEST(DevCommands, BenchAndSpeedCountTheSameNodesEveryTime) {
     Engine x;
     x.xboard();
-    x->send("nopost");
-    Lines out = withoutTimes(x.until("bench 4", "nodes="));
+    Lines out = withoutTimes(x.until({"nopost", "bench 4"}, "nodes="));
     EXPECT_EQ(withPrefix(out, "move "), (Lines{"move f6g4", "move c1d2", "move c4d5"}));
     EXPECT_EQ(out.back(), "nodes=14945 time=_.ms speed=_.kNPS");
     for (int run = 0; run < 2; ++run)
-        EXPECT_EQ(withoutTimes(x.until("bench 6", "nodes=")).back(),
+        EXPECT_EQ(withoutTimes(x.until({"bench 6"}, "nodes=")).back(),
                   "nodes=161077 time=_.ms speed=_.kNPS");
     x->send("undo"); // takes the engine's move back; the set-up position has none
-    EXPECT_EQ(withPrefix(x.until("undo", "Cannot undo!"), "Cannot undo!").size(), 1u);
-    out = withoutTimes(x.until("speed 3", "depth="));
+    EXPECT_EQ(withPrefix(x.until({"undo"}, "Cannot undo!"), "Cannot undo!").size(), 1u);
+    out = withoutTimes(x.until({"speed 3"}, "depth="));
     EXPECT_EQ(Lines(out.end() - 3, out.end()),
               (Lines{"No !benchSpeed.txt file found.", "(Put your fen-positions there).",
                      "depth=3 nodes=0 Mnodes=0 time=_.ms speed=_.kNPS"}));
@@ -36,8 +35,7 @@ TEST(DevCommands, BenchAndSpeedCountTheSameNodesEveryTime) {
                     "- a comment line\n+ 35\n8/8/8/8/8/8/8/8 w - -\n"
                     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\n"}});
     s.xboard();
-    s->send("nopost");
-    out = withoutTimes(s.until("speed 3", "depth="));
+    out = withoutTimes(s.until({"nopost", "speed 3"}, "depth="));
     EXPECT_EQ(withPrefix(out, "move "), (Lines{"move e6a2", "move e2e4"}));
     EXPECT_EQ(withPrefix(out, "Error"), Lines{"Error (illegal position): 8/8/8/8/8/8/8/8 w - -"});
     EXPECT_EQ(out.back(), "depth=3 nodes=2611 Mnodes=0 time=_.ms speed=_.kNPS");
@@ -48,12 +46,10 @@ TEST(DevCommands, BenchAndSpeedCountTheSameNodesEveryTime) {
 TEST(DevCommands, BenchAndSuiteWhilePondering) {
     Engine x(Files{{"!epd_suite.epd", "7k/R7/8/p7/8/8/8/K5R1 b - - bm a4;\n"}});
     x.xboard();
-    x.send({"new", "hard", "st 1"});
-    x.until("e2e4", "===== Start Pondering", 10000ms);
-    EXPECT_EQ(withPrefix(x.until("bench 4", "nodes=", 20000ms), "move ").size(), 3u);
-    x.send({"force", "new"});
-    x.until("e2e4", "===== Start Pondering", 10000ms);
-    EXPECT_EQ(withPrefix(x.until("benchepd", " percentageCorrect="), "EQUAL"), Lines{"EQUAL"});
+    x.until({"new", "hard", "st 1", "e2e4"}, "===== Start Pondering", 10000ms);
+    EXPECT_EQ(withPrefix(x.until({"bench 4"}, "nodes=", 20000ms), "move ").size(), 3u);
+    x.until({"force", "new", "e2e4"}, "===== Start Pondering", 10000ms);
+    EXPECT_EQ(withPrefix(x.until({"benchepd"}, " percentageCorrect="), "EQUAL"), Lines{"EQUAL"});
     EXPECT_EQ(x.dir.read("!output_settings.txt"),
               "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
 }
@@ -75,9 +71,9 @@ TEST(DevCommands, MoveNowLeavesTheSuiteAloneAndQuitEndsTheTuner) {
                     "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12\n+20\n-35\n"
                     "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - -\n+300\n"}});
     t.xboard();
-    t.until("tune", "param=", 20000ms);
+    t.until({"tune"}, "param=", 20000ms);
     t->send("?"); // leaves the tool alone; "." answers while it runs
-    t.until(".", "stat01:");
+    t.until({"."}, "stat01:");
     t->send("quit");
     EXPECT_EQ(t->waitExit(5000ms), 0);
     const std::string file = t.dir.read("!output_settings.txt");

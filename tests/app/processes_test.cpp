@@ -25,13 +25,16 @@ long msSince(Clock::time_point start) {
 }
 
 // The prompt, the protocol by the first three letters; one argument is a
-// search process started by hand (status 1) or a usage line (status 2).
-TEST(Processes, RolesOfTheBinaryAndThePrompt) {
+// search process started by hand (status 1) or a usage line (status 2). A
+// settings file that is a FIFO or a link to /dev/zero is skipped with one
+// line, and the engine answers at once.
+TEST(Processes, RolesOfTheBinaryThePromptAndOddSettingsFiles) {
     // Exit status, standard output and standard error of build/tarvok.
-    auto tarvok = [](const std::string& args, const std::string& input) {
+    auto tarvok = [](const std::string& args, const std::string& input,
+                     const std::string& setup = "") {
         ScratchDir dir;
-        auto [status, out] =
-            runShell(dir.path(), "exec '" + engineBinary() + "' " + args + " 2>err", input);
+        auto [status, out] = runShell(
+            dir.path(), setup + "exec '" + engineBinary() + "' " + args + " 2>err", input, 5s);
         return std::make_tuple(status, out, dir.read("err"));
     };
     const std::string greeting = std::string(engineId) + "\n\nChoose mode: Type xboard or uci\n";
@@ -40,6 +43,16 @@ TEST(Processes, RolesOfTheBinaryAndThePrompt) {
         EXPECT_EQ(std::make_tuple(status, out.rfind(greeting, 0), err), std::make_tuple(0, 0u, ""))
             << line << ":\n" + out;
         EXPECT_NE(out.find(line.starts_with("uci") ? "_UCI\n" : "feature done=0\n"), out.npos);
+    }
+    for (const auto& [setup, mode, prefix] :
+         {std::tuple{"mkfifo 'tarvok init.ini'; ", "xboard", ""},
+          {"ln -s /dev/zero 'tarvok init.ini'; ", "uci\nisready", "info string "}}) {
+        auto [status, out, err] = tarvok("", mode, setup);
+        const std::string note =
+            std::string("\n") + prefix +
+            "tarvok init.ini is not a regular file: skipped, the defaults hold\n";
+        EXPECT_EQ(status, 0) << mode;
+        EXPECT_TRUE(out.find(note) != out.npos && out.find(note) == out.rfind(note)) << out;
     }
     EXPECT_EQ(tarvok("1 2", ""), std::make_tuple(0, greeting, ""));
     EXPECT_EQ(tarvok("12", ""),
@@ -74,7 +87,7 @@ TEST(Processes, CountFromTheSettingsFileAndEveryEndLeavesNothing) {
         SCOPED_TRACE(std::string(c.settings) + (c.uci ? "uci" : "xboard"));
         Engine e(c.settings);
         if (c.end == KillAtOptions) {
-            e.until("uci", "uciok");
+            e.until({"uci"}, "uciok");
         } else if (c.uci) {
             EXPECT_EQ(withPrefix(e.uci({"setoption name number_of_processors value 2"}), "Using "),
                       Lines{c.using_});
@@ -108,7 +121,7 @@ pid_t buildAndStopController(Engine& e, const std::string& line) {
 
 TEST(Processes, StoppedControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     Engine e;
-    e.until("uci", "uciok");
+    e.until({"uci"}, "uciok");
     e.send({"setoption name number_of_processors value 1", "setoption name Hash value 1"});
     pid_t controller = buildAndStopController(e, "isready");
     ASSERT_GT(controller, 0);
@@ -193,8 +206,7 @@ TEST(Processes, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
         return bytes;
     };
     EXPECT_TRUE(waitUntil([&] { return reserved() == 32u << 20; }, 3s)) << reserved();
-    e->send("position startpos");
-    e.until("go depth 3", "bestmove");
+    e.until({"position startpos", "go depth 3"}, "bestmove");
     e.quit();
 
     Engine small({}, 512L << 10);
@@ -291,11 +303,11 @@ TEST(Processes, ASlaveKilledMidSearchIsReportedAndAKilledFrontEndLeavesNothing) 
     e->send("stop");
     e->expectPrefix("bestmove ", 8000ms);
     // The next search runs with the slave that is left.
-    e.until("go depth 9", "bestmove ", 30000ms);
+    e.until({"go depth 9"}, "bestmove ", 30000ms);
     EXPECT_EQ(withPrefix(e->transcript(), "Timeout sbNum"), Lines{});
     EXPECT_EQ(withPrefix(e->transcript(), "ERROR"), Lines{});
     // The front end killed in the middle of a split leaves nothing behind.
-    e.until("go infinite", "info depth 9", 20000ms);
+    e.until({"go infinite"}, "info depth 9", 20000ms);
     e->killFrontEnd();
     EXPECT_EQ(e->waitExit(), 128 + SIGKILL);
     expectNothingLeft(e.dir.path(), e->pid());

@@ -53,8 +53,7 @@ TEST(Uci, OptionPhaseThinkingLinesAndBudgets) {
     EXPECT_EQ(e.dir.read("tarvok init.ini"), written);
 
     // A fixed-depth search, line for line (the book is off).
-    e->send("position startpos moves e2e4");
-    EXPECT_EQ(withoutTimes(e.until("go depth 4", "bestmove ")),
+    EXPECT_EQ(withoutTimes(e.until({"position startpos moves e2e4", "go depth 4"}, "bestmove ")),
               (Lines{
                   "start thinkAndMakeBestMove",
                   "===========time next move: 99999849 ms===========",
@@ -87,8 +86,7 @@ TEST(Uci, OptionPhaseThinkingLinesAndBudgets) {
         {" moves e2e4 e7e5", "go wtime 60000 btime 1000 movestogo 20", 2850},
     };
     for (const auto& c : budgets) {
-        e->send(std::string("position startpos") + c.moves);
-        lines = e.until(c.go, "bestmove ");
+        lines = e.until({std::string("position startpos") + c.moves, c.go}, "bestmove ");
         const std::string budget = "===========time next move: " + std::to_string(c.ms) + " ms";
         EXPECT_EQ(withPrefix(lines, budget).size(), 1u) << c.go << "\n" << e->transcriptText();
         EXPECT_FALSE(withPrefix(lines, "info depth 1 ").empty()) << c.go;
@@ -107,12 +105,11 @@ TEST(Uci, RefusedInputKeepsTheGameAndPromotionIsLowerCase) {
               (Lines{"info string Error (illegal position): 8/8/8/8/8/8/8/K7 w - - 0 1 moves a1a2",
                      "info string Error (illegal position): 4k2R/8/8/8/8/8/8/4K3 w - - 0 1",
                      "info string Error (illegal position): rnbqkbnr/pppppppp/8/8/8/8/8 w"}));
-    Lines lines = e.until("go depth 2", "bestmove ");
+    Lines lines = e.until({"go depth 2"}, "bestmove ");
     EXPECT_EQ(lines.back(), "bestmove h1h6");
     e->expectLine("8/3k4/7R/8/8/8/8/4K3 b - - 2 2");
 
-    e->send("position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1");
-    lines = e.until("go depth 3", "bestmove ");
+    lines = e.until({"position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "go depth 3"}, "bestmove ");
     EXPECT_EQ(lines.back(), "bestmove a7b8q");
     EXPECT_EQ(withPrefix(lines, " foundmove="), Lines{" foundmove=a7b8q"});
 
@@ -165,8 +162,8 @@ TEST(Uci, EveryGoGetsExactlyOneBestmove) {
 TEST(Uci, PonderPonderhitAndStop) {
     Engine e;
     e.uci({"setoption name Ponder value true", "setoption name OwnBook value false"});
-    e->send("position startpos moves e2e4");
-    EXPECT_EQ(e.until("go depth 3", "bestmove ").back(), "bestmove e7e5 ponder b1c3");
+    EXPECT_EQ(e.until({"position startpos moves e2e4", "go depth 3"}, "bestmove ").back(),
+              "bestmove e7e5 ponder b1c3");
     // go ponder prints nothing until the GUI says ponderhit.
     e.send({"position startpos moves e2e4 e7e5 g1f3", "go ponder wtime 2000 btime 2000"});
     EXPECT_FALSE(e->waitForPrefix("bestmove", 500ms));
@@ -184,11 +181,10 @@ TEST(Uci, PonderPonderhitAndStop) {
     }
     // Pondered longer than 80 % of the budget (the last go's 100 ms: 50 ms
     // a move), a hit plays at once, and the board after the move is shown.
-    e->send("position startpos");
-    e.until("go movetime 100", "bestmove ");
+    e.until({"position startpos", "go movetime 100"}, "bestmove ");
     e.send({"position startpos moves e2e4 e7e5", "go ponder"});
     e->drain(400ms);
-    Lines lines = e.until("ponderhit", "bestmove ");
+    Lines lines = e.until({"ponderhit"}, "bestmove ");
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines.end()[-2], "===========time next move: 50 ms===========")
         << "searched after the hit";

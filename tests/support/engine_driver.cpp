@@ -34,11 +34,15 @@ std::string fileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string linesText(const Lines& lines, std::size_t from = 0) {
+} // namespace
+
+std::string linesText(const Lines& lines, std::size_t from) {
     std::string text;
     for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
     return text.empty() ? " (none)" : text;
 }
+
+namespace {
 
 // Running processes whose working directory is dir (as the engine's search processes').
 std::vector<pid_t> processesIn(const std::string& dir) {
@@ -72,15 +76,12 @@ std::vector<std::string> statFields(pid_t pid) {
     return fields.size() > 12 ? fields : std::vector<std::string>(13, "0");
 }
 
-ScratchDir::ScratchDir() {
-    char tmpl[] = "/tmp/tarvok-engine-XXXXXX";
-    const char* p = mkdtemp(tmpl);
-    path_ = p ? p : "/tmp";
+ScratchDir::ScratchDir() : path_("/tmp/tarvok-engine-XXXXXX") {
+    if (!mkdtemp(path_.data())) path_ = "/tmp";
 }
 
 ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
+    if (std::error_code ec; path_ != "/tmp") std::filesystem::remove_all(path_, ec);
 }
 
 void ScratchDir::write(const std::string& name, const std::string& text) const {
@@ -89,10 +90,6 @@ void ScratchDir::write(const std::string& name, const std::string& text) const {
 
 std::string ScratchDir::read(const std::string& name) const {
     return fileText(file(name));
-}
-
-std::string engineBinary() {
-    return std::string(TARVOK_BINARY_DIR) + "/tarvok";
 }
 
 EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args,
@@ -147,8 +144,7 @@ void EngineProcess::send(const std::string& line) {
 }
 
 void EngineProcess::closeInput() {
-    if (toEngine_ >= 0) close(toEngine_);
-    toEngine_ = -1;
+    if (toEngine_ >= 0) close(std::exchange(toEngine_, -1));
 }
 
 std::optional<std::string> EngineProcess::readLine(Duration timeout) {
@@ -182,11 +178,6 @@ EngineProcess::waitFor(const std::function<bool(const std::string&)>& pred, Dura
     return std::nullopt;
 }
 
-std::optional<std::string> EngineProcess::waitForPrefix(const std::string& prefix,
-                                                        Duration timeout) {
-    return waitFor([&](auto& l) { return l.starts_with(prefix); }, timeout);
-}
-
 std::optional<std::string>
 EngineProcess::expect(const std::function<bool(const std::string&)>& pred, const std::string& what,
                       Duration timeout) {
@@ -215,14 +206,9 @@ Lines EngineProcess::takeLines() {
 }
 
 Lines EngineProcess::drain(Duration quiet) {
-    auto deadline = Clock::now() + 5000ms; // an engine that never falls silent
-    while (Clock::now() < deadline && readLine(quiet)) {
-    }
+    for (auto deadline = Clock::now() + 5000ms; Clock::now() < deadline && readLine(quiet);) {
+    } // at most 5 s, for an engine that never falls silent
     return takeLines();
-}
-
-std::string EngineProcess::transcriptText() const {
-    return linesText(transcript_);
 }
 
 std::optional<int> EngineProcess::waitExit(Duration timeout) {
@@ -235,10 +221,6 @@ std::optional<int> EngineProcess::waitExit(Duration timeout) {
         if (remainingMs(deadline) == 0) return std::nullopt;
     }
     return 0;
-}
-
-void EngineProcess::killFrontEnd() {
-    if (pid_ > 0) kill(pid_, SIGKILL);
 }
 
 std::pair<int, std::string> runShell(const std::string& dir, const std::string& command,
@@ -289,9 +271,9 @@ Lines Engine::sync(Duration timeout) {
     return lines;
 }
 
-Lines Engine::until(const std::string& command, const std::string& prefix, Duration timeout) {
+Lines Engine::until(const Lines& commands, const std::string& prefix, Duration timeout) {
     p->takeLines();
-    p->send(command);
+    send(commands);
     p->expectPrefix(prefix, timeout);
     return p->takeLines();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <map>
 #include <memory>
@@ -34,7 +35,11 @@ class ScratchDir {
     std::string path_;
 };
 
-std::string engineBinary(); // build/tarvok
+inline std::string engineBinary() {
+    return TARVOK_BINARY_DIR "/tarvok";
+}
+// The lines, each on a line of its own and indented, for a failure message.
+std::string linesText(const Lines& lines, std::size_t from = 0);
 
 class EngineProcess {
   public:
@@ -53,17 +58,19 @@ class EngineProcess {
     // Reads lines until one satisfies pred (or starts with prefix); nullopt on time-out.
     std::optional<std::string> waitFor(const std::function<bool(const std::string&)>& pred,
                                        Duration timeout = 5000ms);
-    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms);
+    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms) {
+        return waitFor([&](auto& l) { return l.starts_with(prefix); }, timeout);
+    }
     // As above, but a time-out fails the test with what was awaited and what came.
     bool expectLine(const std::string& text, Duration timeout = 5000ms);
     std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms);
     Lines takeLines();                   // the lines read since the last call
     Lines drain(Duration quiet = 300ms); // reads until quiet (at most 5 s), then takes
     const Lines& transcript() const { return transcript_; }
-    std::string transcriptText() const;
+    std::string transcriptText() const { return linesText(transcript_); }
     // The exit status (128 + signal when killed); nullopt on time-out.
     std::optional<int> waitExit(Duration timeout = 10000ms);
-    void killFrontEnd(); // SIGKILL to the front end only
+    void killFrontEnd() { kill(pid_, SIGKILL); } // the front end only
 
   private:
     std::optional<std::string> expect(const std::function<bool(const std::string&)>& pred,
@@ -96,8 +103,8 @@ class Engine {
     // Waits (ping/pong, UCI: isready/readyok) until every line the commands
     // sent so far caused has come; the lines since the last take, without it.
     Lines sync(Duration timeout = 5000ms);
-    // Sends command; the lines up to the first starting with prefix (or a failure).
-    Lines until(const std::string& command, const std::string& prefix, Duration timeout = 5000ms);
+    // Sends the commands; the lines up to the first starting with prefix (or a failure).
+    Lines until(const Lines& commands, const std::string& prefix, Duration timeout = 5000ms);
     void quit(); // which ends the engine with status 0, leaving nothing behind
 
     ScratchDir dir;

@@ -29,28 +29,15 @@ std::string readBack(FrontEndSettings& s, TarvokBook& book, const std::string& p
     return text;
 }
 
-const std::string kDefaultFile = "==== settings Tarvok_v8.05 (32 bit) ====\n"
-                                 "pref:printToScreen=0     (0=disabled, 1=enabled)\n"
-                                 "pref:size-hashtable=64   (in MB)\n"
-                                 "pref:NalimovCache=32     (in MB)\n"
-                                 "pref:egtb-path=d:\\chess\\egtb4\n"
-                                 "pref:book-path=bookTarvok.ctg\n"
-                                 "pref:DRAWSCORE=-50\n"
-                                 "pref:VALPAWN=100\n"
-                                 "pref:VALKNIGHT=300\n"
-                                 "pref:VALBISHOP=300\n"
-                                 "pref:VALROOK=500\n"
-                                 "pref:VALQUEEN=900\n"
-                                 "pref:MAXPROCESSES=0\n"
-                                 "pref:enable_EGTB=1       (initial value, 0=disabled, 1=enabled)\n"
-                                 "pref:enable_BOOK=1\n"
-                                 "pref:BookBestMoveOnly=1\n"
-                                 "pref:enable_FUTPRUN=1\n"
-                                 "pref:enable_EXTENTIONS=1\n"
-                                 "pref:enable_NMP=1\n"
-                                 "pref:enable_LMP=1\n"
-                                 "pref:pondering=0\n"
-                                 "pref:printInvertedScore=0\n";
+const std::string kDefaultFile =
+    "==== settings Tarvok_v8.05 (32 bit) ====\npref:printToScreen=0     (0=disabled, 1=enabled)\n"
+    "pref:size-hashtable=64   (in MB)\npref:NalimovCache=32     (in MB)\n"
+    "pref:egtb-path=d:\\chess\\egtb4\npref:book-path=bookTarvok.ctg\npref:DRAWSCORE=-50\n"
+    "pref:VALPAWN=100\npref:VALKNIGHT=300\npref:VALBISHOP=300\npref:VALROOK=500\n"
+    "pref:VALQUEEN=900\npref:MAXPROCESSES=0\n"
+    "pref:enable_EGTB=1       (initial value, 0=disabled, 1=enabled)\npref:enable_BOOK=1\n"
+    "pref:BookBestMoveOnly=1\npref:enable_FUTPRUN=1\npref:enable_EXTENTIONS=1\n"
+    "pref:enable_NMP=1\npref:enable_LMP=1\npref:pondering=0\npref:printInvertedScore=0\n";
 
 // Each option lands in its own key of the written file and in no other (a
 // path cut at 100 characters or at a carriage return, an on/off value read
@@ -122,13 +109,11 @@ TEST(FrontEndSettingsReader, KeysEchoAndProcessCount) {
               "   PONDERING:         1\n   enable_EGTB:       0\n   enable_NMP:        0\n"
               "   enable_LMP:        0\n   enable_FUTPRUN:    0\n   enable_BOOK:       0\n"
               "   enable_EXTENTIONS: 0\n");
-    EXPECT_STREQ(book.bookName(), "/b/x.ctg");
-    EXPECT_EQ(book.bestMoveOnly(), 0);
-    EXPECT_EQ(s.ponderEnabled, 1);
-    EXPECT_EQ(s.useEgtb + s.useNullMove + s.useLateMoveReduction + s.useFutility + s.useBook +
-                  s.useExtensions,
-              0);
-    EXPECT_EQ(s.processCount, 4);
+    EXPECT_EQ(std::make_tuple(std::string(book.bookName()), book.bestMoveOnly(), s.ponderEnabled,
+                              s.useEgtb + s.useNullMove + s.useLateMoveReduction + s.useFutility +
+                                  s.useBook + s.useExtensions,
+                              s.processCount),
+              std::make_tuple("/b/x.ctg", 0, 1, 0, 4));
 
     const std::tuple<const char*, int, const char*> cases[] = {
         {"==== header ====\npref:MAXPROCESSES=0\npref:pondering=1\npref:pondering=0   (off)\n"
@@ -167,10 +152,9 @@ TEST(FrontEndSettingsReader, MissingAndOddFilesAreSkippedAndLargeOnesCut) {
     FrontEndSettings s;
     s.ponderEnabled = 7;
     TarvokBook book;
-    EXPECT_EQ(readBack(s, book, path), "");
-    EXPECT_EQ(s.ponderEnabled, 7);
-    EXPECT_STREQ(book.bookName(), "bookTarvok.ctg");
-    EXPECT_EQ(book.bestMoveOnly(), 1);
+    EXPECT_EQ(std::make_tuple(readBack(s, book, path), s.ponderEnabled,
+                              std::string(book.bookName()), book.bestMoveOnly()),
+              std::make_tuple("", 7, "bookTarvok.ctg", 1));
 
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     EXPECT_EQ(readBack(s, book, path), "");
@@ -189,8 +173,7 @@ TEST(FrontEndSettingsReader, MissingAndOddFilesAreSkippedAndLargeOnesCut) {
                                      std::string(SETTINGS_MAX_BYTES - 10, '#') +
                                      "\npref:pondering=1\n");
     readBack(s, book, path);
-    EXPECT_EQ(s.processCount, 3);
-    EXPECT_EQ(s.ponderEnabled, 0);
+    EXPECT_EQ(std::make_pair(s.processCount, s.ponderEnabled), std::make_pair(3, 0));
     EXPECT_STREQ(settingsFileNote(path.c_str()),
                  "tarvok init.ini is larger than 65536 bytes: only its start is read");
 }

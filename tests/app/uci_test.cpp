@@ -46,10 +46,9 @@ TEST(Uci, OptionPhaseThinkingLinesAndBudgets) {
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + kIdentification.size()), kIdentification);
     const std::string written = e.dir.read("tarvok init.ini");
     EXPECT_EQ(written.rfind("==== settings Tarvok_v8.05 (32 bit) ====\n", 0), 0u);
-    EXPECT_NE(written.find("\npref:size-hashtable=128   (in MB)\n"), std::string::npos);
-    EXPECT_NE(written.find("\npref:enable_BOOK=0\n"), std::string::npos);
-    e->send("setoption name Hash value 256");
-    e.sync();
+    EXPECT_NE(written.find("\npref:size-hashtable=128   (in MB)\n"), written.npos);
+    EXPECT_NE(written.find("\npref:enable_BOOK=0\n"), written.npos);
+    e.until({"setoption name Hash value 256", "isready"}, "readyok");
     EXPECT_EQ(e.dir.read("tarvok init.ini"), written);
 
     // A fixed-depth search, line for line (the book is off).
@@ -74,10 +73,7 @@ TEST(Uci, OptionPhaseThinkingLinesAndBudgets) {
 
     // Each go's budget comes from its own words and the clock of the side
     // to move; even a spent budget plays a searched move.
-    const struct {
-        const char *moves, *go;
-        int ms;
-    } budgets[] = {
+    const std::tuple<const char*, const char*, int> budgets[] = {
         {"", "go wtime 100 btime 100 winc 100 binc 100", 50},
         {"", "go movetime 1", 0},
         {"", "go movetime 10", 5},
@@ -85,11 +81,14 @@ TEST(Uci, OptionPhaseThinkingLinesAndBudgets) {
         {" moves e2e4", "go wtime 60000 btime 50000 winc 1000 binc 2000", 3516},
         {" moves e2e4 e7e5", "go wtime 60000 btime 1000 movestogo 20", 2850},
     };
-    for (const auto& c : budgets) {
-        lines = e.until({std::string("position startpos") + c.moves, c.go}, "bestmove ");
-        const std::string budget = "===========time next move: " + std::to_string(c.ms) + " ms";
-        EXPECT_EQ(withPrefix(lines, budget).size(), 1u) << c.go << "\n" << e->transcriptText();
-        EXPECT_FALSE(withPrefix(lines, "info depth 1 ").empty()) << c.go;
+    for (const auto& [moves, go, ms] : budgets) {
+        lines = e.until({std::string("position startpos") + moves, go}, "bestmove ");
+        const std::string budget = "===========time next move: " + std::to_string(ms) + " ms";
+        EXPECT_EQ(std::make_pair(withPrefix(lines, budget).size(),
+                                 withPrefix(lines, "info depth 1 ").empty()),
+                  std::make_pair(std::size_t{1}, false))
+            << go << "\n"
+            << linesText(lines);
     }
 }
 
@@ -105,11 +104,11 @@ TEST(Uci, RefusedInputKeepsTheGameAndPromotionIsLowerCase) {
               (Lines{"info string Error (illegal position): 8/8/8/8/8/8/8/K7 w - - 0 1 moves a1a2",
                      "info string Error (illegal position): 4k2R/8/8/8/8/8/8/4K3 w - - 0 1",
                      "info string Error (illegal position): rnbqkbnr/pppppppp/8/8/8/8/8 w"}));
-    Lines lines = e.until({"go depth 2"}, "bestmove ");
-    EXPECT_EQ(lines.back(), "bestmove h1h6");
+    EXPECT_EQ(e.until({"go depth 2"}, "bestmove ").back(), "bestmove h1h6");
     e->expectLine("8/3k4/7R/8/8/8/8/4K3 b - - 2 2");
 
-    lines = e.until({"position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "go depth 3"}, "bestmove ");
+    Lines lines =
+        e.until({"position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "go depth 3"}, "bestmove ");
     EXPECT_EQ(lines.back(), "bestmove a7b8q");
     EXPECT_EQ(withPrefix(lines, " foundmove="), Lines{" foundmove=a7b8q"});
 
@@ -129,7 +128,7 @@ TEST(Uci, EveryGoGetsExactlyOneBestmove) {
     Engine e;
     e.uci();
     e.send({"position startpos moves e2e4 e7e5", "go infinite", "isready"});
-    EXPECT_EQ(e->waitFor([](auto& l) { return l == "readyok" || l.rfind("bestmove", 0) == 0; }),
+    EXPECT_EQ(e->waitFor([](auto& l) { return l == "readyok" || l.starts_with("bestmove"); }),
               "readyok");
     e->drain(300ms);
     e->send("stop");
@@ -141,9 +140,7 @@ TEST(Uci, EveryGoGetsExactlyOneBestmove) {
     }
     // Many go/stop pairs sent without waiting.
     e->send("position startpos");
-    for (int i = 0; i < 100; ++i) {
-        e.send({"go movetime 60000", "stop"});
-    }
+    for (int i = 0; i < 100; ++i) e.send({"go movetime 60000", "stop"});
     e.sync(10000ms);
     e->send("go infinite");
     e->send("quit"); // ends the search with its bestmove too
@@ -152,11 +149,10 @@ TEST(Uci, EveryGoGetsExactlyOneBestmove) {
     int gos = 0, answers = 0;
     for (const std::string& l : e->transcript()) {
         gos += l == "start thinkAndMakeBestMove";
-        answers += l.rfind("bestmove ", 0) == 0;
+        answers += l.starts_with("bestmove ");
         ASSERT_TRUE(answers == gos || answers + 1 == gos) << "one bestmove per go, in order";
     }
-    EXPECT_EQ(gos, 6 + 100 + 1);
-    EXPECT_EQ(answers, gos);
+    EXPECT_EQ(std::make_pair(gos, answers), std::make_pair(6 + 100 + 1, 6 + 100 + 1));
 }
 
 TEST(Uci, PonderPonderhitAndStop) {

@@ -38,7 +38,7 @@ class BookEngine : public Engine {
     }
 };
 
-TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAndAnalysisSearches) {
+TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAnalysisAndIllegalMovesSearch) {
     BookEngine e("pref:book-path=t.ctg\n");
     e.xboard();
     EXPECT_EQ(e.answer({"new", "st 1", "go"}, "move "), "a2a3");
@@ -58,6 +58,20 @@ TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAndAnalysisSearches) {
     off.xboard();
     EXPECT_EQ(off.answer({"new", "sd 3", "go"}, "move "), "e2e4");
     EXPECT_EQ(off.probes(), 0u);
+
+    // The start position holding c1d2 (code 0x2E, B1 +1/+1): on its own pawn.
+    BookEngine i("pref:book-path=i.ctg\n");
+    BookBoard start;
+    readFen(START_FEN, start);
+    std::vector<std::uint8_t> entry(start.huffmanKey, start.huffmanKey + start.keyLength);
+    entry.insert(entry.end(), {3, 0x2E, 0});
+    entry.resize(entry.size() + BOOK_STATS_SIZE, 0);
+    BookWriter w;
+    w.addRawEntry(entry);
+    ASSERT_TRUE(w.write(i.dir.file("i.ctg")));
+    i.xboard();
+    EXPECT_EQ(i.answer({"new", "sd 3", "go"}, "move "), "e2e4");
+    EXPECT_EQ(i.probes("probe TarvokBook: i.ctg"), 1u);
 }
 
 TEST(BookPlay, UciPlaysTheBookMoveAndNeverInInfiniteOrPonderSearches) {
@@ -73,22 +87,6 @@ TEST(BookPlay, UciPlaysTheBookMoveAndNeverInInfiniteOrPonderSearches) {
     EXPECT_NE(e.answer({"stop"}), "a2a3");
     EXPECT_NE(e.answer({"setoption name OwnBook value false", "go depth 3"}), "a2a3");
     e.quit();
-}
-
-TEST(BookPlay, AnIllegalStoredMoveSearches) {
-    // The start position holding c1d2 (code 0x2E, B1 +1/+1): on its own pawn.
-    BookEngine i("pref:book-path=i.ctg\n");
-    BookBoard start;
-    readFen(START_FEN, start);
-    std::vector<std::uint8_t> entry(start.huffmanKey, start.huffmanKey + start.keyLength);
-    entry.insert(entry.end(), {3, 0x2E, 0});
-    entry.resize(entry.size() + BOOK_STATS_SIZE, 0);
-    BookWriter w;
-    w.addRawEntry(entry);
-    ASSERT_TRUE(w.write(i.dir.file("i.ctg")));
-    i.xboard();
-    EXPECT_EQ(i.answer({"new", "sd 3", "go"}, "move "), "e2e4");
-    EXPECT_EQ(i.probes("probe TarvokBook: i.ctg"), 1u);
 }
 
 // The book built with the engine, found by its default name, answers at once

@@ -216,8 +216,8 @@ TEST(Processes, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
     expectNothingLeft(small.dir.path(), small->pid());
 }
 
-// Tablebases: the start-up lines come once per engine and only with tables,
-// and a broken table file ends the search processes while quit still works.
+// Tablebases: the start-up lines come once per engine, and a broken table file ends the search
+// processes while quit still works.
 TEST(Processes, TablebaseStartUpLinesAndABrokenFile) {
     Engine e(Files{{"tarvok init.ini", "pref:MAXPROCESSES=2\npref:NalimovCache=2\npref:egtb-path="
                                        "/nonexistent;.\n"},
@@ -228,11 +228,6 @@ TEST(Processes, TablebaseStartUpLinesAndABrokenFile) {
     EXPECT_EQ(withPrefix(e->transcript(), "Egtb"),
               (Lines{"Egtbs initializated(4)", "Egtb cache size 2M"}));
     e.quit();
-
-    Engine plain(Files{{"kbk.nbw", "abc"}}); // no directory setting: nothing is looked for
-    plain.xboard();
-    EXPECT_EQ(withPrefix(plain->drain(500ms), "Egtb"), Lines{});
-    plain.quit();
 
     Engine broken(Files{{"tarvok init.ini", "pref:MAXPROCESSES=1\npref:egtb-path=\n"},
                         {"krk.nbw.emd", std::string(60, 'x')}}); // the current directory's table

@@ -37,11 +37,13 @@ const Lines kIdentification = {
     "uciok",
 };
 
-TEST(Uci, OptionPhaseThinkingLinesAndBudgets) {
+// Refused input (options, positions, junk) leaves the game as it was.
+TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
     Engine e;
     // isready ends the option phase: the settings file is written then, and
     // the same line in the command loop changes nothing.
-    Lines lines = e.uci({"setoption name Hash value 128", "setoption name OwnBook value false"});
+    Lines lines = e.uci({"setoption name Hash value 128", "setoption name OwnBook value false",
+                         "setoption name Hash value", "setoption name"});
     ASSERT_GE(lines.size(), kIdentification.size()) << e->transcriptText();
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + kIdentification.size()), kIdentification);
     const std::string written = e.dir.read("tarvok init.ini");
@@ -90,34 +92,28 @@ TEST(Uci, OptionPhaseThinkingLinesAndBudgets) {
             << go << "\n"
             << linesText(lines);
     }
-}
 
-// Refused positions leave the game as it was; promotions are lower case.
-TEST(Uci, RefusedInputKeepsTheGameAndPromotionIsLowerCase) {
-    Engine e;
-    e.uci({"setoption name OwnBook value false", "setoption name Hash value", "setoption name"});
+    // Refused positions leave the game as it was; promotions are lower case.
     e->send("position fen 4k3/8/8/8/8/8/8/4K2R b - - 0 1 moves e8d7");
     for (const char* bad : {"8/8/8/8/8/8/8/K7 w - - 0 1 moves a1a2",
                             "4k2R/8/8/8/8/8/8/4K3 w - - 0 1", "rnbqkbnr/pppppppp/8/8/8/8/8 w"})
         e->send(std::string("position fen ") + bad);
-    EXPECT_EQ(e.sync(),
+    EXPECT_EQ(withPrefix(e.sync(), "info string"),
               (Lines{"info string Error (illegal position): 8/8/8/8/8/8/8/K7 w - - 0 1 moves a1a2",
                      "info string Error (illegal position): 4k2R/8/8/8/8/8/8/4K3 w - - 0 1",
                      "info string Error (illegal position): rnbqkbnr/pppppppp/8/8/8/8/8 w"}));
     EXPECT_EQ(e.until({"go depth 2"}, "bestmove ").back(), "bestmove h1h6");
     e->expectLine("8/3k4/7R/8/8/8/8/4K3 b - - 2 2");
 
-    Lines lines =
-        e.until({"position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "go depth 3"}, "bestmove ");
+    lines = e.until({"position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "go depth 3"}, "bestmove ");
     EXPECT_EQ(lines.back(), "bestmove a7b8q");
     EXPECT_EQ(withPrefix(lines, " foundmove="), Lines{" foundmove=a7b8q"});
 
     // Junk of every kind, one command a line: the engine answers after it.
-    for (const char* junk : {"", " ", "go wtime", "go depth", "go movestogo -5 wtime -10",
-                             "position", "position fen", "position fen ", "position startpos moves",
-                             "position startpos moves e2e4 zz", "setoption name Hash value 1"})
-        e->send(junk);
-    e.send({std::string(20000, 'x'), "stop"});
+    e.send({"", " ", "go wtime", "go depth", "go movestogo -5 wtime -10", "position",
+            "position fen", "position fen ", "position startpos moves",
+            "position startpos moves e2e4 zz", "setoption name Hash value 1",
+            std::string(20000, 'x'), "stop"});
     e.sync(20000ms);
     e.quit();
 }

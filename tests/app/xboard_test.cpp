@@ -28,8 +28,7 @@ bool isThinkingLine(const std::string& l) {
 
 TEST(Xboard, FeaturesUnknownCommandsNumbersAndTheSettingsEcho) {
     Engine e("pref:printToScreen=1\npref:VALPAWN=-5\npref:VALQUEEN=999999\npref:VALROOK=0x10\n");
-    e.send({"xboard", "protover 2"});
-    Lines lines = e.sync(20000ms);
+    Lines lines = e.xboard();
     EXPECT_EQ(withPrefix(lines, "feature"),
               (Lines{"feature done=0", "feature myname=\"Tarvok_v8.05 (32 bit)\"",
                      "feature sigint=0", "feature sigterm=0", "feature variants=normal",
@@ -39,9 +38,8 @@ TEST(Xboard, FeaturesUnknownCommandsNumbersAndTheSettingsEcho) {
     ASSERT_GE(echo.size(), 3u);
     EXPECT_EQ(Lines(echo.begin(), echo.begin() + 3),
               (Lines{"   VALPAWN:  1", "   VALQUEEN: 100000", "   VALROOK:  0"}));
-    for (const char* c :
-         {"usermove e2e4", "O-O", "name fairymax", "remove", "ping 0x10", "ping inf", "ping 12.9"})
-        e->send(c);
+    e.send(
+        {"usermove e2e4", "O-O", "name fairymax", "remove", "ping 0x10", "ping inf", "ping 12.9"});
     EXPECT_EQ(e.sync(),
               (Lines{"Error: (unknown command):usermove e2e4", "", "Error: (unknown command):O-O",
                      "", "Error: (unknown command):name fairymax", "",
@@ -98,14 +96,12 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
     EXPECT_EQ(fenAfter("e2e3"), "4k3/8/8/8/8/4P3/8/4K3 b - - 0 2");
 
     // Clocks and levels: the budget of the next move.
-    auto budget = [&](const Lines& commands) {
-        e.send({"force", "setboard " + kpk});
-        for (const std::string& c : commands) e->send(c);
-        e->send("go");
-        auto line = e->expectPrefix("===========time next move: ");
+    auto budget = [&](Lines commands) {
+        commands.insert(commands.begin(), {"force", "setboard " + kpk});
+        commands.push_back("go");
+        const std::string line = e.until(commands, "===========time next move: ").back();
         e->send("?"); // the budget is all this wants: move now
-        e->expectPrefix("move ");
-        return line.value_or("");
+        return e->expectPrefix("move ") ? line : "";
     };
     e->send("sd 63");
     EXPECT_EQ(budget({"st 2"}), "===========time next move: 1850 ms===========");
@@ -113,7 +109,7 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
               "===========time next move: 2850 ms===========");
     EXPECT_EQ(budget({"level 0 2 3", "time 12000"}),
               "===========time next move: 6850 ms===========");
-    EXPECT_EQ(withPrefix(e->takeLines(), "moves="),
+    EXPECT_EQ(withPrefix(e->transcript(), "moves="),
               (Lines{"moves=40 starttime=300000 inc=0", "moves=0 starttime=120000 inc=3000"}));
 
     // The engine's promotion is upper case.
@@ -122,11 +118,26 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
         "move a7b8Q");
 
     // Junk of every kind, one command a line: the engine answers after it.
-    for (const char* junk : {"", " ", "level", "level 40", "time", "otim", "st", "st ", "sd",
-                             "sd 99999999999", "ping", "setboard", "setboard ", "a1", "h8h9",
-                             "e7e8K", "time 99999999999", "level 0 99999999999 99999999999"})
-        e->send(junk);
-    e.send({std::string(20000, 'x'), "force"});
+    e.send({"",
+            " ",
+            "level",
+            "level 40",
+            "time",
+            "otim",
+            "st",
+            "st ",
+            "sd",
+            "sd 99999999999",
+            "ping",
+            "setboard",
+            "setboard ",
+            "a1",
+            "h8h9",
+            "e7e8K",
+            "time 99999999999",
+            "level 0 99999999999 99999999999",
+            std::string(20000, 'x'),
+            "force"});
     e.sync(20000ms);
     e.quit();
 }
@@ -145,8 +156,7 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
 
     // "?" ends a self-play move, force ends self-play, new starts over.
     e.until({"new", "sd 63", "nopost", "auto"}, "move ");
-    e->send("?");
-    e->expectPrefix("move ", 3000ms);
+    e.until({"?"}, "move ", 3000ms);
     e->expectPrefix("move ", 3000ms);
     e->send("force");
     e.sync();
@@ -173,9 +183,8 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
     }
 
     // Analysis follows the moves and undo, and exit ends it.
-    e.until({"force", "new", "analyze"}, kPrompt);
-    e.until({"e2e4"}, kPrompt);
-    e.until({"undo"}, kPrompt);
+    e.send({"force", "new"});
+    for (const char* c : {"analyze", "e2e4", "undo"}) e.until({c}, kPrompt);
     e->send("exit");
     e.sync();
     EXPECT_EQ(e->drain(500ms), Lines{}) << "analysis after exit";

@@ -68,12 +68,12 @@ bool waitUntil(const std::function<bool()>& pred, Duration timeout) {
     return true;
 }
 
-std::vector<std::string> statFields(pid_t pid) {
+Lines statFields(pid_t pid) {
     const std::string line = fileText("/proc/" + std::to_string(pid) + "/stat");
     std::istringstream rest(line.substr(std::min(line.size(), line.rfind(')') + 2)));
-    std::vector<std::string> fields;
+    Lines fields;
     for (std::string w; rest >> w;) fields.push_back(w);
-    return fields.size() > 12 ? fields : std::vector<std::string>(13, "0");
+    return fields.size() > 12 ? fields : Lines(13, "0");
 }
 
 ScratchDir::ScratchDir() : path_("/tmp/tarvok-engine-XXXXXX") {
@@ -92,8 +92,8 @@ std::string ScratchDir::read(const std::string& name) const {
     return fileText(file(name));
 }
 
-EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args,
-                             long fileSizeLimit, const std::string& program) {
+EngineProcess::EngineProcess(const std::string& dir, const Lines& args, long fileSizeLimit,
+                             const std::string& program) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     std::fflush(nullptr); // nothing buffered may be written twice, by the child as well
@@ -239,20 +239,9 @@ std::pair<int, std::string> runShell(const std::string& dir, const std::string& 
 
 Engine::Engine(const Files& files, long fileSizeLimit) {
     for (const auto& [name, text] : files) dir.write(name, text);
-    p = std::make_unique<EngineProcess>(dir.path(), std::vector<std::string>{}, fileSizeLimit);
+    p = std::make_unique<EngineProcess>(dir.path(), Lines{}, fileSizeLimit);
     p->expectLine("Choose mode: Type xboard or uci");
     p->takeLines();
-}
-
-Engine::Engine(const std::string& settings) : Engine({{"tarvok init.ini", settings}}) {}
-
-void Engine::send(const Lines& commands) {
-    for (const std::string& c : commands) p->send(c);
-}
-
-Lines Engine::xboard() {
-    send({"xboard", "protover 2"});
-    return sync(20000ms);
 }
 
 Lines Engine::uci(const Lines& options) {

@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace testing_engine {
@@ -44,11 +43,10 @@ std::string linesText(const Lines& lines, std::size_t from = 0);
 class EngineProcess {
   public:
     // Starts the program in dir; a nonzero fileSizeLimit (bytes) acts as a small /dev/shm.
-    explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {},
-                           long fileSizeLimit = 0, const std::string& program = engineBinary());
+    explicit EngineProcess(const std::string& dir, const Lines& args = {}, long fileSizeLimit = 0,
+                           const std::string& program = engineBinary());
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
-    EngineProcess& operator=(const EngineProcess&) = delete;
 
     pid_t pid() const { return pid_; }
     void send(const std::string& line); // the text and a line end
@@ -93,12 +91,16 @@ std::pair<int, std::string> runShell(const std::string& dir, const std::string& 
 class Engine {
   public:
     explicit Engine(const Files& files = {}, long fileSizeLimit = 0);
-    explicit Engine(const std::string& settings); // the text of "tarvok init.ini"
+    explicit Engine(const std::string& settings) : Engine({{"tarvok init.ini", settings}}) {}
     EngineProcess* operator->() { return p.get(); }
-    void send(const Lines& commands); // one line each
-
+    void send(const Lines& commands) {
+        for (const std::string& c : commands) p->send(c);
+    }
     // The protocol chosen and its handshake answered; returns its lines.
-    Lines xboard();
+    Lines xboard() {
+        send({"xboard", "protover 2"});
+        return sync(20000ms);
+    }
     Lines uci(const Lines& options = {});
     // Waits (ping/pong, UCI: isready/readyok) until every line the commands
     // sent so far caused has come; the lines since the last take, without it.
@@ -119,7 +121,7 @@ class Engine {
 bool waitUntil(const std::function<bool()>& pred, Duration timeout);
 // Fields of /proc/<pid>/stat after the command name: [0] the scheduler state
 // ('R' runnable, 'S' asleep, 'Z' zombie), [11] and [12] user and system ticks.
-std::vector<std::string> statFields(pid_t pid);
+Lines statFields(pid_t pid);
 // The search process `number` of the engine in dir, polled for up to timeout; -1 if none.
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout = 5000ms);
 // Names in /dev/shm that belong to the engine instance of the given front end.

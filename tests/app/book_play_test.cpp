@@ -53,12 +53,10 @@ TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAnalysisAndIllegalMovesSearch)
     EXPECT_EQ(withPrefix(e.sync(), "move "), Lines{});
     EXPECT_EQ(e.probes(), 3u); // the set-up position was looked up, the analysis not
     e.quit();
-
     BookEngine off("pref:book-path=t.ctg\npref:enable_BOOK=0\n");
     off.xboard();
     EXPECT_EQ(off.answer({"new", "sd 3", "go"}, "move "), "e2e4");
     EXPECT_EQ(off.probes(), 0u);
-
     // The start position holding c1d2 (code 0x2E, B1 +1/+1): on its own pawn.
     BookEngine i("pref:book-path=i.ctg\n");
     BookBoard start;

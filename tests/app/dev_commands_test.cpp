@@ -51,7 +51,6 @@ TEST(DevCommands, BenchSuiteAndTunerMeetOtherCommands) {
     EXPECT_EQ(withPrefix(x.until({"benchepd"}, " percentageCorrect="), "EQUAL"), Lines{"EQUAL"});
     EXPECT_EQ(x.dir.read("!output_settings.txt"),
               "percentageCorrect=100.000000, SUIT_0=1/1\nSUIT_1=1/1\n");
-
     // WAC.002 is not solved at once: its search takes its whole second.
     x.dir.write("!epd_suite.epd",
                 "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - bm Rxb2; id \"WAC.002\";\n");
@@ -62,7 +61,6 @@ TEST(DevCommands, BenchSuiteAndTunerMeetOtherCommands) {
     x->expectPrefix("DIFFERENT: ", 10000ms);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
     x->expectPrefix(" percentageCorrect=");
-
     x.dir.write("!finalResults.txt",
                 "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12\n+20\n-35\n"
                 "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - -\n+300\n");

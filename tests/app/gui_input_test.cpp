@@ -5,6 +5,7 @@
 // squares are dropped).
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -48,33 +49,29 @@ TEST(LineReader, KeepsLineEndsAndCutsOverlongLines) {
               (Lines{std::string(9998, 'z') + "\n", "quit\n"}));
 }
 
-TEST(CommandNumbers, SaturateAndNeverReadBehindTheLineEnd) {
-    EXPECT_EQ(saturatedProduct(6000, 10), 60000);
-    EXPECT_EQ(saturatedProduct(300000000, 10), 2147483647);
-    EXPECT_EQ(saturatedProduct(-300000000, 10), -2147483647 - 1);
-    EXPECT_EQ(saturatedProduct(2147483647, 60000), 2147483647);
-    EXPECT_EQ(saturatedSum(2147483000, 1000), 2147483647);
-    EXPECT_EQ(clampDepth(64), 63);
+// Saturating products and sums, no read behind the line end; the go fields
+// read are pinned by the budgets the UCI tests check.
+TEST(CommandNumbers, SaturateAndGoWithMalformedAndExtremeValues) {
+    EXPECT_EQ(std::make_tuple(saturatedProduct(6000, 10), saturatedProduct(300000000, 10),
+                              saturatedProduct(-300000000, 10), saturatedProduct(INT_MAX, 60000),
+                              saturatedSum(2147483000, 1000), clampDepth(64)),
+              std::make_tuple(60000, INT_MAX, INT_MIN, INT_MAX, INT_MAX, 63));
     const char* line = "time";
     EXPECT_EQ(argumentAt(line, 5), line + 4);
     EXPECT_STREQ(argumentAt("time 6000\n", 5), "6000\n");
     EXPECT_EQ(*argumentAt("", 3), 0);
-}
-
-// The fields read are pinned by the budgets the UCI tests check.
-TEST(CommandNumbers, GoWithMalformedAndExtremeValues) {
-    GoParameters g = parseGo("go xwtime 5 wtimes 7 depth 200 movetime 1e12\n");
-    EXPECT_EQ(std::make_tuple(g.wtime, g.depth, g.movetime), std::make_tuple(0, 63, 2147483647));
-    EXPECT_EQ(parseGo("go wtime ").wtime + parseGo("go movetime").movetime + parseGo("").wtime, 0);
-    g = parseGo("go depth -3\n");
-    EXPECT_TRUE(g.depthGiven);
-    EXPECT_EQ(g.depth, -3);
-    g = parseGo("go");
-    EXPECT_FALSE(g.ponder || g.infinite || g.depthGiven);
-    EXPECT_FALSE(parseGo("goinfinite\n").infinite); // a word glued to the command
-    g = parseGo("go nodes 5000\n");                 // the node count is skipped, not read
-    EXPECT_EQ(g.wtime + g.btime + g.movetime + g.depth, 0);
-    EXPECT_FALSE(g.depthGiven);
+    // wtime, btime, movetime, depth, whether a depth, ponder or infinite search was given.
+    auto go = [](const char* line) {
+        GoParameters g = parseGo(line);
+        return std::make_tuple(g.wtime, g.btime, g.movetime, g.depth, g.depthGiven,
+                               g.ponder || g.infinite);
+    };
+    EXPECT_EQ(go("go xwtime 5 wtimes 7 depth 200 movetime 1e12\n"),
+              std::make_tuple(0, 0, INT_MAX, 63, true, false));
+    EXPECT_EQ(go("go depth -3\n"), std::make_tuple(0, 0, 0, -3, true, false));
+    for (const char* none :
+         {"go wtime ", "go movetime", "", "go", "goinfinite\n", "go nodes 5000\n"})
+        EXPECT_EQ(go(none), std::make_tuple(0, 0, 0, 0, false, false)) << none;
 }
 
 TEST(CommandNumbers, LevelFieldsFractionsMissingFieldsAndHugeNumbers) {

@@ -69,13 +69,7 @@ TEST(Processes, RolesOfTheBinaryThePromptAndOddSettingsFiles) {
 
 TEST(Processes, CountFromTheSettingsFileAndEveryEndLeavesNothing) {
     enum End { Quit, EndOfInput, Kill, KillAtOptions };
-    const struct {
-        const char* settings;
-        bool uci;
-        const char* using_;
-        std::size_t processes;
-        End end;
-    } cases[] = {
+    const std::tuple<const char*, bool, const char*, std::size_t, End> cases[] = {
         {"", false, "Using 0 processor", 2, Quit},
         {"", true, "Using 2 processors", 4, EndOfInput}, // the count set by the option
         {"pref:MAXPROCESSES=2\n", false, "Using 2 processors", 4, EndOfInput},
@@ -83,30 +77,29 @@ TEST(Processes, CountFromTheSettingsFileAndEveryEndLeavesNothing) {
         {"pref:MAXPROCESSES=40\n", false, "Using 8 processors", 10, Quit},
         {"", true, "", 1, KillAtOptions},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.settings) + (c.uci ? "uci" : "xboard"));
-        Engine e(c.settings);
-        if (c.end == KillAtOptions) {
+    for (const auto& [settings, uci, using_, processes, end] : cases) {
+        SCOPED_TRACE(std::string(settings) + (uci ? "uci" : "xboard"));
+        Engine e(settings);
+        if (end == KillAtOptions) {
             e.until({"uci"}, "uciok");
-        } else if (c.uci) {
+        } else if (uci) {
             EXPECT_EQ(withPrefix(e.uci({"setoption name number_of_processors value 2"}), "Using "),
-                      Lines{c.using_});
+                      Lines{using_});
             e.send({"position startpos", "go infinite"});
         } else {
-            EXPECT_EQ(withPrefix(e.xboard(), "Using "), Lines{c.using_});
-            e.send({"new", c.end == Quit ? "st 1" : "st 100", c.end == Quit ? "e2e4" : "go"});
+            EXPECT_EQ(withPrefix(e.xboard(), "Using "), Lines{using_});
+            e.send({"new", end == Quit ? "st 1" : "st 100", end == Quit ? "e2e4" : "go"});
         }
-        expectProcessesIn(e.dir.path(), c.processes);
-        if (c.end == Quit) {
+        expectProcessesIn(e.dir.path(), processes);
+        if (end == Quit) {
             e->expectPrefix("move ", 15000ms);
             e.quit();
-            continue;
+        } else {
+            e->drain(300ms);
+            end == EndOfInput ? e->closeInput() : e->killFrontEnd();
+            EXPECT_EQ(e->waitExit(), end == EndOfInput ? 0 : 128 + SIGKILL);
+            expectNothingLeft(e.dir.path(), e->pid());
         }
-        e->drain(300ms);
-        if (c.end == EndOfInput) e->closeInput();
-        if (c.end != EndOfInput) e->killFrontEnd();
-        EXPECT_EQ(e->waitExit(), c.end == EndOfInput ? 0 : 128 + SIGKILL);
-        expectNothingLeft(e.dir.path(), e->pid());
     }
 }
 
@@ -145,7 +138,6 @@ TEST(Processes, StoppedControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     const auto quitAt = Clock::now();
     e.quit();
     EXPECT_LT(msSince(quitAt), 2000);
-
     // The front end killed before its processes attached leaves nothing.
     Engine k("pref:MAXPROCESSES=1\npref:size-hashtable=1\n");
     controller = buildAndStopController(k, "xboard");
@@ -208,7 +200,6 @@ TEST(Processes, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
     EXPECT_TRUE(waitUntil([&] { return reserved() == 32u << 20; }, 3s)) << reserved();
     e.until({"position startpos", "go depth 3"}, "bestmove");
     e.quit();
-
     Engine small({}, 512L << 10);
     small->send("xboard");
     small->expectLine("ERROR! Could not create file mapping object sharedEvalHashtable.");
@@ -228,7 +219,6 @@ TEST(Processes, TablebaseStartUpLinesAndABrokenFile) {
     EXPECT_EQ(withPrefix(e->transcript(), "Egtb"),
               (Lines{"Egtbs initializated(4)", "Egtb cache size 2M"}));
     e.quit();
-
     Engine broken(Files{{"tarvok init.ini", "pref:MAXPROCESSES=1\npref:egtb-path=\n"},
                         {"krk.nbw.emd", std::string(60, 'x')}}); // the current directory's table
     broken->send("xboard");

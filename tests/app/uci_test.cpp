@@ -52,7 +52,6 @@ TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
     EXPECT_NE(written.find("\npref:enable_BOOK=0\n"), written.npos);
     e.until({"setoption name Hash value 256", "isready"}, "readyok");
     EXPECT_EQ(e.dir.read("tarvok init.ini"), written);
-
     // A fixed-depth search, line for line (the book is off).
     EXPECT_EQ(withoutTimes(e.until({"position startpos moves e2e4", "go depth 4"}, "bestmove ")),
               (Lines{
@@ -72,7 +71,6 @@ TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
                   "",
                   "bestmove e7e5",
               }));
-
     // Each go's budget comes from its own words and the clock of the side
     // to move; even a spent budget plays a searched move.
     const std::tuple<const char*, const char*, int> budgets[] = {
@@ -92,7 +90,6 @@ TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
             << go << "\n"
             << linesText(lines);
     }
-
     // Refused positions leave the game as it was; promotions are lower case.
     e->send("position fen 4k3/8/8/8/8/8/8/4K2R b - - 0 1 moves e8d7");
     for (const char* bad : {"8/8/8/8/8/8/8/K7 w - - 0 1 moves a1a2",
@@ -104,11 +101,9 @@ TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
                      "info string Error (illegal position): rnbqkbnr/pppppppp/8/8/8/8/8 w"}));
     EXPECT_EQ(e.until({"go depth 2"}, "bestmove ").back(), "bestmove h1h6");
     e->expectLine("8/3k4/7R/8/8/8/8/4K3 b - - 2 2");
-
     lines = e.until({"position fen 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "go depth 3"}, "bestmove ");
     EXPECT_EQ(lines.back(), "bestmove a7b8q");
     EXPECT_EQ(withPrefix(lines, " foundmove="), Lines{" foundmove=a7b8q"});
-
     // Junk of every kind, one command a line: the engine answers after it.
     e.send({"", " ", "go wtime", "go depth", "go movestogo -5 wtime -10", "position",
             "position fen", "position fen ", "position startpos moves",

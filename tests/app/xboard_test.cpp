@@ -83,7 +83,6 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
                      "Error (illegal position): rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNP w "
                      "KQkq - 0 1"}));
     EXPECT_EQ(fenAfter("d2d4"), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 0 1");
-
     // Sides: "black" and "white" set the side to move, which the next move must be.
     const std::string kpk = "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1";
     EXPECT_EQ(fenAfter("setboard " + kpk), kpk);
@@ -94,7 +93,6 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
     EXPECT_EQ(fenAfter("d8e8"), "4k3/8/8/8/8/8/4P3/4K3 w - - 2 2");
     e->send("white");
     EXPECT_EQ(fenAfter("e2e3"), "4k3/8/8/8/8/4P3/8/4K3 b - - 0 2");
-
     // Clocks and levels: the budget of the next move.
     auto budget = [&](Lines commands) {
         commands.insert(commands.begin(), {"force", "setboard " + kpk});
@@ -111,12 +109,10 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
               "===========time next move: 6850 ms===========");
     EXPECT_EQ(withPrefix(e->transcript(), "moves="),
               (Lines{"moves=40 starttime=300000 inc=0", "moves=0 starttime=120000 inc=3000"}));
-
     // The engine's promotion is upper case.
     EXPECT_EQ(
         e.until({"force", "setboard 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "sd 3", "go"}, "move ").back(),
         "move a7b8Q");
-
     // Junk of every kind, one command a line: the engine answers after it.
     e.send({"",
             " ",
@@ -153,7 +149,6 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
     // The hint is the reply the table expects to the engine's move.
     e.until({"new", "force", "sd 3", "go"}, "move ");
     EXPECT_EQ(e.until({"hint"}, "hint: ").back(), "hint: e7e5");
-
     // "?" ends a self-play move, force ends self-play, new starts over.
     e.until({"new", "sd 63", "nopost", "auto"}, "move ");
     e.until({"?"}, "move ", 3000ms);
@@ -164,7 +159,6 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
     e.until({"auto"}, "move ", 3000ms);
     e.send({"new", "post", "e2e4"});
     e->expectLine("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 3000ms);
-
     // Pondered longer than 80 % of the budget, the hit plays at once; after a
     // miss the engine searches afresh.
     for (bool hit : {true, false}) {
@@ -181,7 +175,6 @@ TEST(Xboard, CommandsThatActWhileItSearches) {
         EXPECT_EQ(std::any_of(lines.begin(), lines.end(), isThinkingLine), !hit)
             << e->transcriptText();
     }
-
     // Analysis follows the moves and undo, and exit ends it.
     e.send({"force", "new"});
     for (const char* c : {"analyze", "e2e4", "undo"}) e.until({c}, kPrompt);

@@ -34,16 +34,6 @@ std::string fileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-} // namespace
-
-std::string linesText(const Lines& lines, std::size_t from) {
-    std::string text;
-    for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
-    return text.empty() ? " (none)" : text;
-}
-
-namespace {
-
 // Running processes whose working directory is dir (as the engine's search processes').
 std::vector<pid_t> processesIn(const std::string& dir) {
     std::vector<pid_t> found;
@@ -61,6 +51,12 @@ std::vector<pid_t> processesIn(const std::string& dir) {
 }
 
 } // namespace
+
+std::string linesText(const Lines& lines, std::size_t from) {
+    std::string text;
+    for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
+    return text.empty() ? " (none)" : text;
+}
 
 bool waitUntil(const std::function<bool()>& pred, Duration timeout) {
     for (auto deadline = Clock::now() + timeout; !pred(); std::this_thread::sleep_for(20ms))
@@ -171,32 +167,16 @@ std::optional<std::string> EngineProcess::readLine(Duration timeout) {
 }
 
 std::optional<std::string>
-EngineProcess::waitFor(const std::function<bool(const std::string&)>& pred, Duration timeout) {
-    auto deadline = Clock::now() + timeout;
+EngineProcess::waitFor(const std::function<bool(const std::string&)>& pred, Duration timeout,
+                       const std::string& what) {
+    const std::size_t from = transcript_.size();
+    const auto deadline = Clock::now() + timeout;
     while (auto line = readLine(Duration(remainingMs(deadline))))
         if (pred(*line)) return line;
-    return std::nullopt;
-}
-
-std::optional<std::string>
-EngineProcess::expect(const std::function<bool(const std::string&)>& pred, const std::string& what,
-                      Duration timeout) {
-    const std::size_t from = transcript_.size();
-    auto line = waitFor(pred, timeout);
-    if (!line)
+    if (!what.empty())
         ADD_FAILURE() << "no line " << what << " within " << timeout.count()
                       << " ms; lines read meanwhile:" << linesText(transcript_, from);
-    return line;
-}
-
-bool EngineProcess::expectLine(const std::string& text, Duration timeout) {
-    return expect([&](auto& l) { return l == text; }, "\"" + text + "\"", timeout).has_value();
-}
-
-std::optional<std::string> EngineProcess::expectPrefix(const std::string& prefix,
-                                                       Duration timeout) {
-    return expect([&](auto& l) { return l.starts_with(prefix); }, "starting \"" + prefix + "\"",
-                  timeout);
+    return std::nullopt;
 }
 
 Lines EngineProcess::takeLines() {

@@ -53,15 +53,21 @@ class EngineProcess {
     void closeInput();
     // The next output line (kept in transcript()); nullopt on time-out or end of output.
     std::optional<std::string> readLine(Duration timeout = 5000ms);
-    // Reads lines until one satisfies pred (or starts with prefix); nullopt on time-out.
+    // Reads lines until one satisfies pred (or starts with prefix); nullopt on time-out,
+    // which fails the test, saying what was awaited and what came, if what is given.
     std::optional<std::string> waitFor(const std::function<bool(const std::string&)>& pred,
-                                       Duration timeout = 5000ms);
-    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms) {
-        return waitFor([&](auto& l) { return l.starts_with(prefix); }, timeout);
+                                       Duration timeout = 5000ms, const std::string& what = "");
+    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms,
+                                             bool expected = false) {
+        return waitFor([&](auto& l) { return l.starts_with(prefix); }, timeout,
+                       expected ? "starting \"" + prefix + "\"" : "");
     }
-    // As above, but a time-out fails the test with what was awaited and what came.
-    bool expectLine(const std::string& text, Duration timeout = 5000ms);
-    std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms);
+    std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms) {
+        return waitForPrefix(prefix, timeout, true);
+    }
+    bool expectLine(const std::string& text, Duration timeout = 5000ms) {
+        return waitFor([&](auto& l) { return l == text; }, timeout, "\"" + text + "\"").has_value();
+    }
     Lines takeLines();                   // the lines read since the last call
     Lines drain(Duration quiet = 300ms); // reads until quiet (at most 5 s), then takes
     const Lines& transcript() const { return transcript_; }
@@ -71,8 +77,6 @@ class EngineProcess {
     void killFrontEnd() { kill(pid_, SIGKILL); } // the front end only
 
   private:
-    std::optional<std::string> expect(const std::function<bool(const std::string&)>& pred,
-                                      const std::string& what, Duration timeout);
     pid_t pid_ = -1;
     int toEngine_ = -1, fromEngine_ = -1;
     bool exited_ = false, outputEnded_ = false;

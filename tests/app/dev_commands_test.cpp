@@ -66,8 +66,7 @@ TEST(DevCommands, BenchSuiteAndTunerMeetOtherCommands) {
                 "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - -\n+300\n");
     x.until({"tune"}, "param=", 20000ms);
     x.until({"?", "."}, "stat01:"); // "." answers while the tuner runs
-    x->send("quit");
-    EXPECT_EQ(x->waitExit(5000ms), 0);
+    x.quit();
     const std::string file = x.dir.read("!output_settings.txt");
     const std::size_t round = file.find("\nRound 0: startScore=");
     EXPECT_LT(round, file.find("\nStopped: startScore=", round)) << file;

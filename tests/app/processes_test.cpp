@@ -19,11 +19,6 @@ namespace {
 using namespace testing_engine;
 using Clock = std::chrono::steady_clock;
 
-long msSince(Clock::time_point start) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
 // The prompt, the protocol by the first three letters; one argument is a
 // search process started by hand (status 1) or a usage line (status 2). A
 // settings file that is a FIFO or a link to /dev/zero is skipped with one
@@ -135,9 +130,7 @@ TEST(Processes, StoppedControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     e->send("go infinite");
     e->expectLine("start thinkAndMakeBestMove");
     kill(controller, SIGSTOP);
-    const auto quitAt = Clock::now();
-    e.quit();
-    EXPECT_LT(msSince(quitAt), 2000);
+    e.quit(2000ms);
     // The front end killed before its processes attached leaves nothing.
     Engine k("pref:MAXPROCESSES=1\npref:size-hashtable=1\n");
     controller = buildAndStopController(k, "xboard");
@@ -164,9 +157,7 @@ TEST(Processes, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         // Killed in the middle of a search: noticed at once, and the search
         // answered once by the new controller.
         kill(first, signal);
-        const auto killedAt = Clock::now();
-        e->expectLine(notice, 3000ms);
-        EXPECT_LT(msSince(killedAt), 1000);
+        e->expectLine(notice, 1000ms);
         e->expectPrefix(answer);
         EXPECT_FALSE(e->waitForPrefix(answer, 300ms)) << "a second answer";
         // Killed while idle: the next search is answered as well.
@@ -251,7 +242,7 @@ TEST(Processes, WithOneSlaveNoMoreThanOneProcessSearchesAtOnce) {
     e.send({std::string("position fen ") + kMiddleGame, "go movetime 2500"});
     const std::vector<pid_t> procs = searchProcesses(e);
     int samples = 0, both = 0;
-    for (const auto start = Clock::now(); msSince(start) < 2300; ++samples) {
+    for (const auto end = Clock::now() + 2300ms; Clock::now() < end; ++samples) {
         int running = 0;
         for (pid_t p : procs) running += statFields(p)[0] == "R";
         both += running >= 2;

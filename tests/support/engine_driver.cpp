@@ -247,9 +247,9 @@ Lines Engine::until(const Lines& commands, const std::string& prefix, Duration t
     return p->takeLines();
 }
 
-void Engine::quit() {
+void Engine::quit(Duration timeout) {
     p->send("quit");
-    EXPECT_EQ(p->waitExit(5000ms), 0) << p->transcriptText();
+    EXPECT_EQ(p->waitExit(timeout), 0) << p->transcriptText();
     expectNothingLeft(dir.path(), p->pid());
 }
 

@@ -111,7 +111,8 @@ class Engine {
     Lines sync(Duration timeout = 5000ms);
     // Sends the commands; the lines up to the first starting with prefix (or a failure).
     Lines until(const Lines& commands, const std::string& prefix, Duration timeout = 5000ms);
-    void quit(); // which ends the engine with status 0, leaving nothing behind
+    // Sends quit, which must end the engine with status 0 within timeout, leaving nothing behind.
+    void quit(Duration timeout = 5000ms);
 
     ScratchDir dir;
     std::unique_ptr<EngineProcess> p;

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <thread>
 #include <tuple>
-#include <unistd.h>
 
 #include "app/identity.h"
 #include "engine_driver.h"

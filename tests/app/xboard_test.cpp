@@ -114,26 +114,11 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
         e.until({"force", "setboard 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "sd 3", "go"}, "move ").back(),
         "move a7b8Q");
     // Junk of every kind, one command a line: the engine answers after it.
-    e.send({"",
-            " ",
-            "level",
-            "level 40",
-            "time",
-            "otim",
-            "st",
-            "st ",
-            "sd",
-            "sd 99999999999",
-            "ping",
-            "setboard",
-            "setboard ",
-            "a1",
-            "h8h9",
-            "e7e8K",
-            "time 99999999999",
-            "level 0 99999999999 99999999999",
-            std::string(20000, 'x'),
-            "force"});
+    for (const char* junk : {"", " ", "level", "level 40", "time", "otim", "st", "st ", "sd",
+                             "sd 99999999999", "ping", "setboard", "setboard ", "a1", "h8h9",
+                             "e7e8K", "time 99999999999", "level 0 99999999999 99999999999"})
+        e->send(junk);
+    e.send({std::string(20000, 'x'), "force"});
     e.sync(20000ms);
     e.quit();
 }

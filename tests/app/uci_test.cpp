@@ -11,31 +11,29 @@ namespace {
 
 using namespace testing_engine;
 
-const Lines kIdentification = {
-    "id name Tarvok_v8.05 (32 bit)_UCI",
-    "id author Dorvane",
-    "option name number_of_processors type spin min 0 max 8 default 0",
-    "option name Hash type spin min 1 max 4096 default 64",
-    "option name OwnBook type check default true",
-    "option name BookBestMoveOnly type check default true",
-    "option name BookPath type string default bookTarvok.ctg",
-    "option name EGTB type check default true",
-    "option name NalimovPath type string default d:\\chess\\egtb4",
-    "option name NalimovCache type spin 1 min 1 max 256 default 32",
-    "option name Ponder type check default false",
-    "option name Extentions type check default true",
-    "option name Null-move Pruning type check default true",
-    "option name Late-move Pruning type check default true",
-    "option name Futility Pruning type check default true",
-    "option name print_Inverted_Score type check default false",
-    "option name DrawScore type spin min -900 max 900 default -50",
-    "option name Queen type spin min -100 max 2000 default 900",
-    "option name Rook type spin min -100 max 1000 default 500",
-    "option name Bishop type spin min -100 max 900 default 300",
-    "option name Knight type spin min -100 max 900 default 300",
-    "option name Pawn type spin min -100 max 900 default 100",
-    "uciok",
-};
+const Lines kIdentification = {"id name Tarvok_v8.05 (32 bit)_UCI",
+                               "id author Dorvane",
+                               "option name number_of_processors type spin min 0 max 8 default 0",
+                               "option name Hash type spin min 1 max 4096 default 64",
+                               "option name OwnBook type check default true",
+                               "option name BookBestMoveOnly type check default true",
+                               "option name BookPath type string default bookTarvok.ctg",
+                               "option name EGTB type check default true",
+                               "option name NalimovPath type string default d:\\chess\\egtb4",
+                               "option name NalimovCache type spin 1 min 1 max 256 default 32",
+                               "option name Ponder type check default false",
+                               "option name Extentions type check default true",
+                               "option name Null-move Pruning type check default true",
+                               "option name Late-move Pruning type check default true",
+                               "option name Futility Pruning type check default true",
+                               "option name print_Inverted_Score type check default false",
+                               "option name DrawScore type spin min -900 max 900 default -50",
+                               "option name Queen type spin min -100 max 2000 default 900",
+                               "option name Rook type spin min -100 max 1000 default 500",
+                               "option name Bishop type spin min -100 max 900 default 300",
+                               "option name Knight type spin min -100 max 900 default 300",
+                               "option name Pawn type spin min -100 max 900 default 100",
+                               "uciok"};
 
 // Refused input (options, positions, junk) leaves the game as it was.
 TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
@@ -53,24 +51,18 @@ TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
     e.until({"setoption name Hash value 256", "isready"}, "readyok");
     EXPECT_EQ(e.dir.read("tarvok init.ini"), written);
     // A fixed-depth search, line for line (the book is off).
-    EXPECT_EQ(withoutTimes(e.until({"position startpos moves e2e4", "go depth 4"}, "bestmove ")),
-              (Lines{
-                  "start thinkAndMakeBestMove",
-                  "===========time next move: 99999849 ms===========",
-                  "info depth 1 score cp -26 time _ nodes 1 nps _ pv a7a6 ",
-                  "info depth 1 score cp -25 time _ nodes 3 nps _ pv b7b6 ",
-                  "info depth 1 score cp -15 time _ nodes 6 nps _ pv d7d6 ",
-                  "info depth 1 score cp -7 time _ nodes 8 nps _ pv e7e6 ",
-                  "info depth 1 score cp 0 time _ nodes 17 nps _ pv e7e5 ",
-                  "info depth 2 score cp -26 time _ nodes 60 nps _ pv e7e5 b1c3 ",
-                  "info depth 3 score cp 0 time _ nodes 271 nps _ pv e7e5 b1c3 b8c6 ",
-                  "info depth 4 score cp -26 time _ nodes 563 nps _ pv e7e5 b1c3 "
-                  "b8c6 g1f3 ",
-                  " Nodes=1017",
-                  " foundmove=e7e5",
-                  "",
-                  "bestmove e7e5",
-              }));
+    EXPECT_EQ(
+        withoutTimes(e.until({"position startpos moves e2e4", "go depth 4"}, "bestmove ")),
+        (Lines{"start thinkAndMakeBestMove", "===========time next move: 99999849 ms===========",
+               "info depth 1 score cp -26 time _ nodes 1 nps _ pv a7a6 ",
+               "info depth 1 score cp -25 time _ nodes 3 nps _ pv b7b6 ",
+               "info depth 1 score cp -15 time _ nodes 6 nps _ pv d7d6 ",
+               "info depth 1 score cp -7 time _ nodes 8 nps _ pv e7e6 ",
+               "info depth 1 score cp 0 time _ nodes 17 nps _ pv e7e5 ",
+               "info depth 2 score cp -26 time _ nodes 60 nps _ pv e7e5 b1c3 ",
+               "info depth 3 score cp 0 time _ nodes 271 nps _ pv e7e5 b1c3 b8c6 ",
+               "info depth 4 score cp -26 time _ nodes 563 nps _ pv e7e5 b1c3 b8c6 g1f3 ",
+               " Nodes=1017", " foundmove=e7e5", "", "bestmove e7e5"}));
     // Each go's budget comes from its own words and the clock of the side
     // to move; even a spent budget plays a searched move.
     const std::tuple<const char*, const char*, int> budgets[] = {

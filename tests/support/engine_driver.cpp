@@ -112,7 +112,7 @@ EngineProcess::EngineProcess(const std::string& dir, const Lines& args, long fil
     if (pid_ > 0) setpgid(pid_, pid_);
     close(in[0]);
     close(out[1]);
-    toEngine_ = in[1];
+    toEngine_ = fdopen(in[1], "w");
     fromEngine_ = out[0];
     std::signal(SIGPIPE, SIG_IGN); // writing to an engine that died must not end the test
 }
@@ -130,17 +130,11 @@ EngineProcess::~EngineProcess() {
 }
 
 void EngineProcess::send(const std::string& line) {
-    const std::string text = line + "\n";
-    for (std::size_t done = 0; toEngine_ >= 0 && done < text.size();) {
-        ssize_t n = write(toEngine_, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
+    if (toEngine_ && std::fprintf(toEngine_, "%s\n", line.c_str()) >= 0) std::fflush(toEngine_);
 }
 
 void EngineProcess::closeInput() {
-    if (toEngine_ >= 0) close(std::exchange(toEngine_, -1));
+    if (toEngine_) std::fclose(std::exchange(toEngine_, nullptr));
 }
 
 std::optional<std::string> EngineProcess::readLine(Duration timeout) {
@@ -192,15 +186,10 @@ Lines EngineProcess::drain(Duration quiet) {
 }
 
 std::optional<int> EngineProcess::waitExit(Duration timeout) {
-    auto deadline = Clock::now() + timeout;
-    for (int status = 0; !exited_; std::this_thread::sleep_for(20ms)) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exited_ = true;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        if (remainingMs(deadline) == 0) return std::nullopt;
-    }
-    return 0;
+    if (!exited_ && !waitUntil([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, timeout))
+        return std::nullopt;
+    exited_ = true;
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
 }
 
 std::pair<int, std::string> runShell(const std::string& dir, const std::string& command,

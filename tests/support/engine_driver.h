@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -78,7 +79,8 @@ class EngineProcess {
 
   private:
     pid_t pid_ = -1;
-    int toEngine_ = -1, fromEngine_ = -1;
+    std::FILE* toEngine_ = nullptr;
+    int fromEngine_ = -1, status_ = 0;
     bool exited_ = false, outputEnded_ = false;
     std::string pending_;
     Lines transcript_;

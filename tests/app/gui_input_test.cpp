@@ -51,7 +51,7 @@ TEST(LineReader, KeepsLineEndsAndCutsOverlongLines) {
 
 // Saturating products and sums, no read behind the line end; the go fields
 // read are pinned by the budgets the UCI tests check.
-TEST(CommandNumbers, SaturateAndGoWithMalformedAndExtremeValues) {
+TEST(CommandNumbers, SaturateGoAndLevelWithMalformedAndExtremeValues) {
     EXPECT_EQ(std::make_tuple(saturatedProduct(6000, 10), saturatedProduct(300000000, 10),
                               saturatedProduct(-300000000, 10), saturatedProduct(INT_MAX, 60000),
                               saturatedSum(2147483000, 1000), clampDepth(64)),
@@ -72,9 +72,7 @@ TEST(CommandNumbers, SaturateAndGoWithMalformedAndExtremeValues) {
     for (const char* none :
          {"go wtime ", "go movetime", "", "go", "goinfinite\n", "go nodes 5000\n"})
         EXPECT_EQ(go(none), std::make_tuple(0, 0, 0, 0, false, false)) << none;
-}
-
-TEST(CommandNumbers, LevelFieldsFractionsMissingFieldsAndHugeNumbers) {
+    // level: moves, base and increment, with fractions, missing fields and huge numbers.
     const std::tuple<const char*, int, int, int> cases[] = {
         {"level 40 5 0\n", 40, 300000, 0},
         {"level 0 2:30 1\n", 0, 150000, 1000},
@@ -104,7 +102,7 @@ class PositionCheck : public ::testing::Test {
     }
 };
 
-TEST_F(PositionCheck, RefusesWhatTheSearchCannotPlayFromAndArbitraryBytes) {
+TEST_F(PositionCheck, RefusesWhatTheSearchCannotPlayFromAcceptsTheRest) {
     std::vector<std::string> refused = {
         "8/8/8/8/8/8/8/K7 w - - 0 1",                                // no black king
         "k7/8/8/8/8/8/8/8 b - - 0 1",                                // no white king
@@ -145,10 +143,7 @@ TEST_F(PositionCheck, RefusesWhatTheSearchCannotPlayFromAndArbitraryBytes) {
         EXPECT_EQ(std::memcmp(&b, &before, sizeof b), 0) << refused[i];
         EXPECT_EQ(std::memcmp(&repetitionRing, &ringBefore, sizeof ringBefore), 0) << refused[i];
     }
-}
-
-// Accepted positions are the FEN's board, with what cannot be dropped.
-TEST_F(PositionCheck, AcceptsOrdinaryPositionsAndDropsRightsThatCannotBe) {
+    // Accepted positions are the FEN's board, with what cannot be dropped.
     const std::pair<const char*, const char*> cases[] = {
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", nullptr},
         {"  4k3/P7/8/8/8/8/8/4K3 w - - 0 60\n", nullptr},

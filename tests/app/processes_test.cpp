@@ -172,8 +172,10 @@ TEST(Processes, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
 
 // In a 20 MB "/dev/shm" the 64 MB table and its 32 MB evaluation hash are
 // halved until they fit, and take their memory at once; under 1 MB the
-// engine cannot start and says why.
-TEST(Processes, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
+// engine cannot start and says why. Tablebases: the start-up lines come once
+// per engine, and a broken table file ends the search processes while quit
+// still works.
+TEST(Processes, TablesThatDoNotFitAndTablebaseFiles) {
     Engine e({}, 20L << 20);
     EXPECT_EQ(withPrefix(e.uci({"setoption name Hash value 64"}), "info string"),
               (Lines{"info string Could not get 32 MB for sharedEvalHashtable, using 16 MB.",
@@ -195,20 +197,15 @@ TEST(Processes, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
     small->expectLine("ERROR! Could not create file mapping object sharedEvalHashtable.");
     EXPECT_EQ(small->waitExit(5000ms), 1);
     expectNothingLeft(small.dir.path(), small->pid());
-}
-
-// Tablebases: the start-up lines come once per engine, and a broken table file ends the search
-// processes while quit still works.
-TEST(Processes, TablebaseStartUpLinesAndABrokenFile) {
-    Engine e(Files{{"tarvok init.ini", "pref:MAXPROCESSES=2\npref:NalimovCache=2\npref:egtb-path="
+    Engine t(Files{{"tarvok init.ini", "pref:MAXPROCESSES=2\npref:NalimovCache=2\npref:egtb-path="
                                        "/nonexistent;.\n"},
                    {"kbk.nbw", std::string(27243, '\0')}, // the tables' lengths: all draws
                    {"knkp.nbb", std::string(4981504, '\0')}});
-    e.xboard();
-    e->drain(500ms);
-    EXPECT_EQ(withPrefix(e->transcript(), "Egtb"),
+    t.xboard();
+    t->drain(500ms);
+    EXPECT_EQ(withPrefix(t->transcript(), "Egtb"),
               (Lines{"Egtbs initializated(4)", "Egtb cache size 2M"}));
-    e.quit();
+    t.quit();
     Engine broken(Files{{"tarvok init.ini", "pref:MAXPROCESSES=1\npref:egtb-path=\n"},
                         {"krk.nbw.emd", std::string(60, 'x')}}); // the current directory's table
     broken->send("xboard");

@@ -107,38 +107,7 @@ TEST(Uci, OptionPhaseThinkingLinesBudgetsAndRefusedInput) {
 
 // Every go gets exactly one bestmove, before any output of the next search,
 // whatever command ends it; isready is answered while a search runs.
-TEST(Uci, EveryGoGetsExactlyOneBestmove) {
-    Engine e;
-    e.uci();
-    e.send({"position startpos moves e2e4 e7e5", "go infinite", "isready"});
-    EXPECT_EQ(e->waitFor([](auto& l) { return l == "readyok" || l.starts_with("bestmove"); }),
-              "readyok");
-    e->drain(300ms);
-    e->send("stop");
-    e->expectPrefix("bestmove ", 3000ms);
-    for (const std::string next : {"position startpos", "ucinewgame", "isready", "go infinite"}) {
-        e.send({"position startpos moves e2e4", "go infinite", "stop", next, "stop"});
-        if (next == "isready") e->expectLine("readyok");
-        e.sync();
-    }
-    // Many go/stop pairs sent without waiting.
-    e->send("position startpos");
-    for (int i = 0; i < 100; ++i) e.send({"go movetime 60000", "stop"});
-    e.sync(10000ms);
-    e->send("go infinite");
-    e->send("quit"); // ends the search with its bestmove too
-    e->drain();
-    EXPECT_EQ(e->waitExit(5000ms), 0);
-    int gos = 0, answers = 0;
-    for (const std::string& l : e->transcript()) {
-        gos += l == "start thinkAndMakeBestMove";
-        answers += l.starts_with("bestmove ");
-        ASSERT_TRUE(answers == gos || answers + 1 == gos) << "one bestmove per go, in order";
-    }
-    EXPECT_EQ(std::make_pair(gos, answers), std::make_pair(6 + 100 + 1, 6 + 100 + 1));
-}
-
-TEST(Uci, PonderPonderhitAndStop) {
+TEST(Uci, PonderAndEveryGoGetsExactlyOneBestmove) {
     Engine e;
     e.uci({"setoption name Ponder value true", "setoption name OwnBook value false"});
     EXPECT_EQ(e.until({"position startpos moves e2e4", "go depth 3"}, "bestmove ").back(),
@@ -168,6 +137,34 @@ TEST(Uci, PonderPonderhitAndStop) {
     EXPECT_EQ(lines.end()[-2], "===========time next move: 50 ms===========")
         << "searched after the hit";
     e->expectPrefix("toMove=black  castle=KQkq");
+    // isready during a search; the goes from here on are counted.
+    const std::size_t from = e->transcript().size();
+    e.send({"position startpos moves e2e4 e7e5", "go infinite", "isready"});
+    EXPECT_EQ(e->waitFor([](auto& l) { return l == "readyok" || l.starts_with("bestmove"); }),
+              "readyok");
+    e->drain(300ms);
+    e->send("stop");
+    e->expectPrefix("bestmove ", 3000ms);
+    for (const std::string next : {"position startpos", "ucinewgame", "isready", "go infinite"}) {
+        e.send({"position startpos moves e2e4", "go infinite", "stop", next, "stop"});
+        if (next == "isready") e->expectLine("readyok");
+        e.sync();
+    }
+    // Many go/stop pairs sent without waiting.
+    e->send("position startpos");
+    for (int i = 0; i < 100; ++i) e.send({"go movetime 60000", "stop"});
+    e.sync(10000ms);
+    e->send("go infinite");
+    e->send("quit"); // ends the search with its bestmove too
+    e->drain();
+    EXPECT_EQ(e->waitExit(5000ms), 0);
+    int gos = 0, answers = 0;
+    for (const std::string& l : Lines(e->transcript().begin() + from, e->transcript().end())) {
+        gos += l == "start thinkAndMakeBestMove";
+        answers += l.starts_with("bestmove ");
+        ASSERT_TRUE(answers == gos || answers + 1 == gos) << "one bestmove per go, in order";
+    }
+    EXPECT_EQ(std::make_pair(gos, answers), std::make_pair(6 + 100 + 1, 6 + 100 + 1));
 }
 
 } // namespace

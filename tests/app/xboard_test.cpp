@@ -46,7 +46,7 @@ TEST(Xboard, FeaturesUnknownCommandsNumbersAndTheSettingsEcho) {
                      "Error: (unknown command):remove", "", "pong 0", "pong 0", "pong 12"}));
 }
 
-TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
+TEST(Xboard, CommandsLeaveTheirStateAndActWhileItSearches) {
     Engine e("pref:enable_BOOK=0\n");
     e.xboard(); // thinking is shown from the start: every change prints the board
     auto fenAfter = [&](const std::string& command) {
@@ -120,13 +120,7 @@ TEST(Xboard, CommandsLeaveTheirStateInWhatTheEnginePrints) {
         e->send(junk);
     e.send({std::string(20000, 'x'), "force"});
     e.sync(20000ms);
-    e.quit();
-}
-
-// Self-play, pondering and analysis read their input while they search.
-TEST(Xboard, CommandsThatActWhileItSearches) {
-    Engine e("pref:enable_BOOK=0\n");
-    e.xboard();
+    // Self-play, pondering and analysis read their input while they search.
     // White mates in one: self-play makes that move and stops at the mate.
     e.send({"force", "setboard 7k/5Q2/6K1/8/8/8/8/8 w - - 0 1", "auto"});
     e->expectLine("1-0 {white mates}");

@@ -36,15 +36,10 @@ TEST(DevCommands, BenchAndSpeedCountTheSameNodesEveryTime) {
     EXPECT_EQ(withPrefix(out, "move "), (Lines{"move e6a2", "move e2e4"}));
     EXPECT_EQ(withPrefix(out, "Error"), Lines{"Error (illegal position): 8/8/8/8/8/8/8/8 w - -"});
     EXPECT_EQ(out.back(), "depth=3 nodes=2611 Mnodes=0 time=_.ms speed=_.kNPS");
-    x.quit();
-}
-
-// A benchmark or a suite started while the engine ponders ends that task
-// first, and pondering comes back on after the next game move. "?" leaves a
-// suite's search its time and the tuner alone; quit ends the tuner.
-TEST(DevCommands, BenchSuiteAndTunerMeetOtherCommands) {
-    Engine x(Files{{"!epd_suite.epd", "7k/R7/8/p7/8/8/8/K5R1 b - - bm a4;\n"}});
-    x.xboard();
+    // A benchmark or a suite started while the engine ponders ends that task
+    // first, and pondering comes back on after the next game move. "?" leaves
+    // a suite's search its time and the tuner alone; quit ends the tuner.
+    x.dir.write("!epd_suite.epd", "7k/R7/8/p7/8/8/8/K5R1 b - - bm a4;\n");
     x.until({"new", "hard", "st 1", "e2e4"}, "===== Start Pondering", 10000ms);
     EXPECT_EQ(withPrefix(x.until({"bench 4"}, "nodes=", 20000ms), "move ").size(), 3u);
     x.until({"force", "new", "e2e4"}, "===== Start Pondering", 10000ms);

@@ -94,7 +94,7 @@ TEST(UciOptions, SetoptionLinesLandInTheirKeys) {
 // Every key read and echoed; the echo starts at the switch, a later line
 // wins, a key counts only at the line start, the process count is held to
 // the slave range.
-TEST(FrontEndSettingsReader, KeysEchoProcessCountAndNumbers) {
+TEST(FrontEndSettingsReader, KeysEchoNumbersAndOddFiles) {
     ScratchDir dir;
     const std::string path = dir.file("tarvok init.ini");
     dir.write("tarvok init.ini", "pref:printToScreen=1\npref:book-path=/b/x.ctg   \n"
@@ -138,19 +138,14 @@ TEST(FrontEndSettingsReader, KeysEchoProcessCountAndNumbers) {
         {"-7.9x", -7}, {".5e1", 5}, {"1e12", 2147483647}, {"12e", 12}, {"-", 0},
         {".", 0}};
     for (const auto& [text, n] : numbers) EXPECT_EQ(readNumber(text), n) << text;
-}
-
-// Only a regular file is read, and at most its first 65536 bytes: a FIFO or
-// a device in its place would block the start or never end.
-TEST(FrontEndSettingsReader, MissingAndOddFilesAreSkippedAndLargeOnesCut) {
-    ScratchDir dir;
-    const std::string path = dir.file("tarvok init.ini");
+    // Only a regular file is read, and at most its first 65536 bytes: a FIFO or
+    // a device in its place would block the start or never end.
+    std::filesystem::remove(path);
     EXPECT_EQ(settingsFileNote(path.c_str()), nullptr); // missing: the defaults, silently
-    FrontEndSettings s;
     s.ponderEnabled = 7;
-    TarvokBook book;
-    EXPECT_EQ(std::make_tuple(readBack(s, book, path), s.ponderEnabled,
-                              std::string(book.bookName()), book.bestMoveOnly()),
+    TarvokBook fresh;
+    EXPECT_EQ(std::make_tuple(readBack(s, fresh, path), s.ponderEnabled,
+                              std::string(fresh.bookName()), fresh.bestMoveOnly()),
               std::make_tuple("", 7, "bookTarvok.ctg", 1));
     // The engine's start with such files is checked by the process tests.
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);

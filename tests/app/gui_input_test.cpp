@@ -1,8 +1,6 @@
 // What the front end takes from the GUI: command lines as the line reader
-// cuts them, the saturating numbers and arguments of go and level, and the
-// check of a position set up (what the search cannot play from is refused
-// with the board untouched; impossible castling rights and en-passant
-// squares are dropped).
+// cuts them, the numbers and arguments of go and level, and the check of a
+// position set up.
 #include <gtest/gtest.h>
 
 #include <climits>

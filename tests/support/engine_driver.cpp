@@ -98,8 +98,7 @@ EngineProcess::EngineProcess(const std::string& dir, const Lines& args, long fil
         setpgid(0, 0);
         dup2(in[0], 0);
         dup2(out[1], 1);
-        int devnull = open("/dev/null", O_WRONLY);
-        if (devnull >= 0) dup2(devnull, 2);
+        dup2(open("/dev/null", O_WRONLY), 2);
         if (chdir(dir.c_str()) != 0) _exit(126);
         rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
         if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
@@ -110,8 +109,7 @@ EngineProcess::EngineProcess(const std::string& dir, const Lines& args, long fil
         _exit(127);
     }
     if (pid_ > 0) setpgid(pid_, pid_);
-    close(in[0]);
-    close(out[1]);
+    for (int fd : {in[0], out[1]}) close(fd);
     toEngine_ = fdopen(in[1], "w");
     fromEngine_ = out[0];
     std::signal(SIGPIPE, SIG_IGN); // writing to an engine that died must not end the test
@@ -119,13 +117,8 @@ EngineProcess::EngineProcess(const std::string& dir, const Lines& args, long fil
 
 EngineProcess::~EngineProcess() {
     closeInput();
-    if (pid_ > 0) {
-        kill(-pid_, SIGKILL); // the front end's group: search processes too
-        if (!exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
+    if (pid_ > 0) kill(-pid_, SIGKILL); // the front end's group: search processes too
+    if (pid_ > 0 && !exited_ && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
     if (fromEngine_ >= 0) close(fromEngine_);
 }
 
@@ -153,10 +146,8 @@ std::optional<std::string> EngineProcess::readLine(Duration timeout) {
         if (poll(&p, 1, remainingMs(deadline)) <= 0) return std::nullopt;
         char buf[4096];
         ssize_t n = read(fromEngine_, buf, sizeof buf);
-        if (n <= 0)
-            outputEnded_ = true;
-        else
-            pending_.append(buf, static_cast<std::size_t>(n));
+        outputEnded_ = n <= 0;
+        if (n > 0) pending_.append(buf, static_cast<std::size_t>(n));
     }
 }
 

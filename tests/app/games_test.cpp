@@ -1,8 +1,6 @@
-// Whole games the way users run the engine: xboard in match mode (no window,
-// under xvfb-run) against Debian's fairymax, with tarvok in xboard mode and
-// in UCI mode through polyglot, from the start and from a position where
-// both sides promote. A game must end by a chess result: a loss on time, an
-// illegal move or a dead engine of tarvok's fails the test.
+// Whole games as users run the engine: xboard in match mode under xvfb-run
+// against fairymax, tarvok in xboard mode and in UCI mode through polyglot.
+// A loss on time, an illegal move or a dead engine of tarvok's fails.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -91,16 +91,10 @@ TEST(CommandNumbers, SaturateGoAndLevelWithMalformedAndExtremeValues) {
     }
 }
 
-class PositionCheck : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static OrderingTables ordering{};
-        static Board start;
-        initBoardTables(&ordering, start);
-    }
-};
-
-TEST_F(PositionCheck, RefusesWhatTheSearchCannotPlayFromAcceptsTheRest) {
+TEST(PositionCheck, RefusesWhatTheSearchCannotPlayFromAcceptsTheRest) {
+    static OrderingTables ordering{};
+    static Board start;
+    initBoardTables(&ordering, start);
     std::vector<std::string> refused = {
         "8/8/8/8/8/8/8/K7 w - - 0 1",                                // no black king
         "k7/8/8/8/8/8/8/8 b - - 0 1",                                // no white king

@@ -144,7 +144,7 @@ TEST(Uci, PonderAndEveryGoGetsExactlyOneBestmove) {
     e->send("stop");
     e->expectPrefix("bestmove ", 3000ms);
     for (const std::string next : {"position startpos", "ucinewgame", "isready", "go infinite"}) {
-        e.send({"position startpos moves e2e4", "go infinite", "stop", next, "stop"});
+        e.send({"position startpos moves e2e4", "go infinite", next, "stop"});
         if (next == "isready") e->expectLine("readyok");
         e.sync();
     }

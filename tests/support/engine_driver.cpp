@@ -224,7 +224,8 @@ Lines Engine::until(const Lines& commands, const std::string& prefix, Duration t
     p->takeLines();
     send(commands);
     p->expectPrefix(prefix, timeout);
-    return p->takeLines();
+    Lines lines = p->takeLines();
+    return lines.empty() ? Lines{""} : lines; // back() stays safe after a failure
 }
 
 void Engine::quit(Duration timeout) {

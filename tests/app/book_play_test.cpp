@@ -28,60 +28,35 @@ class BookEngine : public Engine {
         w.addPosition(kAfterE4, {makeMoveCode(squareOf(0, 6), squareOf(0, 5))}, {}, 0);
         EXPECT_TRUE(w.write(dir.file("t.ctg")));
     }
-    // The move the engine answers the command with (either protocol).
-    std::string answer(const std::string& command, const char* prefix = "bestmove ") {
-        std::string line = until(command, prefix).back();
-        line = line.substr(std::min(line.size(), std::string(prefix).size()));
-        return line.substr(0, line.find(' '));
+    // The move the engine answers the commands with (either protocol).
+    std::string answer(const Lines& commands, const std::string& prefix = "bestmove ") {
+        const std::string line = until(commands, prefix).back();
+        return line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size());
     }
-    std::size_t probes() { return withPrefix(p->transcript(), "probe TarvokBook: t.ctg").size(); }
+    std::size_t probes(const std::string& prefix = "probe TarvokBook: t.ctg") {
+        return withPrefix(p->transcript(), prefix).size();
+    }
 };
 
-TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAndAnalysisSearches) {
+TEST(BookPlay, XboardPlaysTheBookMoveForEitherSideAnalysisAndIllegalMovesSearch) {
     BookEngine e("pref:book-path=t.ctg\n");
     e.xboard();
-    e.send({"new", "st 1"});
-    EXPECT_EQ(e.answer("go", "move "), "a2a3");
-    e.send({"new", "force", "e2e4"});
-    EXPECT_EQ(e.answer("go", "move "), "a7a6");
+    EXPECT_EQ(e.answer({"new", "st 1", "go"}, "move "), "a2a3");
+    EXPECT_EQ(e.answer({"new", "force", "e2e4", "go"}, "move "), "a7a6");
     EXPECT_EQ(e.probes(), 2u);
     // Out of the book, and in analysis, a search answers.
-    e.send({"force", "sd 3", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});
-    EXPECT_EQ(e.answer("go", "move "), "e2e4");
-    e.send({"force", "new", "post"});
-    e.until("analyze", " 1  ");
+    EXPECT_EQ(
+        e.answer({"force", "sd 3", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", "go"}, "move "),
+        "e2e4");
+    e.until({"force", "new", "post", "analyze"}, " 1  ");
     e->send("exit");
     EXPECT_EQ(withPrefix(e.sync(), "move "), Lines{});
     EXPECT_EQ(e.probes(), 3u); // the set-up position was looked up, the analysis not
     e.quit();
-
     BookEngine off("pref:book-path=t.ctg\npref:enable_BOOK=0\n");
     off.xboard();
-    off.send({"new", "sd 3"});
-    EXPECT_EQ(off.answer("go", "move "), "e2e4");
+    EXPECT_EQ(off.answer({"new", "sd 3", "go"}, "move "), "e2e4");
     EXPECT_EQ(off.probes(), 0u);
-}
-
-TEST(BookPlay, UciPlaysTheBookMoveAndNeverInInfiniteOrPonderSearches) {
-    BookEngine e("");
-    e.uci({"setoption name BookPath value t.ctg"});
-    e->send("position startpos");
-    EXPECT_EQ(e.answer("go wtime 60000 btime 60000"), "a2a3");
-    EXPECT_EQ(withPrefix(e->transcript(), "info string probe TarvokBook: t.ctg").size(), 1u);
-    e->send("position startpos moves e2e4");
-    EXPECT_EQ(e.answer("go movetime 1000"), "a7a6");
-    e.send({"position startpos", "go infinite"});
-    e->expectPrefix("info depth 3");
-    EXPECT_NE(e.answer("stop"), "a2a3");
-    e.send({"setoption name Ponder value true", "go ponder"});
-    e.sync();
-    EXPECT_NE(e.answer("stop"), "a2a3");
-    e->send("setoption name OwnBook value false");
-    EXPECT_NE(e.answer("go depth 3"), "a2a3");
-    e.quit();
-}
-
-TEST(BookPlay, AnIllegalStoredMoveSearches) {
     // The start position holding c1d2 (code 0x2E, B1 +1/+1): on its own pawn.
     BookEngine i("pref:book-path=i.ctg\n");
     BookBoard start;
@@ -93,24 +68,31 @@ TEST(BookPlay, AnIllegalStoredMoveSearches) {
     w.addRawEntry(entry);
     ASSERT_TRUE(w.write(i.dir.file("i.ctg")));
     i.xboard();
-    i.send({"new", "sd 3"});
-    EXPECT_EQ(i.answer("go", "move "), "e2e4");
-    EXPECT_EQ(withPrefix(i->transcript(), "probe TarvokBook: i.ctg").size(), 1u);
+    EXPECT_EQ(i.answer({"new", "sd 3", "go"}, "move "), "e2e4");
+    EXPECT_EQ(i.probes("probe TarvokBook: i.ctg"), 1u);
 }
 
-// The book built with the engine, found by its default name, answers at once
-// (no search) with its best move.
-TEST(BookPlay, TheShippedBookAnswersFromAFreshDirectory) {
-    Engine e;
-    e.uci();
-    e->send("position startpos");
-    Lines lines = e.until("go movetime 2000", "bestmove ", 1000ms);
-    EXPECT_EQ(lines,
+TEST(BookPlay, UciPlaysTheBookMoveNeverInInfiniteOrPonderSearchesAndTheShippedBook) {
+    BookEngine e("");
+    e.uci({"setoption name BookPath value t.ctg"});
+    EXPECT_EQ(e.answer({"position startpos", "go wtime 60000 btime 60000"}), "a2a3");
+    EXPECT_EQ(e.probes("info string probe TarvokBook: t.ctg"), 1u);
+    EXPECT_EQ(e.answer({"position startpos moves e2e4", "go movetime 1000"}), "a7a6");
+    e.send({"position startpos", "go infinite"});
+    e->expectPrefix("info depth 3");
+    EXPECT_NE(e.answer({"stop"}), "a2a3");
+    e.until({"setoption name Ponder value true", "go ponder", "isready"}, "readyok");
+    EXPECT_NE(e.answer({"stop"}), "a2a3");
+    EXPECT_NE(e.answer({"setoption name OwnBook value false", "go depth 3"}), "a2a3");
+    e.quit();
+    // The book built with the engine, found by its default name, answers at
+    // once (no search) with its best move.
+    Engine shipped;
+    shipped.uci();
+    EXPECT_EQ(shipped.until({"position startpos", "go movetime 2000"}, "bestmove ", 1000ms),
               (Lines{"start thinkAndMakeBestMove", "info string probe TarvokBook: bookTarvok.ctg",
                      "===========time next move: 1850 ms===========", "bestmove e2e4"}));
-    e->send("position startpos moves e2e4");
-    EXPECT_EQ(e.until("go movetime 2000", "bestmove ", 1000ms).back(), "bestmove e7e5");
-    e.quit();
+    shipped.quit();
 }
 
 } // namespace

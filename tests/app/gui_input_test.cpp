@@ -1,10 +1,9 @@
 // What the front end takes from the GUI: command lines as the line reader
-// cuts them, the saturating numbers and arguments of go and level, and the
-// check of a position set up (what the search cannot play from is refused
-// with the board untouched; impossible castling rights and en-passant
-// squares are dropped).
+// cuts them, the numbers and arguments of go and level, and the check of a
+// position set up.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -48,36 +47,30 @@ TEST(LineReader, KeepsLineEndsAndCutsOverlongLines) {
               (Lines{std::string(9998, 'z') + "\n", "quit\n"}));
 }
 
-TEST(CommandNumbers, SaturateAndNeverReadBehindTheLineEnd) {
-    EXPECT_EQ(saturatedProduct(6000, 10), 60000);
-    EXPECT_EQ(saturatedProduct(300000000, 10), 2147483647);
-    EXPECT_EQ(saturatedProduct(-300000000, 10), -2147483647 - 1);
-    EXPECT_EQ(saturatedProduct(2147483647, 60000), 2147483647);
-    EXPECT_EQ(saturatedSum(2147483000, 1000), 2147483647);
-    EXPECT_EQ(clampDepth(64), 63);
+// Saturating products and sums, no read behind the line end; the go fields
+// read are pinned by the budgets the UCI tests check.
+TEST(CommandNumbers, SaturateGoAndLevelWithMalformedAndExtremeValues) {
+    EXPECT_EQ(std::make_tuple(saturatedProduct(6000, 10), saturatedProduct(300000000, 10),
+                              saturatedProduct(-300000000, 10), saturatedProduct(INT_MAX, 60000),
+                              saturatedSum(2147483000, 1000), clampDepth(64)),
+              std::make_tuple(60000, INT_MAX, INT_MIN, INT_MAX, INT_MAX, 63));
     const char* line = "time";
     EXPECT_EQ(argumentAt(line, 5), line + 4);
     EXPECT_STREQ(argumentAt("time 6000\n", 5), "6000\n");
     EXPECT_EQ(*argumentAt("", 3), 0);
-}
-
-// The fields read are pinned by the budgets the UCI tests check.
-TEST(CommandNumbers, GoWithMalformedAndExtremeValues) {
-    GoParameters g = parseGo("go xwtime 5 wtimes 7 depth 200 movetime 1e12\n");
-    EXPECT_EQ(std::make_tuple(g.wtime, g.depth, g.movetime), std::make_tuple(0, 63, 2147483647));
-    EXPECT_EQ(parseGo("go wtime ").wtime + parseGo("go movetime").movetime + parseGo("").wtime, 0);
-    g = parseGo("go depth -3\n");
-    EXPECT_TRUE(g.depthGiven);
-    EXPECT_EQ(g.depth, -3);
-    g = parseGo("go");
-    EXPECT_FALSE(g.ponder || g.infinite || g.depthGiven);
-    EXPECT_FALSE(parseGo("goinfinite\n").infinite); // a word glued to the command
-    g = parseGo("go nodes 5000\n");                 // the node count is skipped, not read
-    EXPECT_EQ(g.wtime + g.btime + g.movetime + g.depth, 0);
-    EXPECT_FALSE(g.depthGiven);
-}
-
-TEST(CommandNumbers, LevelFieldsFractionsMissingFieldsAndHugeNumbers) {
+    // wtime, btime, movetime, depth, whether a depth, ponder or infinite search was given.
+    auto go = [](const char* line) {
+        GoParameters g = parseGo(line);
+        return std::make_tuple(g.wtime, g.btime, g.movetime, g.depth, g.depthGiven,
+                               g.ponder || g.infinite);
+    };
+    EXPECT_EQ(go("go xwtime 5 wtimes 7 depth 200 movetime 1e12\n"),
+              std::make_tuple(0, 0, INT_MAX, 63, true, false));
+    EXPECT_EQ(go("go depth -3\n"), std::make_tuple(0, 0, 0, -3, true, false));
+    for (const char* none :
+         {"go wtime ", "go movetime", "", "go", "goinfinite\n", "go nodes 5000\n"})
+        EXPECT_EQ(go(none), std::make_tuple(0, 0, 0, 0, false, false)) << none;
+    // level: moves, base and increment, with fractions, missing fields and huge numbers.
     const std::tuple<const char*, int, int, int> cases[] = {
         {"level 40 5 0\n", 40, 300000, 0},
         {"level 0 2:30 1\n", 0, 150000, 1000},
@@ -98,16 +91,10 @@ TEST(CommandNumbers, LevelFieldsFractionsMissingFieldsAndHugeNumbers) {
     }
 }
 
-class PositionCheck : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static OrderingTables ordering{};
-        static Board start;
-        initBoardTables(&ordering, start);
-    }
-};
-
-TEST_F(PositionCheck, RefusesWhatTheSearchCannotPlayFromAndArbitraryBytes) {
+TEST(PositionCheck, RefusesWhatTheSearchCannotPlayFromAcceptsTheRest) {
+    static OrderingTables ordering{};
+    static Board start;
+    initBoardTables(&ordering, start);
     std::vector<std::string> refused = {
         "8/8/8/8/8/8/8/K7 w - - 0 1",                                // no black king
         "k7/8/8/8/8/8/8/8 b - - 0 1",                                // no white king
@@ -148,10 +135,7 @@ TEST_F(PositionCheck, RefusesWhatTheSearchCannotPlayFromAndArbitraryBytes) {
         EXPECT_EQ(std::memcmp(&b, &before, sizeof b), 0) << refused[i];
         EXPECT_EQ(std::memcmp(&repetitionRing, &ringBefore, sizeof ringBefore), 0) << refused[i];
     }
-}
-
-// Accepted positions are the FEN's board, with what cannot be dropped.
-TEST_F(PositionCheck, AcceptsOrdinaryPositionsAndDropsRightsThatCannotBe) {
+    // Accepted positions are the FEN's board, with what cannot be dropped.
     const std::pair<const char*, const char*> cases[] = {
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", nullptr},
         {"  4k3/P7/8/8/8/8/8/4K3 w - - 0 60\n", nullptr},

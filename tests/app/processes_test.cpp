@@ -6,12 +6,9 @@
 
 #include <csignal>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <tuple>
-#include <unistd.h>
 
 #include "app/identity.h"
 #include "engine_driver.h"
@@ -21,64 +18,49 @@ namespace {
 using namespace testing_engine;
 using Clock = std::chrono::steady_clock;
 
-long msSince(Clock::time_point start) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-// Runs build/tarvok with args and the input closed after it: exit status
-// (-1 if it did not end), standard output, standard error.
-std::tuple<int, std::string, std::string> runTarvok(const Lines& args, const std::string& input) {
-    ScratchDir dir;
-    std::string command = "exec '" + engineBinary() + "'";
-    for (const std::string& a : args) command += " '" + a + "'";
-    EngineProcess e(dir.path(), {"-c", command + " 2>stderr.txt"}, 0, "/bin/sh");
-    if (!input.empty()) e.send(input);
-    e.closeInput();
-    const int status = e.waitExit().value_or(-1);
-    std::string out;
-    for (const std::string& l : e.drain()) out += l + "\n";
-    return {status, out, dir.read("stderr.txt")};
-}
-
 // The prompt, the protocol by the first three letters; one argument is a
-// search process started by hand (status 1) or a usage line (status 2).
-TEST(Processes, RolesOfTheBinaryAndThePrompt) {
+// search process started by hand (status 1) or a usage line (status 2). A
+// settings file that is a FIFO or a link to /dev/zero is skipped with one
+// line, and the engine answers at once.
+TEST(Processes, RolesOfTheBinaryThePromptAndOddSettingsFiles) {
+    // Exit status, standard output and standard error of build/tarvok.
+    auto tarvok = [](const std::string& args, const std::string& input,
+                     const std::string& setup = "") {
+        ScratchDir dir;
+        auto [status, out] = runShell(
+            dir.path(), setup + "exec '" + engineBinary() + "' " + args + " 2>err", input, 5s);
+        return std::make_tuple(status, out, dir.read("err"));
+    };
     const std::string greeting = std::string(engineId) + "\n\nChoose mode: Type xboard or uci\n";
-    for (const char* line : {"uci", "ucinewgame", "xboard", "protover 2", "uc"}) {
-        auto [status, out, err] = runTarvok({}, line);
-        EXPECT_EQ(status, 0) << line;
-        ASSERT_EQ(out.rfind(greeting, 0), 0u) << line << " printed:\n" << out;
-        const bool uci = std::strncmp(line, "uci", 3) == 0;
-        EXPECT_NE(out.find(uci ? "_UCI\n" : "feature done=0\n"), std::string::npos) << out;
-        EXPECT_EQ(err, "") << line;
+    for (const std::string line : {"uci", "ucinewgame", "xboard", "protover 2", "uc"}) {
+        auto [status, out, err] = tarvok("", line);
+        EXPECT_EQ(std::make_tuple(status, out.rfind(greeting, 0), err), std::make_tuple(0, 0u, ""))
+            << line << ":\n" + out;
+        EXPECT_NE(out.find(line.starts_with("uci") ? "_UCI\n" : "feature done=0\n"), out.npos);
     }
-    EXPECT_EQ(runTarvok({"1", "2"}, ""), std::make_tuple(0, greeting, std::string()));
-    EXPECT_EQ(runTarvok({"12"}, ""),
-              std::make_tuple(1,
-                              std::string("Search process 1 runs only when the engine starts it: "
-                                          "start tarvok without arguments.\n"),
-                              std::string()));
-    for (const char* arg : {"--help", "-h", "x", ""}) {
-        auto [status, out, err] = runTarvok({arg}, "");
-        EXPECT_EQ(status, 2) << arg;
-        EXPECT_EQ(out, "") << arg;
+    const std::string skipped =
+        "tarvok init.ini is not a regular file: skipped, the defaults hold\n";
+    for (const auto& [setup, mode, note] :
+         {std::tuple{"mkfifo 'tarvok init.ini'; ", "xboard", "\n" + skipped},
+          {"ln -s /dev/zero 'tarvok init.ini'; ", "uci\nisready", "\ninfo string " + skipped}}) {
+        auto [status, out, err] = tarvok("", mode, setup);
+        EXPECT_EQ(status, 0) << mode;
+        EXPECT_TRUE(out.find(note) != out.npos && out.find(note) == out.rfind(note)) << out;
+    }
+    EXPECT_EQ(tarvok("1 2", ""), std::make_tuple(0, greeting, ""));
+    const std::string byHand = "Search process 1 runs only when the engine starts it: start "
+                               "tarvok without arguments.\n";
+    EXPECT_EQ(tarvok("12", ""), std::make_tuple(1, byHand, ""));
+    for (const char* arg : {"--help", "-h", "x", "''"}) {
+        auto [status, out, err] = tarvok(arg, "");
+        EXPECT_EQ(std::make_tuple(status, out), std::make_tuple(2, "")) << arg;
         EXPECT_TRUE(!err.empty() && err.find('\n') == err.size() - 1) << "one line: " << err;
     }
 }
 
-// The process count from the settings file, and each way the engine ends:
-// quit after a move, end of input or a killed front end in the middle of a
-// search, a front end killed while the GUI reads its options.
 TEST(Processes, CountFromTheSettingsFileAndEveryEndLeavesNothing) {
     enum End { Quit, EndOfInput, Kill, KillAtOptions };
-    const struct {
-        const char* settings;
-        bool uci;
-        const char* using_;
-        std::size_t processes;
-        End end;
-    } cases[] = {
+    const std::tuple<const char*, bool, const char*, std::size_t, End> cases[] = {
         {"", false, "Using 0 processor", 2, Quit},
         {"", true, "Using 2 processors", 4, EndOfInput}, // the count set by the option
         {"pref:MAXPROCESSES=2\n", false, "Using 2 processors", 4, EndOfInput},
@@ -86,30 +68,29 @@ TEST(Processes, CountFromTheSettingsFileAndEveryEndLeavesNothing) {
         {"pref:MAXPROCESSES=40\n", false, "Using 8 processors", 10, Quit},
         {"", true, "", 1, KillAtOptions},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.settings) + (c.uci ? "uci" : "xboard"));
-        Engine e(c.settings);
-        if (c.end == KillAtOptions) {
-            e.until("uci", "uciok");
-        } else if (c.uci) {
+    for (const auto& [settings, uci, using_, processes, end] : cases) {
+        SCOPED_TRACE(std::string(settings) + (uci ? "uci" : "xboard"));
+        Engine e(settings);
+        if (end == KillAtOptions) {
+            e.until({"uci"}, "uciok");
+        } else if (uci) {
             EXPECT_EQ(withPrefix(e.uci({"setoption name number_of_processors value 2"}), "Using "),
-                      Lines{c.using_});
+                      Lines{using_});
             e.send({"position startpos", "go infinite"});
         } else {
-            EXPECT_EQ(withPrefix(e.xboard(), "Using "), Lines{c.using_});
-            e.send({"new", c.end == Quit ? "st 1" : "st 100", c.end == Quit ? "e2e4" : "go"});
+            EXPECT_EQ(withPrefix(e.xboard(), "Using "), Lines{using_});
+            e.send({"new", end == Quit ? "st 1" : "st 100", end == Quit ? "e2e4" : "go"});
         }
-        expectProcessesIn(e.dir.path(), c.processes);
-        if (c.end == Quit) {
+        expectProcessesIn(e.dir.path(), processes);
+        if (end == Quit) {
             e->expectPrefix("move ", 15000ms);
             e.quit();
-            continue;
+        } else {
+            e->drain(300ms);
+            end == EndOfInput ? e->closeInput() : e->killFrontEnd();
+            EXPECT_EQ(e->waitExit(), end == EndOfInput ? 0 : 128 + SIGKILL);
+            expectNothingLeft(e.dir.path(), e->pid());
         }
-        e->drain(300ms);
-        if (c.end == EndOfInput) e->closeInput();
-        if (c.end != EndOfInput) e->killFrontEnd();
-        EXPECT_EQ(e->waitExit(), c.end == EndOfInput ? 0 : 128 + SIGKILL);
-        expectNothingLeft(e.dir.path(), e->pid());
     }
 }
 
@@ -124,7 +105,7 @@ pid_t buildAndStopController(Engine& e, const std::string& line) {
 
 TEST(Processes, StoppedControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     Engine e;
-    e.until("uci", "uciok");
+    e.until({"uci"}, "uciok");
     e.send({"setoption name number_of_processors value 1", "setoption name Hash value 1"});
     pid_t controller = buildAndStopController(e, "isready");
     ASSERT_GT(controller, 0);
@@ -132,20 +113,20 @@ TEST(Processes, StoppedControllerNeitherKillsTheInstanceNorHoldsUpQuit) {
     // keeps the names the process has yet to open.
     e->expectLine("readyok", 6000ms);
     EXPECT_NE(sharedObjectsOf(e->pid()), Lines{});
-    e->send("setoption name OwnBook value false"); // the stopped controller must search
-    e.send({"position startpos moves e2e4", "go depth 3"});
+    // The settings file rewritten meanwhile (by another engine in the same
+    // folder): the search processes play with their front end's options, so
+    // the queen is taken with the value 900, not the file's 100.
+    e.dir.write("tarvok init.ini", "pref:VALQUEEN=100\npref:size-hashtable=2\n");
+    e.send({"position fen k7/8/8/8/8/8/8/KQ4q1 w - - 0 1", "go depth 2"});
     EXPECT_FALSE(e->waitForPrefix("bestmove", 500ms));
     kill(controller, SIGCONT); // it attaches and answers the waiting search
-    e->expectPrefix("bestmove");
-    e->drain(300ms);
+    e->expectLine("bestmove b1g1");
+    e->expectLine("toMove=black  eval=987  lazy=900  wMat=900  bMat=0");
     // Stopped in the middle of a search, it cannot keep quit waiting.
     e->send("go infinite");
     e->expectLine("start thinkAndMakeBestMove");
     kill(controller, SIGSTOP);
-    const auto quitAt = Clock::now();
-    e.quit();
-    EXPECT_LT(msSince(quitAt), 2000);
-
+    e.quit(2000ms);
     // The front end killed before its processes attached leaves nothing.
     Engine k("pref:MAXPROCESSES=1\npref:size-hashtable=1\n");
     controller = buildAndStopController(k, "xboard");
@@ -165,21 +146,14 @@ TEST(Processes, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         const std::string notice = std::string(uci ? "info string " : "") +
                                    "Search process 0 ended; starting the search processes again.";
         const std::string answer = uci ? "bestmove " : "move ";
-        if (uci) {
-            e.uci({"setoption name OwnBook value false"});
-            e.send({"position startpos", "go movetime 800"});
-        } else {
-            e.xboard();
-            e.send({"new", "st 1", "go"});
-        }
+        uci ? e.uci({"setoption name OwnBook value false"}) : e.xboard();
+        e.send(uci ? Lines{"position startpos", "go movetime 800"} : Lines{"new", "st 1", "go"});
         e->expectPrefix("===========time next move");
         pid_t first = searchProcessIn(e.dir.path(), 0);
         // Killed in the middle of a search: noticed at once, and the search
         // answered once by the new controller.
         kill(first, signal);
-        const auto killedAt = Clock::now();
-        e->expectLine(notice, 3000ms);
-        EXPECT_LT(msSince(killedAt), 1000);
+        e->expectLine(notice, 1000ms);
         e->expectPrefix(answer);
         EXPECT_FALSE(e->waitForPrefix(answer, 300ms)) << "a second answer";
         // Killed while idle: the next search is answered as well.
@@ -187,9 +161,7 @@ TEST(Processes, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
         EXPECT_NE(second, first);
         kill(second, signal);
         e->expectLine(notice, 3000ms);
-        e->send(uci ? "go depth 2" : "force");
-        if (!uci) e->send("sd 2");
-        if (!uci) e->send("go");
+        e.send(uci ? Lines{"go depth 2"} : Lines{"force", "sd 2", "go"});
         e->expectPrefix(answer);
         e.quit();
     }
@@ -197,8 +169,10 @@ TEST(Processes, DeadControllerIsReportedRestartedAndTheSearchAnswered) {
 
 // In a 20 MB "/dev/shm" the 64 MB table and its 32 MB evaluation hash are
 // halved until they fit, and take their memory at once; under 1 MB the
-// engine cannot start and says why.
-TEST(Processes, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
+// engine cannot start and says why. Tablebases: the start-up lines come once
+// per engine, and a broken table file ends the search processes while quit
+// still works.
+TEST(Processes, TablesThatDoNotFitAndTablebaseFiles) {
     Engine e({}, 20L << 20);
     EXPECT_EQ(withPrefix(e.uci({"setoption name Hash value 64"}), "info string"),
               (Lines{"info string Could not get 32 MB for sharedEvalHashtable, using 16 MB.",
@@ -212,120 +186,51 @@ TEST(Processes, TableThatDoesNotFitIsHalvedAndOneMegabyteIsTheFloor) {
                 bytes += static_cast<std::uint64_t>(st.st_blocks) * 512;
         return bytes;
     };
-    for (int waited = 0; waited < 3000 && reserved() < (32u << 20); waited += 50)
-        std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(reserved(), 32u << 20);
-    e->send("position startpos");
-    e.until("go depth 3", "bestmove");
+    EXPECT_TRUE(waitUntil([&] { return reserved() == 32u << 20; }, 3s)) << reserved();
+    e.until({"position startpos", "go depth 3"}, "bestmove");
     e.quit();
-
     Engine small({}, 512L << 10);
     small->send("xboard");
     small->expectLine("ERROR! Could not create file mapping object sharedEvalHashtable.");
     EXPECT_EQ(small->waitExit(5000ms), 1);
     expectNothingLeft(small.dir.path(), small->pid());
-}
-
-// A settings file rewritten (by another engine in the same folder) while
-// the search processes start: they play with their front end's options.
-// The controller takes the queen with the front end's value (900, not the
-// file's 100).
-TEST(Processes, SearchProcessesRunWithTheirFrontEndsOptions) {
-    Engine e;
-    e.until("uci", "uciok");
-    pid_t controller = buildAndStopController(e, "isready");
-    ASSERT_GT(controller, 0);
-    e->expectLine("readyok", 6000ms);
-    e.dir.write("tarvok init.ini", "pref:VALQUEEN=100\npref:size-hashtable=2\n");
-    kill(controller, SIGCONT);
-    e->send("position fen k7/8/8/8/8/8/8/KQ4q1 w - - 0 1");
-    EXPECT_EQ(e.until("go depth 2", "bestmove").back(), "bestmove b1g1");
-    e->expectLine("toMove=black  eval=987  lazy=900  wMat=900  bMat=0");
-    e.quit();
-}
-
-// Tablebases: the start-up lines come once per engine and only with tables,
-// and a broken table file ends the search processes while quit still works.
-TEST(Processes, TablebaseStartUpLinesAndABrokenFile) {
-    Engine e(Files{{"tarvok init.ini", "pref:MAXPROCESSES=2\npref:NalimovCache=2\npref:egtb-path="
+    Engine t(Files{{"tarvok init.ini", "pref:MAXPROCESSES=2\npref:NalimovCache=2\npref:egtb-path="
                                        "/nonexistent;.\n"},
                    {"kbk.nbw", std::string(27243, '\0')}, // the tables' lengths: all draws
                    {"knkp.nbb", std::string(4981504, '\0')}});
-    e.xboard();
-    e->drain(500ms);
-    const Lines& t = e->transcript();
-    EXPECT_EQ(withPrefix(t, "Egtb"), (Lines{"Egtbs initializated(4)", "Egtb cache size 2M"}));
-    e.quit();
-
-    Engine plain(Files{{"kbk.nbw", "abc"}}); // no directory setting: nothing is looked for
-    plain.xboard();
-    EXPECT_EQ(withPrefix(plain->drain(500ms), "Egtb"), Lines{});
-    plain.quit();
-
+    t.xboard();
+    t->drain(500ms);
+    EXPECT_EQ(withPrefix(t->transcript(), "Egtb"),
+              (Lines{"Egtbs initializated(4)", "Egtb cache size 2M"}));
+    t.quit();
     Engine broken(Files{{"tarvok init.ini", "pref:MAXPROCESSES=1\npref:egtb-path=\n"},
                         {"krk.nbw.emd", std::string(60, 'x')}}); // the current directory's table
     broken->send("xboard");
     broken->expectLine("*** Unable to read krk.nbw.emd - read error", 10000ms);
-    broken->send("quit");
-    EXPECT_EQ(broken->waitExit(), 0);
+    broken.quit();
 }
 
 const char* const kMiddleGame = "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12";
 
-// Fields of /proc/<pid>/stat after the command name: [0] the scheduler
-// state ('R' runnable, 'S' asleep), [11] and [12] user and system ticks.
-std::vector<std::string> statOf(pid_t pid) {
-    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(f, line);
-    std::istringstream rest(line.substr(std::min(line.size(), line.rfind(')') + 2)));
-    std::vector<std::string> fields;
-    for (std::string w; rest >> w;) fields.push_back(w);
-    return fields.size() > 12 ? fields : std::vector<std::string>(13, "0");
-}
-
-long cpuMs(pid_t pid) {
-    auto f = statOf(pid);
-    return (std::stol(f[11]) + std::stol(f[12])) * 1000 / sysconf(_SC_CLK_TCK);
-}
-
-std::vector<pid_t> searchProcesses(Engine& e, int from = 0) {
-    std::vector<pid_t> found;
-    for (int n = from; n < 9; ++n)
-        if (pid_t p = searchProcessIn(e.dir.path(), n, 0ms); p > 0) found.push_back(p);
-    return found;
-}
-
+// Runnable counts whether or not a processor is free, so the samples hold on
+// a loaded machine too. Hand-overs make both runnable for a moment; a slave
+// searching beside the driver, or a wait that spins, makes it a third of the
+// time or more.
 TEST(Processes, WithOneSlaveNoMoreThanOneProcessSearchesAtOnce) {
     Engine e;
     e.uci({"setoption name number_of_processors value 1"});
     expectProcessesIn(e.dir.path(), 3);
-    e->send(std::string("position fen ") + kMiddleGame);
-    std::vector<pid_t> procs = searchProcesses(e);
-    long cpuBefore = 0;
-    for (pid_t p : procs) cpuBefore += cpuMs(p);
-    const auto start = std::chrono::steady_clock::now();
-    e->send("go movetime 2500");
-    // Runnable counts whether or not a processor is free, so the samples hold
-    // on a loaded machine too. Hand-overs make both runnable for a moment;
-    // searching side by side makes it a third of the time or more.
+    e.send({std::string("position fen ") + kMiddleGame, "go movetime 2500"});
+    const pid_t procs[] = {searchProcessIn(e.dir.path(), 0), searchProcessIn(e.dir.path(), 1)};
     int samples = 0, both = 0;
-    for (; std::chrono::steady_clock::now() - start < 2300ms; ++samples) {
+    for (const auto end = Clock::now() + 2300ms; Clock::now() < end; ++samples) {
         int running = 0;
-        for (pid_t p : procs) running += statOf(p)[0] == "R";
+        for (pid_t p : procs) running += statFields(p)[0] == "R";
         both += running >= 2;
         std::this_thread::sleep_for(5ms);
     }
     EXPECT_LE(both * 5, samples) << both << " of " << samples << " samples had both runnable";
     e->expectPrefix("bestmove ", 10000ms);
-    const long wall = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now() - start)
-                          .count();
-    long cpu = -cpuBefore;
-    for (pid_t p : procs) cpu += cpuMs(p);
-    // A slave that searched beside the driver's own search, or a wait that
-    // spins, would show as up to twice the wall time. 30 ms: clock ticks.
-    EXPECT_LE(cpu, wall * 12 / 10 + 30) << "cpu " << cpu << " ms, wall " << wall << " ms";
     e.quit();
 }
 
@@ -335,31 +240,22 @@ TEST(Processes, ASlaveKilledMidSearchIsReportedAndAKilledFrontEndLeavesNothing) 
     expectProcessesIn(e.dir.path(), 4);
     e.send({std::string("position fen ") + kMiddleGame, "go infinite"});
     e->expectPrefix("info depth 8", 20000ms);
-    // The slave that burns CPU, i.e. searches a part of a block.
-    pid_t victim = -1;
-    for (int attempt = 0; attempt < 20 && victim < 0; ++attempt) {
-        std::vector<pid_t> slaves = searchProcesses(e, 1);
-        std::vector<long> before;
-        for (pid_t p : slaves) before.push_back(cpuMs(p));
-        std::this_thread::sleep_for(300ms);
-        for (std::size_t i = 0, most = 0; i < slaves.size(); ++i)
-            if (std::size_t used = cpuMs(slaves[i]) - before[i]; used > most) {
-                most = used;
-                victim = slaves[i];
-            }
-    }
-    ASSERT_GT(victim, 0) << "no slave was searching";
-    const int number = victim == searchProcessIn(e.dir.path(), 1, 0ms) ? 1 : 2;
-    kill(victim, SIGKILL);
+    // A slave that is runnable, i.e. searches a part of a block.
+    int number = 0;
+    for (int i = 0; i < 3000 && number == 0; ++i, std::this_thread::sleep_for(1ms))
+        for (int n : {1, 2})
+            if (statFields(searchProcessIn(e.dir.path(), n, 0ms))[0] == "R") number = n;
+    ASSERT_GT(number, 0) << "no slave was searching";
+    kill(searchProcessIn(e.dir.path(), number, 0ms), SIGKILL);
     e->expectLine("info string search process " + std::to_string(number) + " died", 8000ms);
     e->send("stop");
     e->expectPrefix("bestmove ", 8000ms);
     // The next search runs with the slave that is left.
-    e.until("go depth 9", "bestmove ", 30000ms);
+    e.until({"go depth 9"}, "bestmove ", 30000ms);
     EXPECT_EQ(withPrefix(e->transcript(), "Timeout sbNum"), Lines{});
     EXPECT_EQ(withPrefix(e->transcript(), "ERROR"), Lines{});
     // The front end killed in the middle of a split leaves nothing behind.
-    e.until("go infinite", "info depth 9", 20000ms);
+    e.until({"go infinite"}, "info depth 9", 20000ms);
     e->killFrontEnd();
     EXPECT_EQ(e->waitExit(), 128 + SIGKILL);
     expectNothingLeft(e.dir.path(), e->pid());

@@ -1,10 +1,10 @@
 #include "engine_driver.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -34,30 +34,50 @@ std::string fileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Polls pred until it holds or timeout passes; whether it held.
+// Running processes whose working directory is dir (as the engine's search processes').
+std::vector<pid_t> processesIn(const std::string& dir) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    const auto want = std::filesystem::canonical(dir, ec);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename();
+        const pid_t pid = static_cast<pid_t>(std::atoi(name.c_str()));
+        // A zombie has given up its resources; it only waits for its parent.
+        if (pid > 0 && std::filesystem::read_symlink(entry.path() / "cwd", ec) == want &&
+            statFields(pid)[0] != "Z")
+            found.push_back(pid);
+    }
+    return found;
+}
+
+} // namespace
+
+std::string linesText(const Lines& lines, std::size_t from) {
+    std::string text;
+    for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
+    return text.empty() ? " (none)" : text;
+}
+
 bool waitUntil(const std::function<bool()>& pred, Duration timeout) {
     for (auto deadline = Clock::now() + timeout; !pred(); std::this_thread::sleep_for(20ms))
         if (remainingMs(deadline) == 0) return false;
     return true;
 }
 
-std::string linesText(const Lines& lines, std::size_t from = 0) {
-    std::string text;
-    for (std::size_t i = from; i < lines.size(); ++i) text += "\n  " + lines[i];
-    return text.empty() ? " (none)" : text;
+Lines statFields(pid_t pid) {
+    const std::string line = fileText("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream rest(line.substr(std::min(line.size(), line.rfind(')') + 2)));
+    Lines fields;
+    for (std::string w; rest >> w;) fields.push_back(w);
+    return fields.size() > 12 ? fields : Lines(13, "0");
 }
 
-} // namespace
-
-ScratchDir::ScratchDir() {
-    char tmpl[] = "/tmp/tarvok-engine-XXXXXX";
-    const char* p = mkdtemp(tmpl);
-    path_ = p ? p : "/tmp";
+ScratchDir::ScratchDir() : path_("/tmp/tarvok-engine-XXXXXX") {
+    if (!mkdtemp(path_.data())) path_ = "/tmp";
 }
 
 ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
+    if (std::error_code ec; path_ != "/tmp") std::filesystem::remove_all(path_, ec);
 }
 
 void ScratchDir::write(const std::string& name, const std::string& text) const {
@@ -68,12 +88,8 @@ std::string ScratchDir::read(const std::string& name) const {
     return fileText(file(name));
 }
 
-std::string engineBinary() {
-    return std::string(TARVOK_BINARY_DIR) + "/tarvok";
-}
-
-EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::string>& args,
-                             long fileSizeLimit, const std::string& program) {
+EngineProcess::EngineProcess(const std::string& dir, const Lines& args, long fileSizeLimit,
+                             const std::string& program) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     std::fflush(nullptr); // nothing buffered may be written twice, by the child as well
@@ -82,8 +98,7 @@ EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::stri
         setpgid(0, 0);
         dup2(in[0], 0);
         dup2(out[1], 1);
-        int devnull = open("/dev/null", O_WRONLY);
-        if (devnull >= 0) dup2(devnull, 2);
+        dup2(open("/dev/null", O_WRONLY), 2);
         if (chdir(dir.c_str()) != 0) _exit(126);
         rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
         if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
@@ -94,38 +109,25 @@ EngineProcess::EngineProcess(const std::string& dir, const std::vector<std::stri
         _exit(127);
     }
     if (pid_ > 0) setpgid(pid_, pid_);
-    close(in[0]);
-    close(out[1]);
-    toEngine_ = in[1];
+    for (int fd : {in[0], out[1]}) close(fd);
+    toEngine_ = fdopen(in[1], "w");
     fromEngine_ = out[0];
     std::signal(SIGPIPE, SIG_IGN); // writing to an engine that died must not end the test
 }
 
 EngineProcess::~EngineProcess() {
     closeInput();
-    if (pid_ > 0) {
-        kill(-pid_, SIGKILL); // the front end's group: search processes too
-        if (!exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
+    if (pid_ > 0) kill(-pid_, SIGKILL); // the front end's group: search processes too
+    if (pid_ > 0 && !exited_ && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
     if (fromEngine_ >= 0) close(fromEngine_);
 }
 
 void EngineProcess::send(const std::string& line) {
-    const std::string text = line + "\n";
-    for (std::size_t done = 0; toEngine_ >= 0 && done < text.size();) {
-        ssize_t n = write(toEngine_, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
+    if (toEngine_ && std::fprintf(toEngine_, "%s\n", line.c_str()) >= 0) std::fflush(toEngine_);
 }
 
 void EngineProcess::closeInput() {
-    if (toEngine_ >= 0) close(toEngine_);
-    toEngine_ = -1;
+    if (toEngine_) std::fclose(std::exchange(toEngine_, nullptr));
 }
 
 std::optional<std::string> EngineProcess::readLine(Duration timeout) {
@@ -144,45 +146,22 @@ std::optional<std::string> EngineProcess::readLine(Duration timeout) {
         if (poll(&p, 1, remainingMs(deadline)) <= 0) return std::nullopt;
         char buf[4096];
         ssize_t n = read(fromEngine_, buf, sizeof buf);
-        if (n <= 0)
-            outputEnded_ = true;
-        else
-            pending_.append(buf, static_cast<std::size_t>(n));
+        outputEnded_ = n <= 0;
+        if (n > 0) pending_.append(buf, static_cast<std::size_t>(n));
     }
 }
 
 std::optional<std::string>
-EngineProcess::waitFor(const std::function<bool(const std::string&)>& pred, Duration timeout) {
-    auto deadline = Clock::now() + timeout;
+EngineProcess::waitFor(const std::function<bool(const std::string&)>& pred, Duration timeout,
+                       const std::string& what) {
+    const std::size_t from = transcript_.size();
+    const auto deadline = Clock::now() + timeout;
     while (auto line = readLine(Duration(remainingMs(deadline))))
         if (pred(*line)) return line;
-    return std::nullopt;
-}
-
-std::optional<std::string> EngineProcess::waitForPrefix(const std::string& prefix,
-                                                        Duration timeout) {
-    return waitFor([&](const std::string& l) { return l.rfind(prefix, 0) == 0; }, timeout);
-}
-
-std::optional<std::string>
-EngineProcess::expect(const std::function<bool(const std::string&)>& pred, const std::string& what,
-                      Duration timeout) {
-    const std::size_t from = transcript_.size();
-    auto line = waitFor(pred, timeout);
-    if (!line)
+    if (!what.empty())
         ADD_FAILURE() << "no line " << what << " within " << timeout.count()
                       << " ms; lines read meanwhile:" << linesText(transcript_, from);
-    return line;
-}
-
-bool EngineProcess::expectLine(const std::string& text, Duration timeout) {
-    return expect([&](auto& l) { return l == text; }, "\"" + text + "\"", timeout).has_value();
-}
-
-std::optional<std::string> EngineProcess::expectPrefix(const std::string& prefix,
-                                                       Duration timeout) {
-    return expect([&](auto& l) { return l.rfind(prefix, 0) == 0; }, "starting \"" + prefix + "\"",
-                  timeout);
+    return std::nullopt;
 }
 
 Lines EngineProcess::takeLines() {
@@ -192,48 +171,37 @@ Lines EngineProcess::takeLines() {
 }
 
 Lines EngineProcess::drain(Duration quiet) {
-    auto deadline = Clock::now() + 5000ms; // an engine that never falls silent
-    while (Clock::now() < deadline && readLine(quiet)) {
-    }
+    for (auto deadline = Clock::now() + 5000ms; Clock::now() < deadline && readLine(quiet);) {
+    } // at most 5 s, for an engine that never falls silent
     return takeLines();
 }
 
-std::string EngineProcess::transcriptText() const {
-    return linesText(transcript_);
-}
-
 std::optional<int> EngineProcess::waitExit(Duration timeout) {
-    auto deadline = Clock::now() + timeout;
-    for (int status = 0; !exited_; std::this_thread::sleep_for(20ms)) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exited_ = true;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        if (remainingMs(deadline) == 0) return std::nullopt;
-    }
-    return 0;
+    if (!exited_ && !waitUntil([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, timeout))
+        return std::nullopt;
+    exited_ = true;
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
 }
 
-void EngineProcess::killFrontEnd() {
-    if (pid_ > 0) kill(pid_, SIGKILL);
+std::pair<int, std::string> runShell(const std::string& dir, const std::string& command,
+                                     const std::string& input, Duration timeout) {
+    EngineProcess p(dir, {"-c", command}, 0, "/bin/sh");
+    if (!input.empty()) p.send(input);
+    p.closeInput();
+    const auto deadline = Clock::now() + timeout;
+    while (p.readLine(Duration(remainingMs(deadline)))) {
+    }
+    const int status = p.waitExit(Duration(remainingMs(deadline)) + 100ms).value_or(-1);
+    std::string out;
+    for (const std::string& l : p.transcript()) out += l + "\n";
+    return {status, out};
 }
 
 Engine::Engine(const Files& files, long fileSizeLimit) {
     for (const auto& [name, text] : files) dir.write(name, text);
-    p = std::make_unique<EngineProcess>(dir.path(), std::vector<std::string>{}, fileSizeLimit);
+    p = std::make_unique<EngineProcess>(dir.path(), Lines{}, fileSizeLimit);
     p->expectLine("Choose mode: Type xboard or uci");
     p->takeLines();
-}
-
-Engine::Engine(const std::string& settings) : Engine({{"tarvok init.ini", settings}}) {}
-
-void Engine::send(const Lines& commands) {
-    for (const std::string& c : commands) p->send(c);
-}
-
-Lines Engine::xboard() {
-    send({"xboard", "protover 2"});
-    return sync(20000ms);
 }
 
 Lines Engine::uci(const Lines& options) {
@@ -252,38 +220,18 @@ Lines Engine::sync(Duration timeout) {
     return lines;
 }
 
-Lines Engine::until(const std::string& command, const std::string& prefix, Duration timeout) {
+Lines Engine::until(const Lines& commands, const std::string& prefix, Duration timeout) {
     p->takeLines();
-    p->send(command);
+    send(commands);
     p->expectPrefix(prefix, timeout);
-    return p->takeLines();
+    Lines lines = p->takeLines();
+    return lines.empty() ? Lines{""} : lines; // back() stays safe after a failure
 }
 
-void Engine::quit() {
+void Engine::quit(Duration timeout) {
     p->send("quit");
-    EXPECT_EQ(p->waitExit(5000ms), 0) << p->transcriptText();
+    EXPECT_EQ(p->waitExit(timeout), 0) << p->transcriptText();
     expectNothingLeft(dir.path(), p->pid());
-}
-
-std::vector<pid_t> processesIn(const std::string& dir) {
-    std::vector<pid_t> found;
-    std::error_code ec;
-    std::string want = std::filesystem::canonical(dir, ec).string();
-    DIR* d = opendir("/proc");
-    while (dirent* e = d ? readdir(d) : nullptr) {
-        char* end = nullptr;
-        long pid = std::strtol(e->d_name, &end, 10);
-        const std::string base = std::string("/proc/") + e->d_name;
-        if (*end != 0 || pid <= 0 || std::filesystem::read_symlink(base + "/cwd", ec) != want)
-            continue;
-        // A zombie has given up its resources; it only waits for its parent.
-        const std::string line = fileText(base + "/stat");
-        const std::size_t close = line.rfind(')');
-        if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z')
-            found.push_back(static_cast<pid_t>(pid));
-    }
-    if (d) closedir(d);
-    return found;
 }
 
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout) {
@@ -303,14 +251,12 @@ Lines sharedObjectsOf(pid_t frontEnd) {
     // front end's process id and start time.
     Lines found;
     const std::string prefix = "tarvok." + std::to_string(frontEnd);
-    DIR* d = opendir("/dev/shm");
-    while (dirent* e = d ? readdir(d) : nullptr) {
-        std::string name = e->d_name;
-        if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() &&
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
+        if (std::string name = entry.path().filename();
+            name.starts_with(prefix) && name.size() > prefix.size() &&
             !std::isdigit(static_cast<unsigned char>(name[prefix.size()])))
             found.push_back(name);
-    }
-    if (d) closedir(d);
     return found;
 }
 
@@ -328,7 +274,7 @@ void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout)
 Lines withPrefix(const Lines& lines, const std::string& prefix) {
     Lines found;
     for (const std::string& l : lines)
-        if (l.rfind(prefix, 0) == 0) found.push_back(l);
+        if (l.starts_with(prefix)) found.push_back(l);
     return found;
 }
 
@@ -337,7 +283,7 @@ Lines withoutTimes(const Lines& lines) {
         xboard("^( *\\d+  -?\\d+  )\\d+  ");
     Lines out;
     for (const std::string& l : lines)
-        if (l.rfind(" average speed=", 0) != 0)
+        if (!l.starts_with(" average speed="))
             out.push_back(std::regex_replace(std::regex_replace(l, uci, "$1_"), xboard, "$1_  "));
     return out;
 }

@@ -5,12 +5,13 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace testing_engine {
@@ -34,68 +35,86 @@ class ScratchDir {
     std::string path_;
 };
 
-// Path of the engine binary of this build.
-std::string engineBinary();
+inline std::string engineBinary() {
+    return TARVOK_BINARY_DIR "/tarvok";
+}
+// The lines, each on a line of its own and indented, for a failure message.
+std::string linesText(const Lines& lines, std::size_t from = 0);
 
 class EngineProcess {
   public:
     // Starts the program in dir; a nonzero fileSizeLimit (bytes) acts as a small /dev/shm.
-    explicit EngineProcess(const std::string& dir, const std::vector<std::string>& args = {},
-                           long fileSizeLimit = 0, const std::string& program = engineBinary());
+    explicit EngineProcess(const std::string& dir, const Lines& args = {}, long fileSizeLimit = 0,
+                           const std::string& program = engineBinary());
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
-    EngineProcess& operator=(const EngineProcess&) = delete;
 
     pid_t pid() const { return pid_; }
     void send(const std::string& line); // the text and a line end
     void closeInput();
     // The next output line (kept in transcript()); nullopt on time-out or end of output.
     std::optional<std::string> readLine(Duration timeout = 5000ms);
-    // Reads lines until one satisfies pred; nullopt on time-out.
+    // Reads lines until one satisfies pred (or starts with prefix); nullopt on time-out,
+    // which fails the test, saying what was awaited and what came, if what is given.
     std::optional<std::string> waitFor(const std::function<bool(const std::string&)>& pred,
-                                       Duration timeout = 5000ms);
-    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms);
-    // As above, but a time-out fails the test with what was awaited and what came.
-    bool expectLine(const std::string& text, Duration timeout = 5000ms);
-    std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms);
+                                       Duration timeout = 5000ms, const std::string& what = "");
+    std::optional<std::string> waitForPrefix(const std::string& prefix, Duration timeout = 5000ms,
+                                             bool expected = false) {
+        return waitFor([&](auto& l) { return l.starts_with(prefix); }, timeout,
+                       expected ? "starting \"" + prefix + "\"" : "");
+    }
+    std::optional<std::string> expectPrefix(const std::string& prefix, Duration timeout = 5000ms) {
+        return waitForPrefix(prefix, timeout, true);
+    }
+    bool expectLine(const std::string& text, Duration timeout = 5000ms) {
+        return waitFor([&](auto& l) { return l == text; }, timeout, "\"" + text + "\"").has_value();
+    }
     Lines takeLines();                   // the lines read since the last call
     Lines drain(Duration quiet = 300ms); // reads until quiet (at most 5 s), then takes
     const Lines& transcript() const { return transcript_; }
-    std::string transcriptText() const;
+    std::string transcriptText() const { return linesText(transcript_); }
     // The exit status (128 + signal when killed); nullopt on time-out.
     std::optional<int> waitExit(Duration timeout = 10000ms);
-    void killFrontEnd(); // SIGKILL to the front end only
+    void killFrontEnd() { kill(pid_, SIGKILL); } // the front end only
 
   private:
-    std::optional<std::string> expect(const std::function<bool(const std::string&)>& pred,
-                                      const std::string& what, Duration timeout);
     pid_t pid_ = -1;
-    int toEngine_ = -1, fromEngine_ = -1;
+    std::FILE* toEngine_ = nullptr;
+    int fromEngine_ = -1, status_ = 0;
     bool exited_ = false, outputEnded_ = false;
     std::string pending_;
     Lines transcript_;
     std::size_t taken_ = 0;
 };
 
+// Runs `sh -c command` in dir with input (if any) as one line of standard
+// input: the exit status (-1 if it did not end within timeout) and the output.
+std::pair<int, std::string> runShell(const std::string& dir, const std::string& command,
+                                     const std::string& input = "", Duration timeout = 20s);
+
 // The engine in a scratch directory of its own whose files (the settings
 // file "tarvok init.ini", books, tables) are written before it starts.
 class Engine {
   public:
     explicit Engine(const Files& files = {}, long fileSizeLimit = 0);
-    explicit Engine(const std::string& settings); // the text of "tarvok init.ini"
+    explicit Engine(const std::string& settings) : Engine({{"tarvok init.ini", settings}}) {}
     EngineProcess* operator->() { return p.get(); }
-    EngineProcess& operator*() { return *p; }
-    void send(const Lines& commands); // one line each
-
+    void send(const Lines& commands) {
+        for (const std::string& c : commands) p->send(c);
+    }
     // The protocol chosen and its handshake answered; returns its lines.
-    Lines xboard();
+    Lines xboard() {
+        send({"xboard", "protover 2"});
+        return sync(20000ms);
+    }
     Lines uci(const Lines& options = {});
     // Waits (ping/pong, UCI: isready/readyok) until every line the commands
     // sent so far caused has come; the lines since the last take, without it.
     Lines sync(Duration timeout = 5000ms);
-    // Sends command; the lines up to the first starting with prefix (or a failure).
-    Lines until(const std::string& command, const std::string& prefix, Duration timeout = 5000ms);
-    void quit(); // which ends the engine with status 0, leaving nothing behind
+    // Sends the commands; the lines up to the first starting with prefix (or a failure).
+    Lines until(const Lines& commands, const std::string& prefix, Duration timeout = 5000ms);
+    // Sends quit, which must end the engine with status 0 within timeout, leaving nothing behind.
+    void quit(Duration timeout = 5000ms);
 
     ScratchDir dir;
     std::unique_ptr<EngineProcess> p;
@@ -105,8 +124,11 @@ class Engine {
     int pings_ = 0;
 };
 
-// Running processes whose working directory is dir (as the engine's search processes').
-std::vector<pid_t> processesIn(const std::string& dir);
+// Polls pred until it holds or timeout passes; whether it held.
+bool waitUntil(const std::function<bool()>& pred, Duration timeout);
+// Fields of /proc/<pid>/stat after the command name: [0] the scheduler state
+// ('R' runnable, 'S' asleep, 'Z' zombie), [11] and [12] user and system ticks.
+Lines statFields(pid_t pid);
 // The search process `number` of the engine in dir, polled for up to timeout; -1 if none.
 pid_t searchProcessIn(const std::string& dir, int number, Duration timeout = 5000ms);
 // Names in /dev/shm that belong to the engine instance of the given front end.
@@ -116,7 +138,6 @@ void expectProcessesIn(const std::string& dir, std::size_t count);
 // Fails the test if processes run in dir after timeout or frontEnd's objects are left.
 void expectNothingLeft(const std::string& dir, pid_t frontEnd, Duration timeout = 10000ms);
 
-// The lines that start with prefix.
 Lines withPrefix(const Lines& lines, const std::string& prefix);
 // Output with what the clock decides blanked: the times and speeds of thinking lines
 // (both protocols) and benchmarks; the report's speed line dropped.

@@ -1,8 +1,8 @@
-// Retrograde analysis within one table. Every legal position is enumerated
-// once and gets a 32-bit copy of its squares at its index; then each index
-// counts the moves that stay in the table (weighted by symmetry, below) and
-// folds the moves that capture or promote into what the prober says of
-// their positions. Distances grow one ply per level: the losses of the last
+// Retrograde analysis within one table. An image of every legal position
+// is enumerated and a 32-bit copy of its squares kept at its index; then
+// each index counts the moves that stay in the table (weighted by symmetry,
+// below) and folds the moves that capture or promote into what the prober
+// says of their positions. Distances grow one ply per level: the losses of the last
 // level make their parents (found by taking moves back) wins, and each win
 // takes its weight off its parents' counters; a parent whose counter
 // reaches zero has only winning replies and is lost.
@@ -124,30 +124,33 @@ class Generator {
     int maxExternal_ = 0;
 };
 
-// Every legal position once, at its index; two positions that share an
-// index must be images of each other under the table's symmetries.
+// One image of every legal position at its index; two positions that share
+// an index must be images of each other under the table's symmetries.
 void Generator::collect() {
     for (int s = 0; s < 2; ++s) {
         side_[s].length = s < slots_ ? tableRegistry[id_].knownLength[s] : 0;
         side_[s].pos.assign(side_[s].length, NO_POSITION);
     }
     Board b;
-    forEachPosition(t_, [&](Placement p) {
-        boardOf(t_, p, b);
-        TableSpot spot = locate(b);
-        if (spot.id != id_ || spot.index >= side_[spot.slot].length)
-            tbgenFail(std::string("position without an index in ") + name() + ": " +
-                      placementText(t_, p));
-        std::uint32_t& w = side_[spot.slot].pos[spot.index];
-        if (w == NO_POSITION) {
-            w = pack(t_, p);
-            return;
-        }
-        Placement first = unpack(w, stmOf(spot.slot));
-        if (canonicalPlacement(t_, first) != canonicalPlacement(t_, p))
-            tbgenFail(std::string("two positions share an index in ") + name() + ": " +
-                      placementText(t_, first) + " and " + placementText(t_, p));
-    });
+    forEachPosition(
+        t_,
+        [&](Placement p) {
+            boardOf(t_, p, b);
+            TableSpot spot = locate(b);
+            if (spot.id != id_ || spot.index >= side_[spot.slot].length)
+                tbgenFail(std::string("position without an index in ") + name() + ": " +
+                          placementText(t_, p));
+            std::uint32_t& w = side_[spot.slot].pos[spot.index];
+            if (w == NO_POSITION) {
+                w = pack(t_, p);
+                return;
+            }
+            Placement first = unpack(w, stmOf(spot.slot));
+            if (canonicalPlacement(t_, first) != canonicalPlacement(t_, p))
+                tbgenFail(std::string("two positions share an index in ") + name() + ": " +
+                          placementText(t_, first) + " and " + placementText(t_, p));
+        },
+        true);
 }
 
 void Generator::countMoves() {

@@ -46,6 +46,12 @@ bool kingsApart(int a, int b) {
     return df * df > 1 || dr * dr > 1;
 }
 
+bool hasPawns(const TableLayout& t) {
+    for (const TablePiece& pc : t.pieces)
+        if (pc.kind == PAWN) return true;
+    return false;
+}
+
 } // namespace
 
 TableLayout tableLayout(int id) {
@@ -86,8 +92,15 @@ void boardOf(const TableLayout& t, Placement p, Board& b) {
     b.lazy = b.wMat - b.bMat;
 }
 
-void forEachPosition(const TableLayout& t, const std::function<void(Placement)>& visit) {
+void forEachPosition(const TableLayout& t, const std::function<void(Placement)>& visit,
+                     bool classesOnly) {
     const int n = static_cast<int>(t.pieces.size());
+    const bool pawns = hasPawns(t);
+    // Square 0 is in both sets, so the odometer may start there.
+    auto firstKingMayStand = [&](int s) {
+        const int file = s & 7, rank = s >> 3;
+        return !classesOnly || (file <= 3 && (pawns || rank <= file));
+    };
     std::vector<int> sq(n, 0);
     Board b;
     for (int stm = 0; stm < (t.symmetric ? 1 : 2); ++stm) {
@@ -128,7 +141,12 @@ void forEachPosition(const TableLayout& t, const std::function<void(Placement)>&
                 }
             }
             int i = 0;
-            while (i < n && ++sq[i] == 64) sq[i++] = 0;
+            for (; i < n; ++i) {
+                do ++sq[i];
+                while (i == 0 && sq[0] < 64 && !firstKingMayStand(sq[0]));
+                if (sq[i] < 64) break;
+                sq[i] = 0;
+            }
             if (i == n) break;
         }
     }
@@ -220,12 +238,6 @@ int mapSquare(int image, int sq) {
     if (image & 2) sq ^= 56;                      // ranks turned over
     if (image & 4) sq = 8 * (sq & 7) + (sq >> 3); // diagonal
     return sq;
-}
-
-bool hasPawns(const TableLayout& t) {
-    for (const TablePiece& pc : t.pieces)
-        if (pc.kind == PAWN) return true;
-    return false;
 }
 
 bool kingsOnOneLongDiagonal(int a, int b) {

@@ -31,7 +31,11 @@ TableLayout tableLayout(int id);
 
 // Calls visit for every legal placement: kings apart, pawns on ranks 2-7,
 // the side not to move not in check. Symmetric tables: White to move only.
-void forEachPosition(const TableLayout& t, const std::function<void(Placement)>& visit);
+// With classesOnly the first king keeps to the squares one image of every
+// board reaches (a1-d1-d4 without pawns, files a-d with them): every
+// symmetry class is still visited, most of them once instead of 8 or 2 times.
+void forEachPosition(const TableLayout& t, const std::function<void(Placement)>& visit,
+                     bool classesOnly = false);
 
 // The board of a placement.
 void boardOf(const TableLayout& t, Placement p, Board& board);

@@ -2,10 +2,10 @@
 // is enumerated and a 32-bit copy of its squares kept at its index; then
 // each index counts the moves that stay in the table (weighted by symmetry,
 // below) and folds the moves that capture or promote into what the prober
-// says of their positions. Distances grow one ply per level: the losses of the last
-// level make their parents (found by taking moves back) wins, and each win
-// takes its weight off its parents' counters; a parent whose counter
-// reaches zero has only winning replies and is lost.
+// says of their positions. Distances grow one ply per level: the losses of
+// the last level make their parents (found by taking moves back) wins, and
+// each win takes its weight off its parents' counters; a parent whose
+// counter reaches zero has only winning replies and is lost.
 //
 // Weights: a position stands for every board of its symmetry class (the
 // boards with its index). Over all pairs of boards (X in class p, Y in

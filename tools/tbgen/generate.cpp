@@ -76,6 +76,12 @@ Placement unpack(std::uint32_t packed, int stm) {
     return p;
 }
 
+bool leavesMaterial(const Board& b, Move m) {
+    const int to = moveTo(m);
+    return movePromo(m) != 0 || b.squares[to] != EMPTY ||
+           (b.enpassant && to == b.enpassant && b.squares[moveFrom(m)] == PAWN);
+}
+
 // A child read from another table: its plies from the child's side to move
 // (childWins: that side wins), or a draw.
 struct Outcome {
@@ -175,15 +181,14 @@ void Generator::countMoves() {
             int inside = 0;
             bool blocks = false;
             for (int m = 0; m < count; ++m) {
-                c = b;
-                makeMove(c, moves[m]);
-                TableSpot spot = locate(c);
-                if (spot.id == id_) {
-                    if (spot.index >= side_[spot.slot].length)
-                        tbgenFail("a move leads outside the table from " + placementText(t_, p));
+                // Only captures and promotions change the material: every
+                // other move stays in the table and needs no index here.
+                if (!leavesMaterial(b, moves[m])) {
                     ++inside;
                     continue;
                 }
+                c = b;
+                makeMove(c, moves[m]);
                 Outcome o;
                 if (!probeChild(c, o))
                     tbgenFail(std::string("no information for a position after a capture or "

@@ -46,12 +46,6 @@ bool kingsApart(int a, int b) {
     return df * df > 1 || dr * dr > 1;
 }
 
-bool hasPawns(const TableLayout& t) {
-    for (const TablePiece& pc : t.pieces)
-        if (pc.kind == PAWN) return true;
-    return false;
-}
-
 } // namespace
 
 TableLayout tableLayout(int id) {
@@ -65,6 +59,7 @@ TableLayout tableLayout(int id) {
     for (int c = 0; c < 2; ++c)
         for (int k = QUEEN; k >= PAWN; --k)
             for (int n = 0; n < counts[c * 5 + k]; ++n) t.pieces.push_back({c, k});
+    t.pawns = counts[PAWN] + counts[5 + PAWN] > 0;
     return t;
 }
 
@@ -95,7 +90,7 @@ void boardOf(const TableLayout& t, Placement p, Board& b) {
 void forEachPosition(const TableLayout& t, const std::function<void(Placement)>& visit,
                      bool classesOnly) {
     const int n = static_cast<int>(t.pieces.size());
-    const bool pawns = hasPawns(t);
+    const bool pawns = t.pawns;
     // Square 0 is in both sets, so the odometer may start there.
     auto firstKingMayStand = [&](int s) {
         const int file = s & 7, rank = s >> 3;
@@ -250,7 +245,7 @@ bool kingsOnOneLongDiagonal(int a, int b) {
 int distinctImages(const TableLayout& t, Placement p, Placement out[8], int which[8]) {
     const int n = static_cast<int>(t.pieces.size());
     int count = 0;
-    for (int image = 0; image < (hasPawns(t) ? 2 : 8); ++image) {
+    for (int image = 0; image < (t.pawns ? 2 : 8); ++image) {
         int sq[8];
         for (int i = 0; i < n; ++i) sq[i] = mapSquare(image, squareOfPiece(p, i));
         // Like pieces in increasing order, as the enumeration sets them.
@@ -283,13 +278,21 @@ Placement canonicalPlacement(const TableLayout& t, Placement p) {
 }
 
 bool splitClass(const TableLayout& t, const Board& b) {
-    return !hasPawns(t) && kingsOnOneLongDiagonal(b.kingSq[0], b.kingSq[1]);
+    return !t.pawns && kingsOnOneLongDiagonal(b.kingSq[0], b.kingSq[1]);
 }
 
 int classImages(const TableLayout& t, Placement p, int images[8]) {
+    // A symmetry other than the identity keeps a board only if it keeps both
+    // kings' squares: exchanging the files keeps none, and of the eight
+    // symmetries without pawns only the reflections in a long diagonal keep
+    // squares, those on it. Elsewhere every image is a board of its own.
+    if (t.pawns || !kingsOnOneLongDiagonal(squareOfPiece(p, 0), squareOfPiece(p, 1))) {
+        const int n = t.pawns ? 2 : 8;
+        for (int k = 0; k < n; ++k) images[k] = k;
+        return n;
+    }
     Placement q[8];
     const int n = distinctImages(t, p, q, images);
-    if (hasPawns(t) || !kingsOnOneLongDiagonal(squareOfPiece(p, 0), squareOfPiece(p, 1))) return n;
     Board board;
     boardOf(t, p, board);
     const std::uint32_t index = locate(board).index;

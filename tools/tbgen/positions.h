@@ -25,6 +25,7 @@ struct TableLayout {
     int id = 0;
     std::vector<TablePiece> pieces; // white king, black king, white pieces, black pieces
     bool symmetric = false;
+    bool pawns = false;
 };
 
 TableLayout tableLayout(int id);
@@ -48,11 +49,6 @@ struct TableSpot {
     std::uint32_t index;
 };
 TableSpot locate(const Board& board);
-
-// The distinct images of a placement under the table's symmetries (files
-// exchanged; without pawns also ranks turned over and the diagonal), like
-// pieces in increasing order; returns their number (1-8).
-int placementImages(const TableLayout& t, Placement p, Placement out[8]);
 
 // The least of a placement's images.
 Placement canonicalPlacement(const TableLayout& t, Placement p);

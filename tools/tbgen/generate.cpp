@@ -42,14 +42,29 @@ constexpr std::uint16_t BLOCKS_LOSS = 0x8000; // in cnt: a capture or promotion 
 constexpr std::uint16_t COUNT_MASK = 0x7FFF;
 constexpr std::uint8_t NONE8 = 0xFF;
 
+// The working state of one index, in one place: a move taken back into a
+// table of 10^8 indices costs one cache miss, not three.
+struct Cell {
+    std::uint16_t res;    // distance or state
+    std::uint16_t cnt;    // weighted moves in the table not yet won
+    std::uint8_t extBest; // plies of the fastest win out of the table
+    std::uint8_t extMax;  // the opponent's slowest win out of the table
+};
+
 struct SideData {
     std::uint64_t length = 0;
-    std::vector<std::uint32_t> pos;    // squares, 6 bits a piece; bits 30-31: en passant
-    std::vector<std::uint16_t> res;    // distance or state
-    std::vector<std::uint16_t> cnt;    // weighted moves in the table not yet won
-    std::vector<std::uint8_t> extBest; // plies of the fastest win out of the table
-    std::vector<std::uint8_t> extMax;  // the opponent's slowest win out of the table
+    std::vector<std::uint32_t> pos; // squares, 6 bits a piece; bits 30-31: en passant
+    std::vector<Cell> cell;
 };
+
+// A parent found by taking a move back, updated once all of a child's
+// parents are found (their cells fetched meanwhile).
+struct ParentHit {
+    int slot;
+    std::uint32_t index;
+    int weight;
+};
+constexpr int MAX_PARENT_HITS = 1024;
 
 // En passant is kept as the piece number (2-4) of the pawn that passed,
 // less one, in the two high bits; the side to move comes from the slot.
@@ -120,8 +135,7 @@ class Generator {
     int stmOf(int slot) const { return slot; } // a symmetric table keeps White to move
     const char* name() const { return tableRegistry[id_].name; }
     void settle(int level);
-    template <typename Update> void reach(Placement child, const Board& parent, Update update);
-    void takeOff(Placement child, const Board& parent, int weight, int level);
+    void settleParents(Placement child, const ParentHit* hits, int count, int level);
 
     int id_;
     TableLayout t_;
@@ -164,20 +178,18 @@ void Generator::countMoves() {
     Board b, c;
     for (int s = 0; s < slots_; ++s) {
         SideData& d = side_[s];
-        d.res.assign(d.length, UNREACHED);
-        d.cnt.assign(d.length, 0);
-        d.extBest.assign(d.length, NONE8);
-        d.extMax.assign(d.length, 0);
+        d.cell.assign(d.length, Cell{UNREACHED, 0, NONE8, 0});
         for (std::uint64_t i = 0; i < d.length; ++i) {
             if (d.pos[i] == NO_POSITION) continue;
+            Cell& cell = d.cell[i];
             const Placement p = unpack(d.pos[i], stmOf(s));
             boardOf(t_, p, b);
             const int count = generateLegal(b, moves);
             if (count == 0) {
-                d.res[i] = inCheck(b) ? 0 : DRAWN;
+                cell.res = inCheck(b) ? 0 : DRAWN;
                 continue;
             }
-            d.res[i] = UNKNOWN;
+            cell.res = UNKNOWN;
             int inside = 0;
             bool blocks = false;
             for (int m = 0; m < count; ++m) {
@@ -198,43 +210,40 @@ void Generator::countMoves() {
                     blocks = true;
                 else if (!o.childWins) {
                     blocks = true;
-                    if (o.plies + 1 < d.extBest[i]) d.extBest[i] = std::uint8_t(o.plies + 1);
-                } else if (o.plies > d.extMax[i])
-                    d.extMax[i] = std::uint8_t(o.plies);
+                    if (o.plies + 1 < cell.extBest) cell.extBest = std::uint8_t(o.plies + 1);
+                } else if (o.plies > cell.extMax)
+                    cell.extMax = std::uint8_t(o.plies);
                 if (o.plies > maxExternal_) maxExternal_ = o.plies;
             }
             int images[8];
             const int weighted = inside * classImages(t_, p, images);
             if (weighted > COUNT_MASK) tbgenFail(std::string("too many moves in ") + name());
-            d.cnt[i] = static_cast<std::uint16_t>(weighted | (blocks ? BLOCKS_LOSS : 0));
+            cell.cnt = static_cast<std::uint16_t>(weighted | (blocks ? BLOCKS_LOSS : 0));
         }
     }
 }
 
-// Calls update on an unresolved parent's state, counter and the plies of
-// the opponent's slowest win out of the table.
-template <typename Update>
-void Generator::reach(Placement child, const Board& parent, Update update) {
-    TableSpot spot = locate(parent);
-    if (spot.id != id_ || spot.index >= side_[spot.slot].length)
-        tbgenFail("a move taken back leaves the table from " + placementText(t_, child));
-    SideData& d = side_[spot.slot];
-    std::uint16_t& r = d.res[spot.index];
-    if (r == UNREACHED)
-        tbgenFail("a move taken back reaches no position from " + placementText(t_, child));
-    if (r == UNKNOWN) update(r, d.cnt[spot.index], d.extMax[spot.index]);
-}
-
-// A won child's weight off the parent's counter; the parent is lost when
-// nothing is left and no capture or promotion wins more slowly.
-void Generator::takeOff(Placement child, const Board& parent, int weight, int level) {
-    reach(child, parent, [&](std::uint16_t& r, std::uint16_t& cnt, std::uint8_t extMax) {
-        if ((cnt & COUNT_MASK) < weight)
+// Applies a child's parents in the order they were found: at a win level
+// the parent of a lost child is won; at a loss level a won child's weight
+// comes off the parent's counter, and the parent is lost when nothing is
+// left and no capture or promotion wins more slowly.
+void Generator::settleParents(Placement child, const ParentHit* hits, int count, int level) {
+    const bool wins = level & 1;
+    for (int k = 0; k < count; ++k) {
+        Cell& c = side_[hits[k].slot].cell[hits[k].index];
+        if (c.res == UNREACHED)
+            tbgenFail("a move taken back reaches no position from " + placementText(t_, child));
+        if (c.res != UNKNOWN) continue;
+        if (wins) {
+            c.res = static_cast<std::uint16_t>(level);
+            continue;
+        }
+        if ((c.cnt & COUNT_MASK) < hits[k].weight)
             tbgenFail(std::string("moves taken back outnumber the moves in ") + name() + " into " +
                       placementText(t_, child));
-        cnt = static_cast<std::uint16_t>(cnt - weight);
-        if (cnt == 0 && extMax + 1 <= level) r = static_cast<std::uint16_t>(level);
-    });
+        c.cnt = static_cast<std::uint16_t>(c.cnt - hits[k].weight);
+        if (c.cnt == 0 && c.extMax + 1 <= level) c.res = static_cast<std::uint16_t>(level);
+    }
 }
 
 // Finds the positions of distance level: odd levels are wins (a lost child
@@ -244,31 +253,34 @@ void Generator::takeOff(Placement child, const Board& parent, int weight, int le
 void Generator::settle(int level) {
     const bool wins = level & 1;
     Board b;
+    ParentHit hits[MAX_PARENT_HITS];
     for (int s = 0; s < slots_; ++s) {
         SideData& d = side_[s];
         for (std::uint64_t i = 0; i < d.length; ++i) {
-            const std::uint16_t r = d.res[i];
-            if (r == UNKNOWN) {
-                if (wins ? d.extBest[i] == level : d.cnt[i] == 0 && d.extMax[i] + 1 == level)
-                    d.res[i] = static_cast<std::uint16_t>(level);
+            Cell& cell = d.cell[i];
+            if (cell.res == UNKNOWN) {
+                if (wins ? cell.extBest == level : cell.cnt == 0 && cell.extMax + 1 == level)
+                    cell.res = static_cast<std::uint16_t>(level);
                 continue;
             }
-            if (r != level - 1) continue;
+            if (cell.res != level - 1) continue;
             const Placement p = unpack(d.pos[i], stmOf(s));
             boardOf(t_, p, b);
             int images[8];
             const int count = classImages(t_, p, images);
+            int nHits = 0;
+            auto found = [&](const Board& q, int weight) {
+                TableSpot spot = locate(q);
+                if (spot.id != id_ || spot.index >= side_[spot.slot].length)
+                    tbgenFail("a move taken back leaves the table from " + placementText(t_, p));
+                if (nHits == MAX_PARENT_HITS)
+                    tbgenFail("too many moves taken back from " + placementText(t_, p));
+                __builtin_prefetch(&side_[spot.slot].cell[spot.index], 1);
+                hits[nHits++] = {spot.slot, spot.index, weight};
+            };
             forEachParent(b, [&](const Board& parent) {
-                auto settleParent = [&](const Board& q, int w) {
-                    if (wins)
-                        reach(p, q, [&](std::uint16_t& r, std::uint16_t&, std::uint8_t) {
-                            r = static_cast<std::uint16_t>(level);
-                        });
-                    else
-                        takeOff(p, q, w, level);
-                };
                 if (!splitClass(t_, parent)) {
-                    settleParent(parent, count);
+                    found(parent, count);
                     return;
                 }
                 // A parent whose class is half its images: each board of the
@@ -276,9 +288,10 @@ void Generator::settle(int level) {
                 Board image;
                 for (int k = 0; k < count; ++k) {
                     imageBoard(parent, images[k], image);
-                    settleParent(image, 1);
+                    found(image, 1);
                 }
             });
+            settleParents(p, hits, nHits, level);
         }
     }
 }
@@ -289,8 +302,8 @@ void Generator::retrograde() {
         bool found = false;
         settle(level);
         for (int s = 0; s < slots_ && !found; ++s)
-            for (std::uint16_t r : side_[s].res)
-                if (r == level) {
+            for (const Cell& c : side_[s].cell)
+                if (c.res == level) {
                     found = true;
                     break;
                 }
@@ -305,7 +318,7 @@ void Generator::write(const std::string& dir, bool compressed, long ms) {
         std::uint64_t legal = 0, win = 0, draw = 0, loss = 0;
         int maxWin = 0, maxLoss = 0;
         for (std::uint64_t i = 0; i < d.length; ++i) {
-            const std::uint16_t r = d.res[i];
+            const std::uint16_t r = d.cell[i].res;
             if (r == UNREACHED) continue;
             ++legal;
             if (r == UNKNOWN || r == DRAWN) {
@@ -354,12 +367,12 @@ void Generator::printFixed() const {
     if (id_ != KPPKP_ID) return;
     const SideData& d = side_[1];
     for (std::uint32_t i : KPPKP_FIXED) {
-        if (i >= d.length || d.res[i] == UNREACHED) {
+        if (i >= d.length || d.cell[i].res == UNREACHED) {
             std::printf("%s fixed 0x%08X no position prober %d\n", name(), i, KPPKP_FIXED_VALUE);
             continue;
         }
         std::printf("%s fixed 0x%08X %s value %d prober %d\n", name(), i,
-                    placementText(t_, unpack(d.pos[i], 1)).c_str(), storedValue(d.res[i]),
+                    placementText(t_, unpack(d.pos[i], 1)).c_str(), storedValue(d.cell[i].res),
                     KPPKP_FIXED_VALUE);
     }
     std::fflush(stdout);

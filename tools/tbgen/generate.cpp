@@ -91,12 +91,6 @@ Placement unpack(std::uint32_t packed, int stm) {
     return p;
 }
 
-bool leavesMaterial(const Board& b, Move m) {
-    const int to = moveTo(m);
-    return movePromo(m) != 0 || b.squares[to] != EMPTY ||
-           (b.enpassant && to == b.enpassant && b.squares[moveFrom(m)] == PAWN);
-}
-
 // A child read from another table: its plies from the child's side to move
 // (childWins: that side wins), or a draw.
 struct Outcome {
@@ -151,6 +145,26 @@ void Generator::collect() {
         side_[s].length = s < slots_ ? tableRegistry[id_].knownLength[s] : 0;
         side_[s].pos.assign(side_[s].length, NO_POSITION);
     }
+    // Placements are indexed in batches and their slots fetched before any
+    // is written: consecutive placements land far apart in the table.
+    constexpr int BATCH = 64;
+    Placement batch[BATCH];
+    TableSpot spots[BATCH];
+    int n = 0;
+    auto flush = [&] {
+        for (int k = 0; k < n; ++k) {
+            std::uint32_t& w = side_[spots[k].slot].pos[spots[k].index];
+            if (w == NO_POSITION) {
+                w = pack(t_, batch[k]);
+                continue;
+            }
+            Placement first = unpack(w, stmOf(spots[k].slot));
+            if (canonicalPlacement(t_, first) != canonicalPlacement(t_, batch[k]))
+                tbgenFail(std::string("two positions share an index in ") + name() + ": " +
+                          placementText(t_, first) + " and " + placementText(t_, batch[k]));
+        }
+        n = 0;
+    };
     Board b;
     forEachPosition(
         t_,
@@ -160,17 +174,13 @@ void Generator::collect() {
             if (spot.id != id_ || spot.index >= side_[spot.slot].length)
                 tbgenFail(std::string("position without an index in ") + name() + ": " +
                           placementText(t_, p));
-            std::uint32_t& w = side_[spot.slot].pos[spot.index];
-            if (w == NO_POSITION) {
-                w = pack(t_, p);
-                return;
-            }
-            Placement first = unpack(w, stmOf(spot.slot));
-            if (canonicalPlacement(t_, first) != canonicalPlacement(t_, p))
-                tbgenFail(std::string("two positions share an index in ") + name() + ": " +
-                          placementText(t_, first) + " and " + placementText(t_, p));
+            __builtin_prefetch(&side_[spot.slot].pos[spot.index], 1);
+            batch[n] = p;
+            spots[n++] = spot;
+            if (n == BATCH) flush();
         },
         true);
+    flush();
 }
 
 void Generator::countMoves() {
@@ -184,21 +194,15 @@ void Generator::countMoves() {
             Cell& cell = d.cell[i];
             const Placement p = unpack(d.pos[i], stmOf(s));
             boardOf(t_, p, b);
-            const int count = generateLegal(b, moves);
-            if (count == 0) {
+            int inside;
+            const int count = splitLegalMoves(b, moves, inside);
+            if (count + inside == 0) {
                 cell.res = inCheck(b) ? 0 : DRAWN;
                 continue;
             }
             cell.res = UNKNOWN;
-            int inside = 0;
             bool blocks = false;
             for (int m = 0; m < count; ++m) {
-                // Only captures and promotions change the material: every
-                // other move stays in the table and needs no index here.
-                if (!leavesMaterial(b, moves[m])) {
-                    ++inside;
-                    continue;
-                }
                 c = b;
                 makeMove(c, moves[m]);
                 Outcome o;

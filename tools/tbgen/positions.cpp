@@ -8,6 +8,8 @@
 
 #include "board/attacks.h"
 #include "board/bitboard.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/tables.h"
 #include "egtb/egtb.h"
 #include "egtb/index.h"
@@ -334,6 +336,13 @@ void shiftPiece(Board& b, int colour, int kind, int from, int to) {
     if (kind == KING) b.kingSq[colour] = static_cast<std::int8_t>(to);
 }
 
+// A capture or a promotion: the moves that leave the table.
+bool changesMaterial(const Board& b, Move m) {
+    const int to = moveTo(m);
+    return movePromo(m) != 0 || b.squares[to] != EMPTY ||
+           (b.enpassant && to == b.enpassant && b.squares[moveFrom(m)] == PAWN);
+}
+
 U64 pawnsBeside(const Board& b, int sq, int colour) {
     U64 beside = ((sq & 7) > 0 ? bit(sq - 1) : 0) | ((sq & 7) < 7 ? bit(sq + 1) : 0);
     return beside & b.pieceBB[PAWN][colour];
@@ -364,11 +373,11 @@ void forEachParent(const Board& child, const std::function<void(const Board&)>& 
             parent.enpassant = 0;
         }
     };
+    // Each parent is made in place on p and the move put back after it.
     if (child.enpassant) { // just after a double push: only that move comes back
         const int to = child.enpassant + up, from = child.enpassant - up;
-        Board q = p;
-        shiftPiece(q, ms, PAWN, to, from);
-        emit(q);
+        shiftPiece(p, ms, PAWN, to, from);
+        emit(p);
         return;
     }
     U64 own = child.colourBB[ms];
@@ -378,16 +387,16 @@ void forEachParent(const Board& child, const std::function<void(const Board&)>& 
         if (kind == PAWN) {
             const int one = sq - up, two = sq - 2 * up;
             if (one < 8 || one >= 56 || (child.occupied & bit(one))) continue;
-            Board q = p;
-            shiftPiece(q, ms, PAWN, sq, one);
-            emit(q);
+            shiftPiece(p, ms, PAWN, sq, one);
+            emit(p);
+            shiftPiece(p, ms, PAWN, one, sq);
             // Back to the start square, unless an enemy pawn beside could
             // have taken it en passant (that position has its own index).
             if ((sq >> 3) == (ms == 0 ? 3 : 4) && !(child.occupied & bit(two)) &&
                 !pawnsBeside(child, sq, cs)) {
-                Board r = p;
-                shiftPiece(r, ms, PAWN, sq, two);
-                emit(r);
+                shiftPiece(p, ms, PAWN, sq, two);
+                emit(p);
+                shiftPiece(p, ms, PAWN, two, sq);
             }
             continue;
         }
@@ -398,11 +407,37 @@ void forEachParent(const Board& child, const std::function<void(const Board&)>& 
                                   : queenAttacks(child.occupied, sq);
         to &= ~child.occupied;
         while (to) {
-            Board q = p;
-            shiftPiece(q, ms, kind, sq, popHighest(to));
-            emit(q);
+            const int target = popHighest(to);
+            shiftPiece(p, ms, kind, sq, target);
+            emit(p);
+            shiftPiece(p, ms, kind, target, sq);
         }
     }
+}
+
+int splitLegalMoves(Board& b, Move* leaving, int& keeping) {
+    MoveList lists[2];
+    const int counts[2] = {generateCaptures(b, lists[0]), generateQuiet(b, lists[1])};
+    const int us = b.toMove == WHITE ? 0 : 1;
+    int n = 0;
+    keeping = 0;
+    Board child;
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < counts[k]; ++i) {
+            const Move m = lists[k].moves[i];
+            if (changesMaterial(b, m)) {
+                child = b;
+                makeMove(child, m);
+                if (!leavesKingAttacked(child, m)) leaving[n++] = m;
+                continue;
+            }
+            // Tried in place: moved, the king looked at, moved back.
+            const int from = moveFrom(m), to = moveTo(m), kind = b.squares[from];
+            shiftPiece(b, us, kind, from, to);
+            if (!isSquareAttacked(b, b.kingSq[us], b.toMove)) ++keeping;
+            shiftPiece(b, us, kind, to, from);
+        }
+    return n;
 }
 
 std::string placementText(const TableLayout& t, Placement p) {

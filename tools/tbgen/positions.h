@@ -74,6 +74,11 @@ void imageBoard(const Board& in, int image, Board& out);
 // variants just after a double push beside an enemy pawn.
 void forEachParent(const Board& child, const std::function<void(const Board&)>& visit);
 
+// The legal moves of a board in two parts: the captures and promotions,
+// written to leaving (their number returned), and the number of the others,
+// which stay in the table. The board is back as it was on return.
+int splitLegalMoves(Board& b, Move* leaving, int& keeping);
+
 // The FEN of a placement's board.
 std::string placementText(const TableLayout& t, Placement p);
 

@@ -170,8 +170,8 @@ void Generator::collect() {
         t_,
         [&](Placement p) {
             boardOf(t_, p, b);
-            TableSpot spot = locate(b);
-            if (spot.id != id_ || spot.index >= side_[spot.slot].length)
+            TableSpot spot = locateIn(t_, b);
+            if (spot.index >= side_[spot.slot].length)
                 tbgenFail(std::string("position without an index in ") + name() + ": " +
                           placementText(t_, p));
             __builtin_prefetch(&side_[spot.slot].pos[spot.index], 1);
@@ -274,8 +274,8 @@ void Generator::settle(int level) {
             const int count = classImages(t_, p, images);
             int nHits = 0;
             auto found = [&](const Board& q, int weight) {
-                TableSpot spot = locate(q);
-                if (spot.id != id_ || spot.index >= side_[spot.slot].length)
+                TableSpot spot = locateIn(t_, q);
+                if (spot.index >= side_[spot.slot].length)
                     tbgenFail("a move taken back leaves the table from " + placementText(t_, p));
                 if (nHits == MAX_PARENT_HITS)
                     tbgenFail("too many moves taken back from " + placementText(t_, p));

@@ -186,6 +186,16 @@ TableSpot locate(const Board& board) {
     return {id, sideSlot(tableRegistry[id], side), index};
 }
 
+TableSpot locateIn(const TableLayout& t, const Board& board) {
+    PieceSet sets[2];
+    int counts[MATERIAL_KINDS];
+    collectPieceSets(board, sets, counts);
+    const int side = board.toMove == WHITE ? 0 : 1;
+    const int ep = board.enpassant ? board.enpassant : 127;
+    return {t.id, sideSlot(tableRegistry[t.id], side),
+            tableIndex(t.id, side, sets[0], sets[1], ep, 0)};
+}
+
 std::vector<int> tablesReached(int id) {
     int counts[MATERIAL_KINDS];
     countsOfName(tableRegistry[id].name, counts);

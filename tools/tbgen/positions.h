@@ -49,6 +49,10 @@ struct TableSpot {
     std::uint32_t index;
 };
 TableSpot locate(const Board& board);
+// The same for a board with the table's material, White's pieces those the
+// table names first (every board the generator makes from a placement, and
+// every move taken back from one): the table need not be looked up.
+TableSpot locateIn(const TableLayout& t, const Board& board);
 
 // The least of a placement's images.
 Placement canonicalPlacement(const TableLayout& t, Placement p);

@@ -201,17 +201,17 @@ void initEgtb(const char* directories, std::int64_t cacheMb, bool quiet, const E
 bool collectPieceSets(const Board& board, PieceSet sets[2], int counts[MATERIAL_KINDS]) {
     for (int c = 0; c < 2; ++c) sets[c] = PieceSet{};
     for (int k = 0; k < MATERIAL_KINDS; ++k) counts[k] = 0;
-    for (int c = 0; c < 2; ++c) sets[c].king = board.kingSq[c];
-    U64 rest = board.occupied;
-    while (rest) {
-        int sq = 63 - std::countl_zero(rest);
-        rest &= ~(U64{1} << sq);
-        int kind = board.squares[sq];
-        if (kind < PAWN || kind > QUEEN) continue;
-        int c = (board.colourBB[0] >> sq & 1) ? 0 : 1;
-        int& n = counts[c * 5 + kind];
-        if (n == LIST_SIZE) return false; // four of a kind: no table
-        sets[c].squares[kind][n++] = sq;
+    for (int c = 0; c < 2; ++c) {
+        sets[c].king = board.kingSq[c];
+        for (int kind = PAWN; kind <= QUEEN; ++kind) {
+            int& n = counts[c * 5 + kind];
+            for (U64 rest = board.pieceBB[kind][c]; rest;) { // highest square first
+                const int sq = 63 - std::countl_zero(rest);
+                rest ^= U64{1} << sq;
+                if (n == LIST_SIZE) return false; // four of a kind: no table
+                sets[c].squares[kind][n++] = sq;
+            }
+        }
     }
     return true;
 }

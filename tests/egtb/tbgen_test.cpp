@@ -82,12 +82,13 @@ TEST(EgtbGenerator, WritesNeededTablesFirstChecksThemAndRejectsBadArguments) {
     }
 }
 
-// The longest wins of the 4-piece tables CI builds; a depth-3 search in a won
+// The longest wins of the 4-piece tables CI builds (kpkp with every table its
+// promotions reach, and its en-passant positions); a depth-3 search in a won
 // position plays a move after which the loser is mated one move sooner.
 TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsPassTheCheckAndArePlayed) {
     TableDir dir, home;
     const std::string d = dir.path();
-    ChildResult r = tbgen(d + " kqkr kbnk kbbk", 900);
+    ChildResult r = tbgen(d + " kqkr kbnk kbbk kpkp", 900);
     ASSERT_EQ(r.status, 0) << r.output;
     for (const char* line :
          {"kqkr.nbw legal 1145588 win 1134276 draw 9133 loss 2179 max_win 35 max_loss 18\n",
@@ -95,10 +96,13 @@ TEST(SlowEgtbGenerator, FourPieceTablesHoldTheirLongestWinsPassTheCheckAndArePla
           "kbnk.nbw legal 1391681 win 1384795 draw 6886 loss 0 max_win 33 max_loss 0\n",
           "kbnk.nbb legal 1747284 win 0 draw 316361 loss 1430923 max_win 0 max_loss 33\n",
           "kbbk.nbw legal 650792 win 320615 draw 330177 loss 0 max_win 19 max_loss 0\n",
-          "kbbk.nbb legal 873642 win 0 draw 513732 loss 359910 max_win 0 max_loss 19\n"})
+          "kbbk.nbb legal 873642 win 0 draw 513732 loss 359910 max_win 0 max_loss 19\n",
+          "kpkp.nbw legal 3739937 win 1623746 draw 1247206 loss 868985 max_win 33 max_loss 33\n",
+          "kpkp.nbb legal 3739937 win 1623746 draw 1247206 loss 868985 max_win 33 max_loss 33\n"})
         EXPECT_NE(r.output.find(line), std::string::npos) << r.output;
-    ChildResult v = tbgen("--verify " + d + " kqkr kbnk kbbk", 900);
+    ChildResult v = tbgen("--verify " + d + " kqkr kbnk kbbk kpkp", 900);
     EXPECT_EQ(v.status, 0) << v.output;
+    EXPECT_NE(v.output.find("kpkp checked 14959748 faults 0\n"), std::string::npos) << v.output;
     std::ofstream(home.file("tarvok init.ini")) << "pref:egtb-path=" << d << "\n";
     auto dev = [&](const std::string& args) {
         return run("cd '" + home.path() + "' && exec " TARVOK_BINARY_DIR "/tarvok-dev " + args, 20)

@@ -66,6 +66,13 @@ struct ParentHit {
 };
 constexpr int MAX_PARENT_HITS = 1024;
 
+// A cell named by its slot (top bit) and index: tables stay under 2^31.
+using CellRef = std::uint32_t;
+constexpr CellRef SLOT_BIT = 0x80000000u;
+// Levels a capture or promotion can settle: the fastest win out of the
+// table is at most 255 plies, the slowest loss 256.
+constexpr int WAIT_LEVELS = 257;
+
 // En passant is kept as the piece number (2-4) of the pawn that passed,
 // less one, in the two high bits; the side to move comes from the slot.
 std::uint32_t pack(const TableLayout& t, Placement p) {
@@ -130,12 +137,21 @@ class Generator {
     const char* name() const { return tableRegistry[id_].name; }
     void settle(int level);
     void settleParents(Placement child, const ParentHit* hits, int count, int level);
+    Cell& cellOf(CellRef r) { return side_[r >> 31].cell[r & ~SLOT_BIT]; }
+    static CellRef refOf(int slot, std::uint64_t index) {
+        return static_cast<CellRef>(index) | (slot ? SLOT_BIT : 0);
+    }
 
     int id_;
     TableLayout t_;
     int slots_;
     SideData side_[2];
     int maxExternal_ = 0;
+    // The positions of the last level (their parents are settled next), the
+    // ones found at this level, and those waiting for the level at which a
+    // capture or promotion settles them: no level scans the whole table.
+    std::vector<CellRef> frontier_, next_;
+    std::vector<std::vector<CellRef>> waiting_ = std::vector<std::vector<CellRef>>(WAIT_LEVELS);
 };
 
 // One image of every legal position at its index; two positions that share
@@ -143,6 +159,7 @@ class Generator {
 void Generator::collect() {
     for (int s = 0; s < 2; ++s) {
         side_[s].length = s < slots_ ? tableRegistry[id_].knownLength[s] : 0;
+        if (side_[s].length >= SLOT_BIT) tbgenFail(std::string("table too large: ") + name());
         side_[s].pos.assign(side_[s].length, NO_POSITION);
     }
     // Placements are indexed in batches and their slots fetched before any
@@ -198,6 +215,7 @@ void Generator::countMoves() {
             const int count = splitLegalMoves(b, moves, inside);
             if (count + inside == 0) {
                 cell.res = inCheck(b) ? 0 : DRAWN;
+                if (cell.res == 0) frontier_.push_back(refOf(s, i));
                 continue;
             }
             cell.res = UNKNOWN;
@@ -223,6 +241,8 @@ void Generator::countMoves() {
             const int weighted = inside * classImages(t_, p, images);
             if (weighted > COUNT_MASK) tbgenFail(std::string("too many moves in ") + name());
             cell.cnt = static_cast<std::uint16_t>(weighted | (blocks ? BLOCKS_LOSS : 0));
+            if (cell.extBest != NONE8) waiting_[cell.extBest].push_back(refOf(s, i));
+            if (cell.cnt == 0) waiting_[cell.extMax + 1].push_back(refOf(s, i));
         }
     }
 }
@@ -234,19 +254,26 @@ void Generator::countMoves() {
 void Generator::settleParents(Placement child, const ParentHit* hits, int count, int level) {
     const bool wins = level & 1;
     for (int k = 0; k < count; ++k) {
-        Cell& c = side_[hits[k].slot].cell[hits[k].index];
+        const CellRef ref = refOf(hits[k].slot, hits[k].index);
+        Cell& c = cellOf(ref);
         if (c.res == UNREACHED)
             tbgenFail("a move taken back reaches no position from " + placementText(t_, child));
         if (c.res != UNKNOWN) continue;
         if (wins) {
             c.res = static_cast<std::uint16_t>(level);
+            next_.push_back(ref);
             continue;
         }
         if ((c.cnt & COUNT_MASK) < hits[k].weight)
             tbgenFail(std::string("moves taken back outnumber the moves in ") + name() + " into " +
                       placementText(t_, child));
         c.cnt = static_cast<std::uint16_t>(c.cnt - hits[k].weight);
-        if (c.cnt == 0 && c.extMax + 1 <= level) c.res = static_cast<std::uint16_t>(level);
+        if (c.cnt != 0) continue;
+        if (c.extMax + 1 <= level) {
+            c.res = static_cast<std::uint16_t>(level);
+            next_.push_back(ref);
+        } else
+            waiting_[c.extMax + 1].push_back(ref);
     }
 }
 
@@ -256,62 +283,59 @@ void Generator::settleParents(Placement child, const ParentHit* hits, int count,
 // of the table with the opponent's slowest win at level - 1).
 void Generator::settle(int level) {
     const bool wins = level & 1;
+    next_.clear();
+    if (level < WAIT_LEVELS) {
+        for (CellRef r : waiting_[level]) {
+            Cell& cell = cellOf(r);
+            if (cell.res == UNKNOWN &&
+                (wins ? cell.extBest == level : cell.cnt == 0 && cell.extMax + 1 == level)) {
+                cell.res = static_cast<std::uint16_t>(level);
+                next_.push_back(r);
+            }
+        }
+        std::vector<CellRef>().swap(waiting_[level]);
+    }
     Board b;
     ParentHit hits[MAX_PARENT_HITS];
-    for (int s = 0; s < slots_; ++s) {
-        SideData& d = side_[s];
-        for (std::uint64_t i = 0; i < d.length; ++i) {
-            Cell& cell = d.cell[i];
-            if (cell.res == UNKNOWN) {
-                if (wins ? cell.extBest == level : cell.cnt == 0 && cell.extMax + 1 == level)
-                    cell.res = static_cast<std::uint16_t>(level);
-                continue;
+    for (CellRef r : frontier_) {
+        const int s = static_cast<int>(r >> 31);
+        const Placement p = unpack(side_[s].pos[r & ~SLOT_BIT], stmOf(s));
+        boardOf(t_, p, b);
+        int images[8];
+        const int count = classImages(t_, p, images);
+        int nHits = 0;
+        auto found = [&](const Board& q, int weight) {
+            TableSpot spot = locateIn(t_, q);
+            if (spot.index >= side_[spot.slot].length)
+                tbgenFail("a move taken back leaves the table from " + placementText(t_, p));
+            if (nHits == MAX_PARENT_HITS)
+                tbgenFail("too many moves taken back from " + placementText(t_, p));
+            __builtin_prefetch(&side_[spot.slot].cell[spot.index], 1);
+            hits[nHits++] = {spot.slot, spot.index, weight};
+        };
+        forEachParent(b, [&](const Board& parent) {
+            if (!splitClass(t_, parent)) {
+                found(parent, count);
+                return;
             }
-            if (cell.res != level - 1) continue;
-            const Placement p = unpack(d.pos[i], stmOf(s));
-            boardOf(t_, p, b);
-            int images[8];
-            const int count = classImages(t_, p, images);
-            int nHits = 0;
-            auto found = [&](const Board& q, int weight) {
-                TableSpot spot = locateIn(t_, q);
-                if (spot.index >= side_[spot.slot].length)
-                    tbgenFail("a move taken back leaves the table from " + placementText(t_, p));
-                if (nHits == MAX_PARENT_HITS)
-                    tbgenFail("too many moves taken back from " + placementText(t_, p));
-                __builtin_prefetch(&side_[spot.slot].cell[spot.index], 1);
-                hits[nHits++] = {spot.slot, spot.index, weight};
-            };
-            forEachParent(b, [&](const Board& parent) {
-                if (!splitClass(t_, parent)) {
-                    found(parent, count);
-                    return;
-                }
-                // A parent whose class is half its images: each board of the
-                // child's class takes back its own move (to either half).
-                Board image;
-                for (int k = 0; k < count; ++k) {
-                    imageBoard(parent, images[k], image);
-                    found(image, 1);
-                }
-            });
-            settleParents(p, hits, nHits, level);
-        }
+            // A parent whose class is half its images: each board of the
+            // child's class takes back its own move (to either half).
+            Board image;
+            for (int k = 0; k < count; ++k) {
+                imageBoard(parent, images[k], image);
+                found(image, 1);
+            }
+        });
+        settleParents(p, hits, nHits, level);
     }
+    frontier_.swap(next_);
 }
 
 void Generator::retrograde() {
     int quiet = 0;
     for (int level = 1; quiet < 2 || level <= maxExternal_ + 2; ++level) {
-        bool found = false;
         settle(level);
-        for (int s = 0; s < slots_ && !found; ++s)
-            for (const Cell& c : side_[s].cell)
-                if (c.res == level) {
-                    found = true;
-                    break;
-                }
-        quiet = found ? 0 : quiet + 1;
+        quiet = frontier_.empty() ? quiet + 1 : 0;
     }
 }
 

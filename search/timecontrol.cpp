@@ -187,7 +187,10 @@ std::int32_t GameClock::timeForNextMove(int player) {
     case CONVENTIONAL: {
         std::int64_t perMove = r / std::max<std::int32_t>(movesToGo[clock], 1);
         std::int64_t cap = 2 * static_cast<std::int64_t>(controlTime) / std::max(controlMoves, 1);
-        return saturate(std::min(perMove, cap) - margin);
+        // Short of time the margin would eat the whole share (a depth-one
+        // move with seconds on the clock): half the share is kept then.
+        std::int64_t share = std::min(perMove, cap);
+        return saturate(std::max(share - margin, share / 2));
     }
     case SUDDEN_DEATH:
         return saturate(r / 40);

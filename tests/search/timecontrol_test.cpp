@@ -41,7 +41,9 @@ struct Budget {
 const Budget BUDGETS[] = {
     {0, 0, 0, -1, 850},                 // start-up: one move in one second
     {40, 300000, 0, -1, 7350},          // 300000 / 40 - 150
-    {40, 300000, 0, 10000, 100},        // 10000 / 40 - 150
+    {40, 300000, 0, 14000, 200},        // 14000 / 40 - 150
+    {40, 300000, 0, 10000, 125},        // at least half the share
+    {40, 300000, 0, 200, 2},            //
     {40, 300000, 0, 1000000, 14850},    // capped at twice the average
     {0, 60000, 0, -1, 1500},            // sudden death: a fortieth
     {0, 0, 5000, -1, 4850},             // fixed per move

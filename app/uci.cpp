@@ -78,15 +78,12 @@ void setUpPosition(GameController& game, const char* line) {
 
 void go(GameController& game, const char* line) {
     GoParameters g = parseGo(line);
-    if (g.ponder) {
-        game.setPonderEnabled(1);
-        game.startPonderTask(TASK_PONDER_GIVEN);
-        return;
-    }
     const int side = game.currentBoard().toMove;
+    // A ponder search takes the limits too: they are the ones of the move
+    // that "ponderhit" turns it into.
     if (g.infinite) {
         game.setTimeControl(0, 0, UNLIMITED_MS);
-        game.clearTables();
+        if (!g.ponder) game.clearTables();
     } else if (g.movetime != 0) {
         game.setTimeControl(0, 0, g.movetime);
     } else if (!g.timeGiven) {
@@ -103,6 +100,11 @@ void go(GameController& game, const char* line) {
         game.setBlackClock(g.btime);
     }
     if (g.depthGiven) game.setMaxDepth(g.depth);
+    if (g.ponder) {
+        game.setPonderEnabled(1);
+        game.startPonderTask(TASK_PONDER_GIVEN);
+        return;
+    }
     game.enginePlays = 1;
     game.setEngineSide(side);
     game.searchOnly = g.infinite;
@@ -150,6 +152,7 @@ int runUci(LineReader& input, char* line, const char* programPath) {
         } else if (startsWith(line, "ponderhit")) {
             game.enginePlays = 1;
             game.setEngineSide(game.currentBoard().toMove);
+            game.searchOnly = false; // the engine's own move: the book may answer
             game.thinkAndMakeBestMove();
         } else if (startsWith(line, "setoption name ")) {
             applyInGameOption(game, line + 15);

@@ -83,6 +83,8 @@ TEST(BookPlay, UciPlaysTheBookMoveNeverInInfiniteOrPonderSearchesAndTheShippedBo
     EXPECT_NE(e.answer({"stop"}), "a2a3");
     e.until({"setoption name Ponder value true", "go ponder", "isready"}, "readyok");
     EXPECT_NE(e.answer({"stop"}), "a2a3");
+    // A ponder hit is the engine's own move, whatever the last go searched.
+    EXPECT_EQ(e.answer({"go ponder", "ponderhit"}), "a2a3");
     EXPECT_NE(e.answer({"setoption name OwnBook value false", "go depth 3"}), "a2a3");
     e.quit();
     // The book built with the engine, found by its default name, answers at

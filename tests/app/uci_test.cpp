@@ -125,10 +125,11 @@ TEST(Uci, PonderAndEveryGoGetsExactlyOneBestmove) {
         EXPECT_TRUE(best && (*best)[10] >= '1' && (*best)[10] <= '4') << "a move of White";
         e.sync();
     }
-    // Pondered longer than 80 % of the budget (the last go's 100 ms: 50 ms
-    // a move), a hit plays at once, and the board after the move is shown.
-    e.until({"position startpos", "go movetime 100"}, "bestmove ");
-    e.send({"position startpos moves e2e4 e7e5", "go ponder"});
+    // Pondered longer than 80 % of the budget (the ponder go's 100 ms: 50 ms
+    // a move, not the last go's lack of a limit), a hit plays at once, and
+    // the board after the move is shown.
+    e.until({"position startpos", "go depth 1"}, "bestmove ");
+    e.send({"position startpos moves e2e4 e7e5", "go ponder movetime 100"});
     e->drain(400ms);
     Lines lines = e.until({"ponderhit"}, "bestmove ");
     ASSERT_GE(lines.size(), 2u);

@@ -89,6 +89,11 @@ class XboardLoop {
 
     GameController& game_;
     bool analyzing_ = false;
+    // The last "time" and "otim" (engine, opponent) since the last command
+    // that changes the game. The clocks are the colours', and "go" may
+    // change the engine's colour after they arrived.
+    std::int32_t reportedMs_[2] = {0, 0};
+    bool reported_[2] = {false, false};
 };
 
 // In the order the lines are tested; the first match is handled.
@@ -141,7 +146,9 @@ bool XboardLoop::handle(const char* line) {
         if (c.prefix ? !startsWith(line, c.prefix) : !isMoveText(line)) continue;
         // A command that changes the game or the engine's task ends self-play.
         if (!c.keepsSelfPlay) game_.endSelfPlay();
-        return (this->*c.run)(line);
+        const bool more = (this->*c.run)(line);
+        if (!c.keepsSelfPlay) reported_[0] = reported_[1] = false;
+        return more;
     }
     say("Error: (unknown command):%s\n", line);
     return true;
@@ -259,6 +266,8 @@ bool XboardLoop::newGame(const char*) {
 bool XboardLoop::go(const char*) {
     game_.enginePlays = 1;
     game_.setEngineSide(game_.currentBoard().toMove);
+    for (int player : {0, 1})
+        if (reported_[player]) game_.setClock(player, reportedMs_[player]);
     game_.thinkAndMakeBestMove();
     return true;
 }
@@ -275,11 +284,15 @@ bool XboardLoop::depth(const char* line) {
     return true;
 }
 bool XboardLoop::time(const char* line) {
-    game_.setClock(0, saturatedProduct(numberAt(line, 5), 10));
+    reportedMs_[0] = saturatedProduct(numberAt(line, 5), 10);
+    reported_[0] = true;
+    game_.setClock(0, reportedMs_[0]);
     return true;
 }
 bool XboardLoop::otim(const char* line) {
-    game_.setClock(1, saturatedProduct(numberAt(line, 5), 10));
+    reportedMs_[1] = saturatedProduct(numberAt(line, 5), 10);
+    reported_[1] = true;
+    game_.setClock(1, reportedMs_[1]);
     return true;
 }
 bool XboardLoop::secondsPerMove(const char* line) {

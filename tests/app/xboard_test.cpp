@@ -100,10 +100,14 @@ TEST(Xboard, CommandsLeaveTheirStateAndActWhileItSearches) {
     EXPECT_EQ(budget({"st 2"}), "===========time next move: 1850 ms===========");
     EXPECT_EQ(budget({"level 40 5 0", "time 12000", "otim 6000"}),
               "===========time next move: 2850 ms===========");
+    // "go" makes the engine White after its clocks came as Black's.
+    EXPECT_EQ(budget({"new", "level 40 5 0", "time 12000", "otim 6000"}),
+              "===========time next move: 2850 ms===========");
     EXPECT_EQ(budget({"level 0 2 3", "time 12000"}),
               "===========time next move: 6850 ms===========");
     EXPECT_EQ(withPrefix(e->transcript(), "moves="),
-              (Lines{"moves=40 starttime=300000 inc=0", "moves=0 starttime=120000 inc=3000"}));
+              (Lines{"moves=40 starttime=300000 inc=0", "moves=40 starttime=300000 inc=0",
+                     "moves=0 starttime=120000 inc=3000"}));
     // The engine's promotion is upper case.
     EXPECT_EQ(
         e.until({"force", "setboard 1q5k/P7/8/8/8/8/8/K7 w - - 0 1", "sd 3", "go"}, "move ").back(),

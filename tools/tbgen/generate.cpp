@@ -57,18 +57,17 @@ struct SideData {
     std::vector<Cell> cell;
 };
 
-// A parent found by taking a move back, updated once all of a child's
-// parents are found (their cells fetched meanwhile).
-struct ParentHit {
-    int slot;
-    std::uint32_t index;
-    int weight;
-};
-constexpr int MAX_PARENT_HITS = 1024;
-
 // A cell named by its slot (top bit) and index: tables stay under 2^31.
 using CellRef = std::uint32_t;
 constexpr CellRef SLOT_BIT = 0x80000000u;
+
+// A parent found by taking a move back, updated once all of a child's
+// parents are found (their cells fetched meanwhile).
+struct ParentHit {
+    CellRef ref;
+    int weight;
+};
+constexpr int MAX_PARENT_HITS = 1024;
 // Levels a capture or promotion can settle: the fastest win out of the
 // table is at most 255 plies, the slowest loss 256.
 constexpr int WAIT_LEVELS = 257;
@@ -254,7 +253,7 @@ void Generator::countMoves() {
 void Generator::settleParents(Placement child, const ParentHit* hits, int count, int level) {
     const bool wins = level & 1;
     for (int k = 0; k < count; ++k) {
-        const CellRef ref = refOf(hits[k].slot, hits[k].index);
+        const CellRef ref = hits[k].ref;
         Cell& c = cellOf(ref);
         if (c.res == UNREACHED)
             tbgenFail("a move taken back reaches no position from " + placementText(t_, child));
@@ -311,7 +310,7 @@ void Generator::settle(int level) {
             if (nHits == MAX_PARENT_HITS)
                 tbgenFail("too many moves taken back from " + placementText(t_, p));
             __builtin_prefetch(&side_[spot.slot].cell[spot.index], 1);
-            hits[nHits++] = {spot.slot, spot.index, weight};
+            hits[nHits++] = {refOf(spot.slot, spot.index), weight};
         };
         forEachParent(b, [&](const Board& parent) {
             if (!splitClass(t_, parent)) {

@@ -92,11 +92,10 @@ void boardOf(const TableLayout& t, Placement p, Board& b) {
 void forEachPosition(const TableLayout& t, const std::function<void(Placement)>& visit,
                      bool classesOnly) {
     const int n = static_cast<int>(t.pieces.size());
-    const bool pawns = t.pawns;
     // Square 0 is in both sets, so the odometer may start there.
     auto firstKingMayStand = [&](int s) {
         const int file = s & 7, rank = s >> 3;
-        return !classesOnly || (file <= 3 && (pawns || rank <= file));
+        return !classesOnly || (file <= 3 && (t.pawns || rank <= file));
     };
     std::vector<int> sq(n, 0);
     Board b;

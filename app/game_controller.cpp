@@ -97,7 +97,13 @@ GameController::GameController(const char* identity, const char* programPath, in
     resetProcessRecords(s);
     started = startSearchProcesses(programPath, processCount, searchPids);
     ready = true;
-    waitForSearchProcesses();
+    // Without process 0 (a broken tablebase file ends it at registration)
+    // no move would ever come: the engine ends rather than lose on time.
+    if (!waitForSearchProcesses()) {
+        tell("The engine cannot search without it and ends.");
+        ready = false;
+        return;
+    }
     setInputIdleHook(watchHook, this);
 }
 
@@ -131,11 +137,12 @@ bool GameController::endedBeforeAttaching(int i) {
     return true;
 }
 
-void GameController::waitForSearchProcesses() {
+bool GameController::waitForSearchProcesses() {
     // Only process 0 answers the front end; the slaves are watched later.
     std::uint64_t lastTicks = 0;
     std::int32_t lastProgress = nowMs();
-    while (searchPids[0] > 0 && !sharedLoad(pShared->attached[0]) && !endedBeforeAttaching(0)) {
+    while (searchPids[0] > 0 && !sharedLoad(pShared->attached[0])) {
+        if (endedBeforeAttaching(0)) return false;
         std::uint64_t ticks = 0;
         const std::int32_t now = nowMs();
         if (platform::processActivity(searchPids[0], &ticks) == platform::Activity::Running ||
@@ -143,9 +150,10 @@ void GameController::waitForSearchProcesses() {
             lastTicks = ticks;
             lastProgress = now;
         }
-        if (msBetween(lastProgress, now) >= ATTACH_STALL_MS) return;
+        if (msBetween(lastProgress, now) >= ATTACH_STALL_MS) return true;
         platform::sleepMs(1);
     }
+    return true;
 }
 
 void GameController::reserveTables() {

@@ -152,8 +152,8 @@ class GameController {
     // smaller than asked.
     bool tableMade(const char* name, const TableMade& made);
     // Waits while process 0 has not attached and still runs and makes
-    // progress; if it ends first it is reported and counted out.
-    void waitForSearchProcesses();
+    // progress. False when it ended first (reported and counted out).
+    bool waitForSearchProcesses();
     // A process that ended before it attached: reported in one line (once)
     // and counted out. False for one that runs or has attached.
     bool endedBeforeAttaching(int number);

@@ -207,7 +207,12 @@ TEST(Processes, TablesThatDoNotFitAndTablebaseFiles) {
                         {"krk.nbw.emd", std::string(60, 'x')}}); // the current directory's table
     broken->send("xboard");
     broken->expectLine("*** Unable to read krk.nbw.emd - read error", 10000ms);
-    broken.quit();
+    // Its search process ended there: no move could ever come, so the
+    // engine ends too, at once and without leftovers.
+    broken->expectLine("Search process 0 ended before it started working.", 5000ms);
+    broken->expectLine("The engine cannot search without it and ends.", 1000ms);
+    EXPECT_EQ(broken->waitExit(5000ms), 1);
+    expectNothingLeft(broken.dir.path(), broken->pid());
 }
 
 const char* const kMiddleGame = "r4rk1/pppbqppp/2n1p3/3n4/2B5/4PN2/PBP2PPP/R2Q1RK1 w - - 0 12";

@@ -203,7 +203,8 @@ TEST(Processes, TablesThatDoNotFitAndTablebaseFiles) {
     EXPECT_EQ(withPrefix(t->transcript(), "Egtb"),
               (Lines{"Egtbs initializated(4)", "Egtb cache size 2M"}));
     t.quit();
-    Engine broken(Files{{"tarvok init.ini", "pref:MAXPROCESSES=1\npref:egtb-path=\n"},
+    // One search process: a second would print its own line meanwhile.
+    Engine broken(Files{{"tarvok init.ini", "pref:MAXPROCESSES=0\npref:egtb-path=\n"},
                         {"krk.nbw.emd", std::string(60, 'x')}}); // the current directory's table
     broken->send("xboard");
     broken->expectLine("*** Unable to read krk.nbw.emd - read error", 10000ms);

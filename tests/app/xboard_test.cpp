@@ -101,8 +101,9 @@ TEST(Xboard, CommandsLeaveTheirStateAndActWhileItSearches) {
     EXPECT_EQ(budget({"level 40 5 0", "time 12000", "otim 6000"}),
               "===========time next move: 2850 ms===========");
     // "go" makes the engine White after its clocks came as Black's.
-    EXPECT_EQ(budget({"new", "level 40 5 0", "time 12000", "otim 6000"}),
-              "===========time next move: 2850 ms===========");
+    EXPECT_EQ(
+        budget({"new", "force", "setboard " + kpk, "level 40 5 0", "time 12000", "otim 6000"}),
+        "===========time next move: 2850 ms===========");
     EXPECT_EQ(budget({"level 0 2 3", "time 12000"}),
               "===========time next move: 6850 ms===========");
     EXPECT_EQ(withPrefix(e->transcript(), "moves="),

@@ -275,9 +275,7 @@ std::int32_t probeValue(int table, int side, std::uint32_t index) {
     side = sideSlot(t, side);
     if (cache.count == 0 || !t.blockIndex[side]) return VALUE_BROKEN;
     if (index >= t.length[side]) return VALUE_BROKEN;
-    if (table == KPPKP_ID && side == 1)
-        for (std::uint32_t fixed : KPPKP_FIXED)
-            if (index == fixed) return KPPKP_FIXED_VALUE;
+    if (table == KPPKP_ID && side == 1 && isKppkpFixedIndex(index)) return KPPKP_FIXED_VALUE;
     if (t.flags & TABLE_16BIT) {
         constexpr std::uint32_t PER_BLOCK = EMD_BLOCK_SIZE / 2;
         std::uint32_t k = index / PER_BLOCK, o = 2 * (index % PER_BLOCK);

@@ -17,7 +17,14 @@ inline constexpr std::int32_t VALUE_WIN_BASE = 32640;
 // holds.
 inline constexpr std::uint32_t KPPKP_FIXED[7] = {0x0362BC7C, 0x0362DE44, 0x03637648, 0x03639810,
                                                  0x038D4F29, 0x040A2CAB, 0x043C778C};
-inline constexpr std::int32_t KPPKP_FIXED_VALUE = -32639;
+inline constexpr std::int32_t KPPKP_FIXED_VALUE = -32639; // mated in 127 moves
+
+// True for a kppkp Black-to-move index the prober answers itself.
+inline constexpr bool isKppkpFixedIndex(std::uint64_t index) {
+    for (std::uint32_t fixed : KPPKP_FIXED)
+        if (index == fixed) return true;
+    return false;
+}
 
 struct CacheBucket {
     SpinLock lock;

@@ -338,13 +338,6 @@ void Generator::retrograde() {
     }
 }
 
-// kppkp with Black to move: an index whose value the prober fixes.
-bool isKppkpFixed(std::uint64_t index) {
-    for (std::uint32_t fixed : KPPKP_FIXED)
-        if (index == fixed) return true;
-    return false;
-}
-
 void Generator::write(const std::string& dir, bool compressed, long ms) {
     for (int s = 0; s < slots_; ++s) {
         const SideData& d = side_[s];
@@ -372,7 +365,7 @@ void Generator::write(const std::string& dir, bool compressed, long ms) {
                     // kppkp's slowest mates leave Black to move mated in 127,
                     // one more than a byte holds: the prober answers those
                     // indices with that value itself, the byte says nothing.
-                    if (m == 127 && id_ == KPPKP_ID && s == 1 && isKppkpFixed(i)) continue;
+                    if (m == 127 && id_ == KPPKP_ID && s == 1 && isKppkpFixedIndex(i)) continue;
                     tbgenFail(std::string("a loss too long for a byte in ") + name());
                 }
                 bytes[i] = static_cast<std::uint8_t>(m == 126 ? -127 : m - 126);

@@ -60,10 +60,7 @@ void generateWithNeeds(const std::string& dir, int id, bool compressed, std::vec
 // prober fixes.
 bool isFixed(const Board& b) {
     TableSpot spot = locate(b);
-    if (spot.id != KPPKP_ID || spot.slot != 1) return false;
-    for (std::uint32_t i : KPPKP_FIXED)
-        if (spot.index == i) return true;
-    return false;
+    return spot.id == KPPKP_ID && spot.slot == 1 && isKppkpFixedIndex(spot.index);
 }
 
 // Every legal position of the table through the prober against its

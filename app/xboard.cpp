@@ -4,6 +4,7 @@
 // line arrives, or, in self-play, as soon as the controller has found them.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "app/command_args.h"
 #include "app/game_controller.h"
@@ -92,8 +93,7 @@ class XboardLoop {
     // The last "time" and "otim" (engine, opponent) since the last command
     // that changes the game. The clocks are the colours', and "go" may
     // change the engine's colour after they arrived.
-    std::int32_t reportedMs_[2] = {0, 0};
-    bool reported_[2] = {false, false};
+    std::optional<std::int32_t> reportedMs_[2];
 };
 
 // In the order the lines are tested; the first match is handled.
@@ -147,7 +147,7 @@ bool XboardLoop::handle(const char* line) {
         // A command that changes the game or the engine's task ends self-play.
         if (!c.keepsSelfPlay) game_.endSelfPlay();
         const bool more = (this->*c.run)(line);
-        if (!c.keepsSelfPlay) reported_[0] = reported_[1] = false;
+        if (!c.keepsSelfPlay) reportedMs_[0] = reportedMs_[1] = std::nullopt;
         return more;
     }
     say("Error: (unknown command):%s\n", line);
@@ -267,7 +267,7 @@ bool XboardLoop::go(const char*) {
     game_.enginePlays = 1;
     game_.setEngineSide(game_.currentBoard().toMove);
     for (int player : {0, 1})
-        if (reported_[player]) game_.setClock(player, reportedMs_[player]);
+        if (reportedMs_[player]) game_.setClock(player, *reportedMs_[player]);
     game_.thinkAndMakeBestMove();
     return true;
 }
@@ -285,14 +285,12 @@ bool XboardLoop::depth(const char* line) {
 }
 bool XboardLoop::time(const char* line) {
     reportedMs_[0] = saturatedProduct(numberAt(line, 5), 10);
-    reported_[0] = true;
-    game_.setClock(0, reportedMs_[0]);
+    game_.setClock(0, *reportedMs_[0]);
     return true;
 }
 bool XboardLoop::otim(const char* line) {
     reportedMs_[1] = saturatedProduct(numberAt(line, 5), 10);
-    reported_[1] = true;
-    game_.setClock(1, reportedMs_[1]);
+    game_.setClock(1, *reportedMs_[1]);
     return true;
 }
 bool XboardLoop::secondsPerMove(const char* line) {
